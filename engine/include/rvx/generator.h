@@ -1,0 +1,107 @@
+// The all-commands generation: getAddress and checkSUM.
+//
+// The engine owns the calculation state and nothing else. Everything it reads or writes on
+// screen goes through CalculationFields, which its owner (the main window, or an in-memory set
+// of fields) supplies. The order of those calls is part of the behaviour, because a window
+// reacts to each text change as it happens:
+//   1. the chosen address kind, then the active address field is read once and written back,
+//      upper-cased and cut to six characters (or "ERROR" is written into both address fields,
+//      single motor first, and the run ends);
+//   2. for each of the fourteen commands in catalogue order: its parameter fields are read,
+//      then its output field is written, before the next command starts.
+// A parameter text that is no number, or a value that leaves 16 bits, throws EngineFailure:
+// the rows before it have been written, the rows from it on are untouched.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "rvx/catalogue.h"
+
+namespace rvx {
+
+enum class AddressKind : std::uint8_t {
+    Single,  // "Single Motor Address": the address stands in bytes 7-9
+    Group,   // "Group Address": the address stands in bytes 4-6
+};
+
+// A run-time failure of the generation: the only exception getAddress lets out.
+class EngineFailure : public std::runtime_error {
+public:
+    enum class Reason : std::uint8_t { NotANumber, Overflow };
+
+    EngineFailure(Reason reason, ParameterField field, const std::string& text);
+
+    [[nodiscard]] Reason reason() const { return reason_; }
+    [[nodiscard]] ParameterField field() const { return field_; }
+
+private:
+    Reason reason_;
+    ParameterField field_;
+};
+
+// The few field operations the generation needs of its owner.
+class CalculationFields {
+public:
+    virtual ~CalculationFields() = default;
+
+    // Which address option is chosen: Group when "Group Address" is, Single otherwise.
+    [[nodiscard]] virtual AddressKind addressKind() const = 0;
+    [[nodiscard]] virtual std::string addressText(AddressKind field) const = 0;
+    // Writing a field the text it already holds must change nothing.
+    virtual void setAddressText(AddressKind field, const std::string& text) = 0;
+    [[nodiscard]] virtual std::string parameterText(ParameterField field) const = 0;
+    // row indexes commandCatalogue.
+    virtual void setOutputText(std::size_t row, const std::string& text) = 0;
+
+protected:
+    CalculationFields() = default;
+    CalculationFields(const CalculationFields&) = default;
+    CalculationFields& operator=(const CalculationFields&) = default;
+};
+
+// The working values of getAddress and checkSUM, under their own names. Arrays are indexed
+// from 1, like the address digits, frame bytes and checksum digits they hold; element 0 is
+// not used. They keep the values of the last run until the next one overwrites them.
+struct CalculationState {
+    std::string strManInput;                     // the address, first six characters, upper case
+    std::array<std::string, 7> strAddrDigit;     // its characters, one each
+    std::array<std::int16_t, 7> intAddrDigit{};  // their values 0..15
+    std::array<std::int16_t, 9> intFrameByte{};  // 1-3 address bytes, 4-8 parameter bytes
+    std::int16_t total = 0;                      // sum of the three address bytes
+    std::int16_t intCount = 0;                   // counter of the address loops
+    std::int16_t i = 0;                          // counter of the checksum digit loops
+    std::string strSum;                          // frame sum, upper-case hex, no leading zeros
+    std::array<std::string, 5> strSumDigit;      // its characters
+    std::array<std::int16_t, 5> intSumDigit{};   // their values
+    std::array<std::int16_t, 5> intCheck{};      // 1: checksum high byte, 2: low byte
+    // "0" where the checksum high byte (p), low byte (q) or address byte 1, 2, 3 (X, Y, z)
+    // has a single hexadecimal digit and needs a leading zero, "" otherwise.
+    std::string p, q, X, Y, z;
+};
+
+class CommandStringEngine {
+public:
+    explicit CommandStringEngine(CalculationFields& fields) : fields_(fields) {}
+
+    // Reads the address and the parameter fields and writes the fourteen command strings.
+    // A bad address ends the run with "ERROR" in both address fields and no exception.
+    void getAddress();
+
+    // Splits strSum into the two checksum bytes intCheck(1), intCheck(2) and sets the prefixes.
+    void checkSUM();
+
+    [[nodiscard]] CalculationState& state() { return state_; }
+    [[nodiscard]] const CalculationState& state() const { return state_; }
+
+private:
+    bool encodeAddress(AddressKind source);
+    void formRow(std::size_t row, AddressKind kind);
+
+    CalculationFields& fields_;
+    CalculationState state_;
+};
+
+}  // namespace rvx

@@ -1,0 +1,146 @@
+#include "rvx/number.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+
+namespace rvx {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// from_chars reports both overflow and underflow as out of range. The decimal magnitude of the
+// text tells them apart: a number with its first significant digit at or above 10^0 cannot
+// underflow, one below 10^-300 cannot overflow.
+bool isTooLarge(std::string_view mantissa, std::string_view exponent) {
+    std::int64_t magnitude = 0;  // position of the first significant digit, 1 = units
+    bool seenPoint = false;
+    bool found = false;
+    std::int64_t integerDigits = 0;
+    std::int64_t leadingFractionZeros = 0;
+    for (char c : mantissa) {
+        if (c == '.') {
+            seenPoint = true;
+        } else if (!found && c == '0') {
+            if (seenPoint) {
+                ++leadingFractionZeros;
+            }
+        } else if (isDigit(c)) {
+            if (!found) {
+                found = true;
+            }
+            if (!seenPoint) {
+                ++integerDigits;
+            }
+        }
+    }
+    if (!found) {
+        return false;  // all zeros: never out of range, but harmless
+    }
+    magnitude = integerDigits > 0 ? integerDigits : -leadingFractionZeros;
+    std::int64_t exp = 0;
+    bool negative = false;
+    std::size_t pos = 0;
+    if (pos < exponent.size() && (exponent[pos] == '+' || exponent[pos] == '-')) {
+        negative = exponent[pos] == '-';
+        ++pos;
+    }
+    for (; pos < exponent.size(); ++pos) {
+        if (exp < 100000) {  // saturate: anything this far out is decided already
+            exp = exp * 10 + (exponent[pos] - '0');
+        }
+    }
+    return magnitude + (negative ? -exp : exp) > 0;
+}
+
+}  // namespace
+
+std::optional<double> readNumber(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+
+    // Mantissa: digits, optional point, digits; at least one digit in all.
+    std::size_t pos = 0;
+    std::size_t digits = 0;
+    while (pos < text.size() && isDigit(text[pos])) {
+        ++pos;
+        ++digits;
+    }
+    if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        while (pos < text.size() && isDigit(text[pos])) {
+            ++pos;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    const std::string_view mantissa = text.substr(0, pos);
+    std::string_view exponent;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        std::size_t expStart = pos + 1;
+        std::size_t e = expStart;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) {
+            ++e;
+        }
+        const std::size_t expDigitsStart = e;
+        while (e < text.size() && isDigit(text[e])) {
+            ++e;
+        }
+        if (e == expDigitsStart) {
+            return std::nullopt;
+        }
+        exponent = text.substr(expStart, e - expStart);
+        pos = e;
+    }
+    if (pos != text.size()) {
+        return std::nullopt;
+    }
+
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + pos, value);
+    if (ec == std::errc::result_out_of_range) {
+        if (isTooLarge(mantissa, exponent)) {
+            return std::nullopt;
+        }
+        value = 0.0;
+    } else if (ec != std::errc{} || end != text.data() + pos || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::string plainDecimal(double value) {
+    if (value == 0.0) {
+        return "0";  // also for -0
+    }
+    // Fixed notation of the shortest round-trip digits: at most 309 integer digits and
+    // 1074 fraction digits for a double, with sign and point.
+    std::array<char, 1100> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                         std::chars_format::fixed);
+    if (ec != std::errc{}) {
+        return {};
+    }
+    return {buffer.data(), end};
+}
+
+}  // namespace rvx
