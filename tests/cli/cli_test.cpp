@@ -1,0 +1,191 @@
+// rvx-strings as a process: formats, --command, and every kind of bad argument.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+#include <string>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+Result runTool(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
+        return {};
+    }
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        result.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return result;
+}
+
+TEST(Generation, TextListsTheFourteenCommandsWithTheirStrings) {
+    const auto result = runTool({"123456"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    const auto rows = lines(result.out);
+    ASSERT_EQ(rows.size(), 14U);
+    EXPECT_EQ(rows[0], "Up              AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+    EXPECT_EQ(rows[5], "Go to IP #      AB F1 FF FF FF FF 12 34 56 FB FF FF 09 2D");
+    EXPECT_EQ(rows[6], "Go to %         AB F1 FF FF FF FF 12 34 56 EF 80 FF 08 A2");
+    EXPECT_EQ(rows[8], "Jog Down 10 ms  AB F1 FF FF FF FF 12 34 56 F4 F5 FF 09 1C");
+    EXPECT_EQ(rows[13], "Unlock          A4 F1 FF FF FF FF 12 34 56 FA FF FE 09 24");
+}
+
+TEST(Generation, GroupAddressWithParameters) {
+    const auto result =
+        runTool({"--group", "0A0B0C", "--down", "250", "--percent", "100", "--jog-up", "255"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto rows = lines(result.out);
+    ASSERT_EQ(rows.size(), 14U);
+    EXPECT_EQ(rows[1].substr(16), "AB F1 FF 0A 0B 0C FF FF FF FD 05 FF 07 BA");
+    EXPECT_EQ(rows[6].substr(16), "AB F1 FF 0A 0B 0C FF FF FF EF 00 FF 07 A7");
+    EXPECT_EQ(rows[7].substr(16), "AB F1 FF 0A 0B 0C FF FF FF F5 00 FF 07 AD");
+}
+
+TEST(Generation, CommandPrintsThatStringAloneMatchingCaseInsensitively) {
+    auto result = runTool({"123456", "--command", "Up"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n");
+
+    result = runTool({"--command", "go to ip #", "--ip", "16", "abcdef"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "AB F1 FF FF FF FF AB CD EF FB F0 FF 0A E9\n");
+}
+
+TEST(Generation, FractionsInsideARangeAreConverted) {
+    auto result = runTool({"123456", "--command", "Down", "--down", "12.5"});
+    EXPECT_EQ(result.out.substr(30, 2), "F2");
+    result = runTool({"123456", "--command", "Go to IP #", "--ip", "1.5"});
+    EXPECT_EQ(result.out.substr(30, 2), "FE");
+    result = runTool({"123456", "--command", "Go to %", "--percent", "1e2"});
+    EXPECT_EQ(result.out.substr(30, 2), "00");
+    result = runTool({"123456", "--command", "Jog Up 10 ms", "--jog-up=0"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.substr(30, 2), "FF");
+}
+
+TEST(Formats, CsvHasAHeaderAndOneLinePerCommand) {
+    const auto result = runTool({"123456", "--format", "csv"});
+    EXPECT_EQ(result.exitCode, 0);
+    const auto rows = lines(result.out);
+    ASSERT_EQ(rows.size(), 15U);
+    EXPECT_EQ(rows[0], "command,string");
+    EXPECT_EQ(rows[1], "Up,AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+    EXPECT_EQ(rows[13], "Lock @ IP #,A4 F1 FF FF FF FF 12 34 56 FB FE FE 09 24");
+
+    const auto one = runTool({"123456", "--format", "csv", "--command", "stop"});
+    EXPECT_EQ(one.out, "command,string\nStop,AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E\n");
+}
+
+TEST(Formats, JsonIsAnArrayOfCommandAndString) {
+    const auto result = runTool({"--format", "json", "--group", "123456"});
+    EXPECT_EQ(result.exitCode, 0);
+    QJsonParseError error{};
+    const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out;
+    const QJsonArray array = document.array();
+    ASSERT_EQ(array.size(), 14);
+    EXPECT_EQ(array[0].toObject().keys(), (QStringList{"command", "string"}));
+    EXPECT_EQ(array[0].toObject()["command"].toString(), "Up");
+    EXPECT_EQ(array[0].toObject()["string"].toString(),
+              "AB F1 FF 12 34 56 FF FF FF FE FF FF 09 30");
+    EXPECT_EQ(array[13].toObject()["command"].toString(), "Unlock");
+}
+
+TEST(Formats, LowerCaseAddressGivesUpperCaseBytes) {
+    const auto result = runTool({"a1b2c3", "--command", "up"});
+    EXPECT_EQ(result.out, "AB F1 FF FF FF FF A1 B2 C3 FE FF FF 0A AA\n");
+}
+
+// Every bad argument: exit status 2, nothing on standard output, one line on standard error
+// that names what was wrong.
+TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
+    struct Case {
+        QStringList arguments;
+        std::string mention;
+    };
+    const Case cases[] = {
+        {{"12345"}, "address \"12345\": must be six hexadecimal digits"},
+        {{"1234567"}, "address \"1234567\""},
+        {{"12345G"}, "address \"12345G\""},
+        {{"12 456"}, "address \"12 456\""},
+        {{}, "no ADDRESS"},
+        {{"123456", "654321"}, "one ADDRESS expected"},
+        {{"123456", "--ip", "0"}, "--ip \"0\": out of range; the IP number must be 1 to 16"},
+        {{"123456", "--ip", "17"}, "--ip \"17\""},
+        {{"123456", "--ip", "abc"}, "--ip \"abc\": not a number"},
+        {{"123456", "--ip", "1,5"}, "--ip \"1,5\": not a number"},
+        {{"123456", "--ip", "nan"}, "--ip \"nan\": not a number"},
+        {{"123456", "--down", "5"},
+         "--down \"5\": out of range; the Down value must be 0, or "
+         "10 to 255"},
+        {{"123456", "--down=-1"}, "--down \"-1\""},
+        {{"123456", "--down", "256"}, "--down \"256\""},
+        {{"123456", "--percent", "100.5"}, "the percentage must be 0 to 100"},
+        {{"123456", "--jog-up", "256"}, "the jog up count must be 0 to 255"},
+        {{"123456", "--jog-down", "-1"}, "--jog-down"},
+        {{"123456", "--priority", "0"}, "the lock priority must be 1 to 100"},
+        {{"123456", "--priority", "101"}, "--priority \"101\""},
+        {{"123456", "--lock-ip", "17"}, "the lock IP number must be 1 to 16"},
+        {{"123456", "--lock-ip", ""}, "--lock-ip \"\": not a number"},
+        {{"123456", "--format", "xml"}, "--format \"xml\": must be text, csv or json"},
+        {{"123456", "--command", "Jump"}, "--command \"Jump\": no such command"},
+        {{"123456", "--bogus"}, "bogus"},
+        {{"123456", "--ip"}, "--ip"},
+    };
+    for (const auto& c : cases) {
+        const auto result = runTool(c.arguments);
+        const std::string args = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(result.exitCode, 2) << args;
+        EXPECT_EQ(result.out, "") << args;
+        EXPECT_NE(result.err.find(c.mention), std::string::npos) << args << ": " << result.err;
+        EXPECT_EQ(lines(result.err).size(), 1U) << args << ": " << result.err;
+    }
+}
+
+TEST(BadArguments, EveryBadArgumentIsReportedNotOnlyTheFirst) {
+    const auto result =
+        runTool({"12345X", "--ip", "99", "--percent", "x", "--format", "yaml", "--priority", "50"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    const auto messages = lines(result.err);
+    ASSERT_EQ(messages.size(), 4U) << result.err;
+    EXPECT_NE(messages[0].find("address"), std::string::npos);
+    EXPECT_NE(messages[1].find("--ip"), std::string::npos);
+    EXPECT_NE(messages[2].find("--percent"), std::string::npos);
+    EXPECT_NE(messages[3].find("--format"), std::string::npos);
+}
+
+TEST(HelpAndVersion, PrintToStandardOutputAndSucceed) {
+    const auto help = runTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--lock-ip <N>"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("ADDRESS"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const auto version = runTool({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("rvx-strings ", 0), 0U) << version.out;
+}
+
+}  // namespace
