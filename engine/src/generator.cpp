@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::string_view hexDigits = "0123456789ABCDEF";
 
-const char* reasonText(EngineFailure::Reason reason) {
-    return reason == EngineFailure::Reason::NotANumber ? "is no number"
-                                                       : "overflows a 16-bit value";
-}
-
 // The value of a one-character text that is an upper-case hexadecimal digit.
 std::optional<std::int16_t> hexDigitValue(std::string_view character) {
     if (character.size() != 1) {
@@ -90,12 +85,6 @@ std::int16_t checkedAdd(std::int16_t a, int b, ParameterField field) {
 
 }  // namespace
 
-EngineFailure::EngineFailure(Reason reason, ParameterField field, const std::string& text)
-    : std::runtime_error(std::string(parameterInfo(field).fieldName) + ": \"" + text + "\" " +
-                         reasonText(reason)),
-      reason_(reason),
-      field_(field) {}
-
 void CommandStringEngine::getAddress() {
     if (!encodeAddress(fields_.addressKind())) {
         return;
@@ -143,11 +132,8 @@ void CommandStringEngine::formRow(std::size_t row, AddressKind kind) {
 
     for (const ParameterByte& parameter : command.parameterBytes()) {
         const std::string text = fields_.parameterText(parameter.field);
-        const auto number = readNumber(text);
-        if (!number) {
-            throw EngineFailure(EngineFailure::Reason::NotANumber, parameter.field, text);
-        }
-        const auto written = convertParameter(parameter.conversion, *number);
+        const double number = requireNumber(text, parameter.field);
+        const auto written = convertParameter(parameter.conversion, number);
         if (!written) {
             throw EngineFailure(EngineFailure::Reason::Overflow, parameter.field, text);
         }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "rvx/failure.h"
+
 namespace rvx {
 
 namespace {
@@ -126,6 +128,14 @@ std::optional<double> readNumber(std::string_view text) {
         return std::nullopt;
     }
     return negative ? -value : value;
+}
+
+double requireNumber(std::string_view text, std::optional<ParameterField> field) {
+    const auto number = readNumber(text);
+    if (!number) {
+        throw EngineFailure(EngineFailure::Reason::NotANumber, field, std::string(text));
+    }
+    return *number;
 }
 
 std::string plainDecimal(double value) {

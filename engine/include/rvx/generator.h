@@ -15,31 +15,16 @@
 
 #include <array>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "rvx/catalogue.h"
+#include "rvx/failure.h"
 
 namespace rvx {
 
 enum class AddressKind : std::uint8_t {
     Single,  // "Single Motor Address": the address stands in bytes 7-9
     Group,   // "Group Address": the address stands in bytes 4-6
-};
-
-// A run-time failure of the generation: the only exception getAddress lets out.
-class EngineFailure : public std::runtime_error {
-public:
-    enum class Reason : std::uint8_t { NotANumber, Overflow };
-
-    EngineFailure(Reason reason, ParameterField field, const std::string& text);
-
-    [[nodiscard]] Reason reason() const { return reason_; }
-    [[nodiscard]] ParameterField field() const { return field_; }
-
-private:
-    Reason reason_;
-    ParameterField field_;
 };
 
 // The few field operations the generation needs of its owner.

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "rvx/catalogue.h"
+
 namespace rvx {
 
 // Reads a decimal number: optional blanks (space or tab) around it, an optional sign, digits
@@ -16,6 +18,11 @@ namespace rvx {
 // locale. Refuses the empty text, hexadecimal, thousands separators, "inf", "nan" and any value
 // too large for a double; a value too small for one reads as zero of its sign.
 [[nodiscard]] std::optional<double> readNumber(std::string_view text);
+
+// The number in a text, or EngineFailure (NotANumber) where readNumber refuses it; field
+// names the parameter field the text came from, where there is one.
+[[nodiscard]] double requireNumber(std::string_view text,
+                                   std::optional<ParameterField> field = std::nullopt);
 
 // The shortest plain decimal text that reads back as the same number: no exponent, no
 // leading zeros, no trailing zeros after the point, no sign on zero ("0100" gives "100",
