@@ -1,0 +1,136 @@
+#include "controls.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <vector>
+
+namespace ui {
+
+int twips(int value) {
+    return (value + 7) / 15;
+}
+
+QFont fontFor(FontStyle style) {
+    // The layout was drawn for "MS Sans Serif" at 8.25 and 9.75 points. Where the platform
+    // lacks it, a sans-serif face of like width stands in, so that every caption fits its
+    // place; the platform's own face comes last.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QApplication::font().family()});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(style == FontStyle::Bold975 ? 9.75 : 8.25);
+    font.setWeight(style == FontStyle::Default ? QFont::Normal : QFont::Bold);
+    return font;
+}
+
+namespace {
+
+Qt::Alignment alignmentOf(Align align) {
+    switch (align) {
+        case Align::Right:
+            return Qt::AlignRight | Qt::AlignVCenter;
+        case Align::Centre:
+            return Qt::AlignHCenter | Qt::AlignVCenter;
+        case Align::Left:
+            break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+QWidget* makeControl(const ControlRow& row, QWidget* parent) {
+    const QString caption = QString::fromUtf8(row.caption);
+    switch (row.kind) {
+        case Kind::Frame:
+            return new QGroupBox(caption, parent);
+        case Kind::Label: {
+            auto* label = new QLabel(caption, parent);
+            label->setAlignment(alignmentOf(row.align));
+            label->setTextFormat(Qt::PlainText);
+            return label;
+        }
+        case Kind::Field: {
+            auto* field = new QLineEdit(parent);
+            if (row.maxLength > 0) {
+                field->setMaxLength(row.maxLength);
+            }
+            field->setText(caption);
+            field->setAlignment(alignmentOf(row.align));
+            return field;
+        }
+        case Kind::MultiLineField: {
+            auto* field = new QPlainTextEdit(caption, parent);
+            field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            field->setTabChangesFocus(true);
+            return field;
+        }
+        case Kind::Button: {
+            auto* button = new QPushButton(caption, parent);
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            return button;
+        }
+        case Kind::Option:
+            return new QRadioButton(caption, parent);
+        case Kind::List: {
+            auto* list = new QComboBox(parent);
+            list->setEditable(false);
+            return list;
+        }
+        case Kind::Line: {
+            auto* line = new QFrame(parent);
+            line->setFrameShape(QFrame::NoFrame);
+            line->setAutoFillBackground(true);
+            QPalette palette = line->palette();
+            palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+            line->setPalette(palette);
+            return line;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows) {
+    QHash<QString, QWidget*> controls;
+    controls.insert(window->objectName(), window);
+    window->setFont(fontFor(FontStyle::Default));
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    for (const ControlRow& row : rows) {
+        QWidget* parent = controls.value(QString::fromUtf8(row.container));
+        Q_ASSERT(parent != nullptr);
+        QWidget* control = makeControl(row, parent);
+        control->setObjectName(QString::fromUtf8(row.name));
+        control->setFont(fontFor(row.font));
+        if (row.kind == Kind::Line) {
+            control->setGeometry(twips(row.left), twips(row.top), twips(row.width), 1);
+        } else {
+            control->setGeometry(twips(row.left), twips(row.top), twips(row.width),
+                                 twips(row.height));
+        }
+        control->setVisible(row.state != StartState::Hidden);
+        control->setEnabled(row.state != StartState::Disabled);
+        if (control->focusPolicy() != Qt::NoFocus && row.tab >= 0) {
+            focusOrder.emplace_back(row.tab, control);
+        }
+        controls.insert(control->objectName(), control);
+    }
+    std::ranges::stable_sort(focusOrder, {}, &std::pair<int, QWidget*>::first);
+    for (std::size_t k = 1; k < focusOrder.size(); ++k) {
+        QWidget::setTabOrder(focusOrder[k - 1].second, focusOrder[k].second);
+    }
+    return controls;
+}
+
+}  // namespace ui

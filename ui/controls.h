@@ -1,0 +1,42 @@
+// Building a window's controls from a table of rows, as the layouts are given: name, kind,
+// caption, container, position and size in twips, tab index, start state, maximum length, font.
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QString>
+#include <QWidget>
+#include <span>
+
+namespace ui {
+
+enum class Kind { Frame, Label, Field, MultiLineField, Button, Option, List, Line };
+enum class FontStyle { Default, Bold975, Bold825 };
+enum class StartState { Shown, Hidden, Disabled };
+enum class Align { Left, Right, Centre };
+
+struct ControlRow {
+    const char* name;
+    Kind kind;
+    const char* caption;           // caption or initial text
+    const char* container;         // the window's object name, or a frame's
+    int left, top, width, height;  // twips, relative to the container
+    int tab;                       // keyboard focus order; -1 for none (the line)
+    StartState state;
+    int maxLength;  // 0: no limit
+    FontStyle font;
+    Align align;
+};
+
+// 15 twips make one device-independent pixel.
+[[nodiscard]] int twips(int value);
+
+// Creates the controls of the rows inside window (containers before their contents), names
+// them, places them, sets their captions, fonts and states, and chains the keyboard focus in
+// order of the tab column. Returns the controls by name.
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows);
+
+// The font of a style, every attribute set, so that no control takes its frame's font.
+[[nodiscard]] QFont fontFor(FontStyle style);
+
+}  // namespace ui

@@ -1,0 +1,640 @@
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+#include "controls.h"
+#include "frmHELP.h"
+#include "rvx/number.h"
+
+using rvx::ParameterField;
+
+namespace {
+
+using ui::Align;
+using ui::ControlRow;
+using ui::FontStyle;
+using ui::Kind;
+using ui::StartState;
+
+constexpr auto Frame = Kind::Frame;
+constexpr auto Label = Kind::Label;
+constexpr auto Field = Kind::Field;
+constexpr auto Button = Kind::Button;
+constexpr auto Option = Kind::Option;
+constexpr auto List = Kind::List;
+constexpr auto Line = Kind::Line;
+constexpr auto Shown = StartState::Shown;
+constexpr auto Hidden = StartState::Hidden;
+constexpr auto Disabled = StartState::Disabled;
+constexpr auto Plain = FontStyle::Default;
+constexpr auto Bold975 = FontStyle::Bold975;
+constexpr auto Bold825 = FontStyle::Bold825;
+constexpr auto Left = Align::Left;
+constexpr auto Right = Align::Right;
+constexpr auto Centre = Align::Centre;
+
+// clang-format off
+constexpr ControlRow controlRows[] = {
+    // name        kind    caption                                 container     left  top   width height tab state max font align
+    {"frmAddr",    Frame,  "Single Motor or Group address",        "frmMain",    240,  360,  6735, 1215,  6, Shown,  0, Bold975, Left},
+    {"optSM",      Option, "Single Motor Address",                 "frmAddr",    240,  360,  2175, 255,   7, Shown,  0, Plain,   Left},
+    {"optGA",      Option, "Group Address",                        "frmAddr",    240,  800,  1935, 255,   8, Shown,  0, Plain,   Left},
+    {"txtSM",      Field,  "",                                     "frmAddr",    2160, 360,  1215, 300,   9, Hidden, 6, Plain,   Centre},
+    {"txtG",       Field,  "",                                     "frmAddr",    2160, 800,  1215, 300,  10, Hidden, 6, Plain,   Centre},
+    {"cmdCalc",    Button, "Calculate",                            "frmAddr",    3600, 360,  1215, 400,   3, Hidden, 0, Bold975, Left},
+
+    {"frmMtr",     Frame,  "Display Serial Strings",               "frmMain",    7080, 360,  6615, 1215,  1, Shown,  0, Bold975, Left},
+    {"optMQR",     Option, "All Commands",                         "frmMtr",     240,  360,  1455, 495,   5, Shown,  0, Plain,   Left},
+    {"optPX40",    Option, "Choose Command",                       "frmMtr",     1920, 480,  2055, 255,   4, Shown,  0, Plain,   Left},
+    {"cmdHELP",    Button, "?",                                    "frmMtr",     4080, 480,  735,  375,   0, Shown,  0, Bold975, Left},
+
+    {"frmStrings", Frame,  "All Commands",                         "frmMain",    240,  1680, 6735, 8415, 11, Hidden, 0, Bold975, Left},
+    {"txtUP",      Field,  "",                                     "frmStrings", 120,  480,  4260, 285,  14, Shown, 50, Bold825, Centre},
+    {"Label1",     Label,  "UP",                                   "frmStrings", 4440, 480,  615,  255,  18, Shown,  0, Bold825, Left},
+    {"txtDOWN",    Field,  "",                                     "frmStrings", 120,  960,  4260, 285,  13, Shown, 50, Bold825, Centre},
+    {"Label2",     Label,  "DOWN",                                 "frmStrings", 4440, 960,  615,  255,  17, Shown,  0, Bold825, Left},
+    {"txtRU",      Field,  "0",                                    "frmStrings", 5280, 960,  495,  285,  58, Shown,  3, Plain,   Centre},
+    {"txtSTOP",    Field,  "",                                     "frmStrings", 120,  1440, 4260, 285,  12, Shown, 50, Bold825, Centre},
+    {"Label3",     Label,  "STOP",                                 "frmStrings", 4440, 1440, 615,  255,  16, Shown,  0, Bold825, Left},
+    {"txtNIPU",    Field,  "",                                     "frmStrings", 120,  1920, 4260, 285,  23, Shown, 50, Bold825, Centre},
+    {"Label5",     Label,  "Next IP UP",                           "frmStrings", 4440, 1920, 1215, 255,  21, Shown,  0, Bold825, Left},
+    {"txtNIPD",    Field,  "",                                     "frmStrings", 120,  2400, 4260, 285,  52, Shown, 50, Bold825, Centre},
+    {"Label6",     Label,  "Next IP DOWN",                         "frmStrings", 4440, 2400, 1455, 255,  22, Shown,  0, Bold825, Left},
+    {"txtGIP",     Field,  "",                                     "frmStrings", 120,  2880, 4260, 285,  19, Shown, 50, Bold825, Centre},
+    {"Label4",     Label,  "Go To IP ",                            "frmStrings", 4440, 2880, 1095, 255,  15, Shown,  0, Bold825, Left},
+    {"txtIP",      Field,  "1",                                    "frmStrings", 5400, 2880, 495,  285,  20, Shown,  2, Plain,   Centre},
+    {"txtGP",      Field,  "",                                     "frmStrings", 120,  3360, 4260, 285,  24, Shown, 50, Bold825, Centre},
+    {"Label7",     Label,  "Go To %",                              "frmStrings", 4440, 3360, 855,  255,  25, Shown,  0, Bold825, Left},
+    {"txtPct",     Field,  "50",                                   "frmStrings", 5400, 3360, 495,  285,  26, Shown,  4, Plain,   Centre},
+    {"txtJU",      Field,  "",                                     "frmStrings", 120,  3840, 4260, 285,  51, Shown, 50, Bold825, Centre},
+    {"Label15",    Label,  "Jog Up 10 ms",                         "frmStrings", 4440, 3840, 1455, 255,  54, Shown,  0, Bold825, Left},
+    {"txtMSU",     Field,  "10",                                   "frmStrings", 6000, 3840, 495,  285,  56, Shown,  4, Plain,   Centre},
+    {"txtJD",      Field,  "",                                     "frmStrings", 120,  4320, 4260, 285,  53, Shown, 50, Bold825, Centre},
+    {"Label16",    Label,  "Jog Down 10 ms",                       "frmStrings", 4440, 4320, 1575, 255,  55, Shown,  0, Bold825, Left},
+    {"txtMSD",     Field,  "10",                                   "frmStrings", 6000, 4320, 495,  285,  57, Shown,  4, Plain,   Centre},
+    {"Line1",      Line,   "",                                     "frmStrings", 0,    4800, 6720, 15,   -1, Shown,  0, Plain,   Left},
+    {"txtL",       Field,  "1",                                    "frmStrings", 120,  4920, 495,  285,  37, Shown,  3, Plain,   Centre},
+    {"Label13",    Label,  "Priority For Lock Functions",          "frmStrings", 720,  4920, 2655, 300,  38, Shown,  0, Bold825, Left},
+    {"txtLU",      Field,  "",                                     "frmStrings", 120,  5280, 4260, 285,  27, Shown, 50, Bold825, Centre},
+    {"Label8",     Label,  "Lock UP",                              "frmStrings", 4440, 5280, 855,  255,  32, Shown,  0, Bold825, Left},
+    {"txtLD",      Field,  "",                                     "frmStrings", 120,  5760, 4260, 285,  28, Shown, 50, Bold825, Centre},
+    {"Label9",     Label,  "Lock DOWN",                            "frmStrings", 4440, 5760, 1215, 255,  33, Shown,  0, Bold825, Left},
+    {"txtLC",      Field,  "",                                     "frmStrings", 120,  6240, 4260, 285,  29, Shown, 50, Bold825, Centre},
+    {"Label10",    Label,  "Lock Current",                         "frmStrings", 4440, 6240, 1215, 255,  34, Shown,  0, Bold825, Left},
+    {"txtLIP",     Field,  "",                                     "frmStrings", 120,  6720, 4260, 285,  30, Shown, 50, Bold825, Centre},
+    {"Label11",    Label,  "Lock @ IP",                            "frmStrings", 4440, 6720, 975,  255,  35, Shown,  0, Bold825, Left},
+    {"txtIPL",     Field,  "1",                                    "frmStrings", 5520, 6720, 495,  285,  39, Shown,  2, Plain,   Centre},
+    {"txtUL",      Field,  "",                                     "frmStrings", 120,  7200, 4260, 285,  31, Shown, 50, Bold825, Centre},
+    {"Label12",    Label,  "Unlock",                               "frmStrings", 4440, 7200, 855,  255,  36, Shown,  0, Bold825, Left},
+    {"cmdCLEAR",   Button, "CLEAR",                                "frmStrings", 240,  7800, 1215, 495,   2, Shown,  0, Bold825, Left},
+    {"lblE",       Label,  "velkor systems",                       "frmStrings", 1800, 7920, 2055, 255,  40, Shown,  0, Plain,   Centre},
+
+    {"frmC",       Frame,  "Choose Command",                       "frmMain",    7080, 1680, 6735, 2175, 41, Hidden, 0, Bold975, Left},
+    {"Combo1",     List,   "",                                     "frmC",       120,  360,  1935, 315,  42, Disabled, 0, Bold825, Left},
+    {"lblS",       Label,  "Choose Command From Drop Down Menu",   "frmC",       2160, 360,  3015, 375,  43, Shown,  0, Plain,   Right},
+    {"lblSC",      Label,  "lblSC",                                "frmC",       120,  840,  1575, 375,  45, Shown,  0, Bold825, Right},
+    {"txtS",       Field,  "",                                     "frmC",       1800, 840,  4695, 285,  44, Shown, 50, Bold825, Centre},
+    {"lblD",       Label,  "lblD",                                 "frmC",       120,  1200, 1575, 375,  46, Shown,  0, Bold825, Right},
+    {"txtD",       Field,  "",                                     "frmC",       1800, 1200, 495,  285,  47, Hidden, 4, Plain,   Centre},
+    {"lblDD",      Label,  "lblDD",                                "frmC",       120,  1560, 1575, 375,  50, Shown,  0, Bold825, Right},
+    {"txtDD",      Field,  "",                                     "frmC",       1800, 1560, 495,  285,  49, Hidden, 4, Plain,   Centre},
+    {"cmdCALCS",   Button, "Calculate",                            "frmC",       5400, 280,  1095, 375,  48, Hidden, 0, Bold825, Left},
+};
+// clang-format on
+
+// The layout reaches 13815 twips to the right (frmC at its stored place) and 10095 down
+// (the bottom of frmStrings); the window leaves the frames' own margin beyond both.
+constexpr int clientWidth = 13815 + 240;
+constexpr int clientHeight = 10095 + 240;
+
+// Where cmdCalc stands beside each address field.
+constexpr int calcTopSingle = 360;
+constexpr int calcTopGroup = 720;
+// Where frmC stands once "Choose Command" has been chosen: in the place of frmStrings.
+constexpr int chooserLeft = 240;
+
+const QString errorText = QStringLiteral("ERROR");
+const QString dataErrorText = QStringLiteral("DATA ERROR");
+const QString calculatePrompt = QStringLiteral("Must Click Calculate to get string --->");
+
+// The range checks after a Calculate of the address frame, in the order they are made.
+struct AllCommandsCheck {
+    ParameterField field;
+    double low;
+    double high;
+    bool zeroToo;     // 0 is admitted besides low..high
+    std::size_t row;  // the command whose output field shows the message
+    const char* message;
+};
+constexpr AllCommandsCheck allCommandsChecks[] = {
+    {ParameterField::IP, 1, 16, false, 5, "IP NUMBER MUST BE 1 - 16 ONLY"},
+    {ParameterField::Pct, 0, 100, false, 6, "Must be 0 - 100%,    0 = UP"},
+    {ParameterField::L, 1, 100, false, 9, "Priority must be 1 - 100"},
+    {ParameterField::MSU, 1, 255, false, 7, "Value must be 1 -255"},
+    {ParameterField::MSD, 1, 255, false, 8, "Value must be 1 -255"},
+    {ParameterField::RU, 10, 255, true, 1, "Value must be 0 or 10 - 255"},
+};
+
+// The chooser's entries: what picking one shows. Parameterless entries show the string of
+// their own output field at once; the others wait for the view's Calculate.
+struct ChooserEntry {
+    std::int16_t pass;      // 0: no parameter
+    const char* caption;    // lblSC
+    const char* parameter;  // lblD
+    const char* startText;  // txtD
+};
+constexpr ChooserEntry chooserEntries[rvx::commandCount] = {
+    {0, "Up", "", ""},
+    {0, "Down", "", ""},
+    {0, "Stop", "", ""},
+    {0, "Next IP Up", "", ""},
+    {0, "Next IP Down", "", ""},
+    {2, "Go to IP #", "IP #", "1"},
+    {3, "Go to %", "%", "50"},
+    {9, "Jog Up ms", "X 10 ms", "10"},
+    {10, "Jog Down ms", "X 10 ms", "10"},
+    {4, "Lock Up", "Priority", "1"},
+    {5, "Lock Down", "Priority", "1"},
+    {6, "Lock Current", "Priority", "1"},
+    {7, "Lock @ IP #", "Priority", "1"},
+    {8, "Unlock", "Priority", "1"},
+};
+constexpr std::int16_t passLockAtIp = 7;
+
+// The "Choose Command" view's Calculate, one row per pending code.
+struct SingleCommand {
+    std::int16_t pass;
+    double low;
+    double high;
+    const char* message;
+    ParameterField target;  // the "All Commands" field the value is copied into
+    std::size_t row;        // the command whose string txtS receives
+};
+constexpr SingleCommand singleCommands[] = {
+    {2, 1, 16, "ERROR, IP # must be 1 - 16", ParameterField::IP, 5},
+    {3, 0, 100, "ERROR, % must be 0 - 100", ParameterField::Pct, 6},
+    {4, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 9},
+    {5, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 10},
+    {6, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 11},
+    {7, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 12},
+    {8, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 13},
+    {9, 0, 255, "ERROR, value must be 0 - 255", ParameterField::MSU, 7},
+    {10, 0, 255, "ERROR, value must be 0 - 255", ParameterField::MSD, 8},
+};
+// The second parameter of Lock @ IP #.
+constexpr SingleCommand lockAtIpPosition = {
+    7, 1, 16, "ERROR, IP # must be 1 - 16", ParameterField::IPL, 12};
+
+// The number in a field, or the engine's failure when the text is none.
+double numberIn(const QLineEdit* field) {
+    return rvx::requireNumber(field->text().toStdString());
+}
+
+template <typename T>
+T* control(const QHash<QString, QWidget*>& controls, const char* name) {
+    auto* widget = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
+    Q_ASSERT(widget != nullptr);
+    return widget;
+}
+
+}  // namespace
+
+frmMain::frmMain() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
+    setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight));
+
+    const auto controls = ui::buildControls(this, controlRows);
+    frmAddr = control<QGroupBox>(controls, "frmAddr");
+    optSM = control<QRadioButton>(controls, "optSM");
+    optGA = control<QRadioButton>(controls, "optGA");
+    txtSM = control<QLineEdit>(controls, "txtSM");
+    txtG = control<QLineEdit>(controls, "txtG");
+    cmdCalc = control<QPushButton>(controls, "cmdCalc");
+    frmMtr = control<QGroupBox>(controls, "frmMtr");
+    optMQR = control<QRadioButton>(controls, "optMQR");
+    optPX40 = control<QRadioButton>(controls, "optPX40");
+    cmdHELP = control<QPushButton>(controls, "cmdHELP");
+    frmStrings = control<QGroupBox>(controls, "frmStrings");
+    txtUP = control<QLineEdit>(controls, "txtUP");
+    txtDOWN = control<QLineEdit>(controls, "txtDOWN");
+    txtRU = control<QLineEdit>(controls, "txtRU");
+    txtSTOP = control<QLineEdit>(controls, "txtSTOP");
+    txtNIPU = control<QLineEdit>(controls, "txtNIPU");
+    txtNIPD = control<QLineEdit>(controls, "txtNIPD");
+    txtGIP = control<QLineEdit>(controls, "txtGIP");
+    txtIP = control<QLineEdit>(controls, "txtIP");
+    txtGP = control<QLineEdit>(controls, "txtGP");
+    txtPct = control<QLineEdit>(controls, "txtPct");
+    txtJU = control<QLineEdit>(controls, "txtJU");
+    txtMSU = control<QLineEdit>(controls, "txtMSU");
+    txtJD = control<QLineEdit>(controls, "txtJD");
+    txtMSD = control<QLineEdit>(controls, "txtMSD");
+    txtL = control<QLineEdit>(controls, "txtL");
+    txtLU = control<QLineEdit>(controls, "txtLU");
+    txtLD = control<QLineEdit>(controls, "txtLD");
+    txtLC = control<QLineEdit>(controls, "txtLC");
+    txtLIP = control<QLineEdit>(controls, "txtLIP");
+    txtIPL = control<QLineEdit>(controls, "txtIPL");
+    txtUL = control<QLineEdit>(controls, "txtUL");
+    cmdCLEAR = control<QPushButton>(controls, "cmdCLEAR");
+    lblE = control<QLabel>(controls, "lblE");
+    frmC = control<QGroupBox>(controls, "frmC");
+    Combo1 = control<QComboBox>(controls, "Combo1");
+    lblS = control<QLabel>(controls, "lblS");
+    lblSC = control<QLabel>(controls, "lblSC");
+    txtS = control<QLineEdit>(controls, "txtS");
+    lblD = control<QLabel>(controls, "lblD");
+    txtD = control<QLineEdit>(controls, "txtD");
+    lblDD = control<QLabel>(controls, "lblDD");
+    txtDD = control<QLineEdit>(controls, "txtDD");
+    cmdCALCS = control<QPushButton>(controls, "cmdCALCS");
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        outputFields[row] = control<QLineEdit>(
+            controls, std::string(rvx::commandCatalogue[row].outputField).c_str());
+    }
+    for (const auto& info : rvx::parameterCatalogue) {
+        parameterFields[static_cast<std::size_t>(info.field)] =
+            control<QLineEdit>(controls, std::string(info.fieldName).c_str());
+    }
+    // The status labels of the chooser wrap their longer texts onto a second line.
+    lblS->setWordWrap(true);
+
+    Form_Load();
+
+    // An option's reaction runs when it becomes the chosen one, by mouse or keyboard.
+    const auto whenChosen = [this](QRadioButton* option, void (frmMain::*reaction)()) {
+        connect(option, &QRadioButton::toggled, this, [this, reaction](bool chosen) {
+            if (chosen) {
+                (this->*reaction)();
+            }
+        });
+    };
+    whenChosen(optSM, &frmMain::optSM_Click);
+    whenChosen(optGA, &frmMain::optGA_Click);
+    whenChosen(optMQR, &frmMain::optMQR_Click);
+    whenChosen(optPX40, &frmMain::optPX40_Click);
+    connect(cmdCalc, &QPushButton::clicked, this, &frmMain::cmdCalc_Click);
+    connect(cmdCALCS, &QPushButton::clicked, this, &frmMain::cmdCALCS_Click);
+    connect(cmdCLEAR, &QPushButton::clicked, this, &frmMain::cmdCLEAR_Click);
+    connect(cmdHELP, &QPushButton::clicked, this, &frmMain::cmdHELP_Click);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            Combo1_Click();
+        }
+    });
+    const auto onChange = [this](QLineEdit* field, void (frmMain::*reaction)()) {
+        connect(field, &QLineEdit::textChanged, this, reaction);
+    };
+    onChange(txtSM, &frmMain::txtSM_Change);
+    onChange(txtG, &frmMain::txtG_Change);
+    onChange(txtD, &frmMain::txtD_Change);
+    onChange(txtDD, &frmMain::txtDD_Change);
+    onChange(txtIP, &frmMain::txtIP_Change);
+    onChange(txtIPL, &frmMain::txtIPL_Change);
+    onChange(txtL, &frmMain::txtL_Change);
+    onChange(txtMSD, &frmMain::txtMSD_Change);
+    onChange(txtMSU, &frmMain::txtMSU_Change);
+    onChange(txtPct, &frmMain::txtPct_Change);
+    onChange(txtRU, &frmMain::txtRU_Change);
+
+    cmdHELP->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Form_Load() {
+    lblE->setText(QString());
+    for (const auto& command : rvx::commandCatalogue) {
+        Combo1->addItem(
+            QString::fromUtf8(command.name.data(), static_cast<qsizetype>(command.name.size())));
+    }
+    // QComboBox selects its first entry when filled; the list starts with none selected.
+    Combo1->setCurrentIndex(-1);
+    pass = 0;
+    lblSC->setText(QString());
+    lblD->setText(QString());
+    lblDD->setText(QString());
+}
+
+// ---- Address entry and Calculate ----
+
+void frmMain::optSM_Click() {
+    cmdCalc->move(cmdCalc->x(), ui::twips(calcTopSingle));
+    cmdCalc->show();
+    txtG->hide();
+    txtSM->show();
+    // A string made for a group address must not stay beside a single motor address.
+    txtS->setText(QString());
+    emptyOutputs();
+    restoreParameterDefaults();
+    lblE->setText(QString());
+}
+
+void frmMain::optGA_Click() {
+    cmdCalc->move(cmdCalc->x(), ui::twips(calcTopGroup));
+    cmdCalc->show();
+    txtG->show();
+    txtSM->hide();
+    txtS->setText(QString());
+    emptyOutputs();
+    txtIP->setText(QStringLiteral("1"));
+    txtD->setText(QStringLiteral("1"));
+    txtDD->setText(QStringLiteral("1"));
+    txtPct->setText(QStringLiteral("50"));
+    txtL->setText(QStringLiteral("1"));
+    txtIPL->setText(QStringLiteral("1"));
+    lblE->setText(QString());
+}
+
+void frmMain::txtSM_Change() {
+    addressChanged();
+}
+void frmMain::txtG_Change() {
+    addressChanged();
+}
+
+// An address change empties every string made from the old address, the jog strings too.
+void frmMain::addressChanged() {
+    emptyOutputs();
+    restoreParameterDefaults();
+    lblE->setText(QString());
+    txtS->setText(QString());
+    Combo1->setEnabled(false);
+}
+
+void frmMain::cmdCalc_Click() {
+    try {
+        QLineEdit* address = activeAddressField();
+        if (address->text().size() != 6) {
+            beep();
+            address->setText(errorText);
+            return;
+        }
+        engine.getAddress();
+        if (address->text() == errorText) {
+            dataError();
+            return;
+        }
+        Combo1->setEnabled(true);
+
+        if (lblE->text() == dataErrorText) {
+            restoreParameterDefaults();
+            lblE->setText(QString());
+        }
+
+        for (const auto& check : allCommandsChecks) {
+            QLineEdit* field = parameterField(check.field);
+            const double value = numberIn(field);
+            const bool admitted =
+                (value >= check.low && value <= check.high) || (check.zeroToo && value == 0);
+            if (!admitted) {
+                beep();
+                // "ER" first: its change reaction empties the output field the message goes in.
+                field->setText(QStringLiteral("ER"));
+                outputFields[check.row]->setText(QString::fromLatin1(check.message));
+                return;
+            }
+        }
+    } catch (const rvx::EngineFailure&) {
+        dataError();
+    }
+}
+
+// A text that is no number, an overflow, or an address with a character that is no
+// hexadecimal digit. Every string that the failed run may have left is emptied.
+void frmMain::dataError() {
+    beep();
+    lblE->setText(dataErrorText);
+    emptyOutputs();
+    txtIP->setText(QStringLiteral("1"));
+    txtPct->setText(QStringLiteral("50"));
+}
+
+// ---- View switch ----
+
+void frmMain::optMQR_Click() {
+    frmStrings->show();
+    frmC->hide();
+}
+
+void frmMain::optPX40_Click() {
+    frmStrings->hide();
+    frmC->show();
+    frmC->move(ui::twips(chooserLeft), frmC->y());
+}
+
+// ---- Command chooser ----
+
+void frmMain::Combo1_Click() {
+    txtS->show();
+    lblS->setText(QString());
+    txtD->hide();
+    txtDD->hide();
+    lblD->setText(QString());
+    lblDD->setText(QString());
+    cmdCALCS->hide();
+
+    const std::string picked = Combo1->currentText().toStdString();
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        if (rvx::commandCatalogue[row].name != picked) {
+            continue;
+        }
+        const ChooserEntry& entry = chooserEntries[row];
+        if (entry.pass == 0) {
+            lblSC->setText(QString::fromLatin1(entry.caption));
+            txtS->setText(outputFields[row]->text());
+            return;
+        }
+        pass = entry.pass;
+        txtS->setText(QString());
+        lblS->setText(calculatePrompt);
+        lblSC->setText(QString::fromLatin1(entry.caption));
+        lblD->setText(QString::fromLatin1(entry.parameter));
+        if (entry.pass == passLockAtIp) {
+            lblDD->setText(QStringLiteral("IP #"));
+        }
+        txtD->show();
+        txtD->setText(QString::fromLatin1(entry.startText));
+        if (entry.pass == passLockAtIp) {
+            txtDD->show();
+            txtDD->setText(QStringLiteral("1"));
+        }
+        cmdCALCS->show();
+        return;
+    }
+}
+
+// ---- Single command string ----
+
+void frmMain::cmdCALCS_Click() {
+    try {
+        lblS->setText(calculatePrompt);
+        const auto* command = std::ranges::find(singleCommands, pass, &SingleCommand::pass);
+        if (command == std::end(singleCommands)) {
+            return;
+        }
+
+        // The value is copied in its plainest form ("0100" as "100"), so that the field of
+        // "All Commands" holds the number that was checked. A value whose plainest form is
+        // still longer than that field holds fails like a value out of range.
+        const auto check = [this](QLineEdit* field,
+                                  const SingleCommand& row) -> std::optional<QString> {
+            const double value = numberIn(field);
+            const QString plain = QString::fromStdString(rvx::plainDecimal(value));
+            if (value < row.low || value > row.high ||
+                plain.size() > parameterField(row.target)->maxLength()) {
+                lblS->setText(QString::fromLatin1(row.message));
+                field->setText(QStringLiteral("ER"));
+                beep();
+                return std::nullopt;
+            }
+            return plain;
+        };
+
+        const auto first = check(txtD, *command);
+        if (!first) {
+            return;
+        }
+        std::optional<QString> second;
+        if (command->pass == passLockAtIp) {
+            second = check(txtDD, lockAtIpPosition);
+            if (!second) {
+                return;
+            }
+        }
+        parameterField(command->target)->setText(*first);
+        if (second) {
+            parameterField(lockAtIpPosition.target)->setText(*second);
+        }
+        engine.getAddress();
+        txtS->setText(outputFields[command->row]->text());
+    } catch (const rvx::EngineFailure&) {
+        beep();
+        lblS->setText(QStringLiteral("Data Error"));
+    }
+}
+
+// ---- Parameter change handling: an edit empties the strings made from the old value ----
+
+void frmMain::txtD_Change() {
+    txtS->setText(QString());
+}
+void frmMain::txtDD_Change() {
+    txtS->setText(QString());
+}
+void frmMain::txtIP_Change() {
+    emptyOutputsOf(ParameterField::IP);
+}
+void frmMain::txtIPL_Change() {
+    emptyOutputsOf(ParameterField::IPL);
+}
+void frmMain::txtL_Change() {
+    emptyOutputsOf(ParameterField::L);
+}
+void frmMain::txtMSD_Change() {
+    emptyOutputsOf(ParameterField::MSD);
+}
+void frmMain::txtMSU_Change() {
+    emptyOutputsOf(ParameterField::MSU);
+}
+void frmMain::txtPct_Change() {
+    emptyOutputsOf(ParameterField::Pct);
+}
+void frmMain::txtRU_Change() {
+    emptyOutputsOf(ParameterField::RU);
+}
+
+void frmMain::emptyOutputsOf(ParameterField field) {
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        for (const auto& parameter : rvx::commandCatalogue[row].parameterBytes()) {
+            if (parameter.field == field) {
+                outputFields[row]->setText(QString());
+            }
+        }
+    }
+}
+
+// ---- Clear ----
+
+void frmMain::cmdCLEAR_Click() {
+    emptyOutputs();
+    for (const ParameterField field :
+         {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL,
+          ParameterField::MSU, ParameterField::MSD, ParameterField::RU}) {
+        const std::string_view start = rvx::parameterInfo(field).startText;
+        parameterField(field)->setText(
+            QString::fromUtf8(start.data(), static_cast<qsizetype>(start.size())));
+    }
+    lblE->setText(QString());
+}
+
+// ---- Help ----
+
+void frmMain::cmdHELP_Click() {
+    if (!help_) {
+        help_ = std::make_unique<frmHELP>();
+    }
+    help_->openWindow();
+}
+
+// ---- Shared steps ----
+
+void frmMain::beep() {
+    QApplication::beep();
+    emit beeped();
+}
+
+void frmMain::emptyOutputs() {
+    for (QLineEdit* output : outputFields) {
+        output->setText(QString());
+    }
+}
+
+// The four fields that an address change, a choice of address kind and a Calculate after a
+// data error put back to their start values, in this order.
+void frmMain::restoreParameterDefaults() {
+    txtIP->setText(QStringLiteral("1"));
+    txtPct->setText(QStringLiteral("50"));
+    txtL->setText(QStringLiteral("1"));
+    txtIPL->setText(QStringLiteral("1"));
+}
+
+QLineEdit* frmMain::activeAddressField() const {
+    return optGA->isChecked() ? txtG : txtSM;
+}
+
+QLineEdit* frmMain::parameterField(ParameterField field) const {
+    return parameterFields[static_cast<std::size_t>(field)];
+}
+
+// ---- Field operations for the engine ----
+
+rvx::AddressKind frmMain::addressKind() const {
+    return optGA->isChecked() ? rvx::AddressKind::Group : rvx::AddressKind::Single;
+}
+
+std::string frmMain::addressText(rvx::AddressKind field) const {
+    return (field == rvx::AddressKind::Group ? txtG : txtSM)->text().toStdString();
+}
+
+void frmMain::setAddressText(rvx::AddressKind field, const std::string& text) {
+    (field == rvx::AddressKind::Group ? txtG : txtSM)->setText(QString::fromStdString(text));
+}
+
+std::string frmMain::parameterText(ParameterField field) const {
+    return parameterField(field)->text().toStdString();
+}
+
+void frmMain::setOutputText(std::size_t row, const std::string& text) {
+    outputFields[row]->setText(QString::fromStdString(text));
+}

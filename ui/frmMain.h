@@ -1,0 +1,142 @@
+// The main window of the Velkor RVX String Calculator.
+//
+// How the layers stack:
+//   - engine (rvx_engine, no Qt): the command catalogue, the number reading, and the
+//     generation getAddress/checkSUM with its calculation state. It knows nothing of widgets.
+//   - this window: its controls, the value `pass`, and one reaction per control event. It owns
+//     the engine object and hands it the field operations the generation needs: which address
+//     option is chosen, the address fields, the seven parameter fields of "All Commands" and
+//     the fourteen output fields. Every text the engine writes goes through QLineEdit::setText,
+//     so the field's own change reaction runs right there, nested in the generation.
+//   - frmHELP: the help window, created on the first "?" and kept for the run.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "rvx/catalogue.h"
+#include "rvx/generator.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class frmHELP;
+
+class frmMain : public QWidget, private rvx::CalculationFields {
+    Q_OBJECT
+
+public:
+    frmMain();
+    ~frmMain() override;
+
+    // The code of the command with a parameter pending in the "Choose Command" view; 0 for none.
+    [[nodiscard]] std::int16_t passCode() const { return pass; }
+    // The help window once "?" has been pressed, null before.
+    [[nodiscard]] frmHELP* helpWindow() const { return help_.get(); }
+
+signals:
+    // Sent after every system beep the window sounds.
+    void beeped();
+
+private:
+    // Start-up.
+    void Form_Load();
+
+    // Reactions to the controls, named after control and event.
+    void optSM_Click();
+    void optGA_Click();
+    void txtSM_Change();
+    void txtG_Change();
+    void cmdCalc_Click();
+    void optMQR_Click();
+    void optPX40_Click();
+    void Combo1_Click();
+    void cmdCALCS_Click();
+    void txtD_Change();
+    void txtDD_Change();
+    void txtIP_Change();
+    void txtIPL_Change();
+    void txtL_Change();
+    void txtMSD_Change();
+    void txtMSU_Change();
+    void txtPct_Change();
+    void txtRU_Change();
+    void cmdCLEAR_Click();
+    void cmdHELP_Click();
+
+    // Shared steps of the reactions.
+    void beep();
+    void addressChanged();
+    void dataError();
+    void emptyOutputs();
+    void emptyOutputsOf(rvx::ParameterField field);
+    void restoreParameterDefaults();
+    [[nodiscard]] QLineEdit* activeAddressField() const;
+    [[nodiscard]] QLineEdit* parameterField(rvx::ParameterField field) const;
+
+    // Field operations for the engine.
+    [[nodiscard]] rvx::AddressKind addressKind() const override;
+    [[nodiscard]] std::string addressText(rvx::AddressKind field) const override;
+    void setAddressText(rvx::AddressKind field, const std::string& text) override;
+    [[nodiscard]] std::string parameterText(rvx::ParameterField field) const override;
+    void setOutputText(std::size_t row, const std::string& text) override;
+
+    // Controls, under their names.
+    QGroupBox* frmAddr{};
+    QRadioButton* optSM{};
+    QRadioButton* optGA{};
+    QLineEdit* txtSM{};
+    QLineEdit* txtG{};
+    QPushButton* cmdCalc{};
+    QGroupBox* frmMtr{};
+    QRadioButton* optMQR{};
+    QRadioButton* optPX40{};
+    QPushButton* cmdHELP{};
+    QGroupBox* frmStrings{};
+    QLineEdit* txtUP{};
+    QLineEdit* txtDOWN{};
+    QLineEdit* txtRU{};
+    QLineEdit* txtSTOP{};
+    QLineEdit* txtNIPU{};
+    QLineEdit* txtNIPD{};
+    QLineEdit* txtGIP{};
+    QLineEdit* txtIP{};
+    QLineEdit* txtGP{};
+    QLineEdit* txtPct{};
+    QLineEdit* txtJU{};
+    QLineEdit* txtMSU{};
+    QLineEdit* txtJD{};
+    QLineEdit* txtMSD{};
+    QLineEdit* txtL{};
+    QLineEdit* txtLU{};
+    QLineEdit* txtLD{};
+    QLineEdit* txtLC{};
+    QLineEdit* txtLIP{};
+    QLineEdit* txtIPL{};
+    QLineEdit* txtUL{};
+    QPushButton* cmdCLEAR{};
+    QLabel* lblE{};
+    QGroupBox* frmC{};
+    QComboBox* Combo1{};
+    QLabel* lblS{};
+    QLabel* lblSC{};
+    QLineEdit* txtS{};
+    QLabel* lblD{};
+    QLineEdit* txtD{};
+    QLabel* lblDD{};
+    QLineEdit* txtDD{};
+    QPushButton* cmdCALCS{};
+
+    // The fourteen output fields in catalogue order, the seven parameter fields by kind.
+    std::array<QLineEdit*, rvx::commandCount> outputFields{};
+    std::array<QLineEdit*, rvx::parameterFieldCount> parameterFields{};
+
+    std::int16_t pass = 0;
+    rvx::CommandStringEngine engine{*this};
+    std::unique_ptr<frmHELP> help_;
+};
