@@ -1,0 +1,157 @@
+// Drives the real main window as a user does: clicks on what is visible and enabled, types
+// into fields, picks entries of the command list, and counts the beeps.
+#pragma once
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <array>
+#include <string>
+
+#include "frmMain.h"
+#include "rvx/catalogue.h"
+#include "rvx/memory_fields.h"
+
+// The fourteen output fields of "All Commands" in catalogue order.
+inline const std::array<const char*, rvx::commandCount> outputNames = {
+    "txtUP", "txtDOWN", "txtSTOP", "txtNIPU", "txtNIPD", "txtGIP", "txtGP",
+    "txtJU", "txtJD",   "txtLU",   "txtLD",   "txtLC",   "txtLIP", "txtUL",
+};
+
+// The strings of single motor 123456 with the start values of the parameter fields.
+inline const std::array<const char*, rvx::commandCount> strings123456 = {
+    "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", "AB F1 FF FF FF FF 12 34 56 FD FF FF 09 2F",
+    "AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E", "AB F1 FF FF FF FF 12 34 56 FA FF FF 09 2C",
+    "AB F1 FF FF FF FF 12 34 56 F9 FF FF 09 2B", "AB F1 FF FF FF FF 12 34 56 FB FF FF 09 2D",
+    "AB F1 FF FF FF FF 12 34 56 EF 80 FF 08 A2", "AB F1 FF FF FF FF 12 34 56 F5 F5 FF 09 1D",
+    "AB F1 FF FF FF FF 12 34 56 F4 F5 FF 09 1C", "A4 F1 FF FF FF FF 12 34 56 FE FF FE 09 28",
+    "A4 F1 FF FF FF FF 12 34 56 FD FF FE 09 27", "A4 F1 FF FF FF FF 12 34 56 FF FF FE 09 29",
+    "A4 F1 FF FF FF FF 12 34 56 FB FE FE 09 24", "A4 F1 FF FF FF FF 12 34 56 FA FF FE 09 24",
+};
+
+class Driver {
+public:
+    explicit Driver(frmMain& window) : window_(window), beeps(&window, &frmMain::beeped) {
+        window_.show();
+        exposed = QTest::qWaitForWindowExposed(&window_);
+    }
+
+    template <typename T = QWidget>
+    T* get(const char* name) const {
+        auto* widget = window_.findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            QTest::qFail(qPrintable(QStringLiteral("no control %1").arg(QLatin1String(name))),
+                         __FILE__, __LINE__);
+        }
+        return widget;
+    }
+    QLineEdit* field(const char* name) const { return get<QLineEdit>(name); }
+    QString text(const char* name) const {
+        if (auto* edit = window_.findChild<QLineEdit*>(QString::fromLatin1(name))) {
+            return edit->text();
+        }
+        return get<QLabel>(name)->text();
+    }
+    QComboBox* list() const { return get<QComboBox>("Combo1"); }
+
+    // A mouse click on a control the user can reach.
+    [[nodiscard]] bool click(const char* name) {
+        QWidget* widget = get(name);
+        if (!widget->isVisible() || !widget->isEnabled()) {
+            return false;
+        }
+        QTest::mouseClick(widget, Qt::LeftButton);
+        return true;
+    }
+
+    // Types text at the end of what the field holds.
+    [[nodiscard]] bool type(const char* name, const QString& text) {
+        QLineEdit* edit = field(name);
+        if (!edit->isVisible()) {
+            return false;
+        }
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClicks(edit, text);
+        return true;
+    }
+
+    // Deletes the last character of the field, as the backspace key does.
+    [[nodiscard]] bool backspace(const char* name) {
+        QLineEdit* edit = field(name);
+        if (!edit->isVisible()) {
+            return false;
+        }
+        edit->setFocus();
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        return true;
+    }
+
+    // Selects the field's text and types over it, as a user replacing a value does.
+    [[nodiscard]] bool replace(const char* name, const QString& text) {
+        QLineEdit* edit = field(name);
+        if (!edit->isVisible()) {
+            return false;
+        }
+        edit->setFocus();
+        edit->selectAll();
+        if (text.isEmpty()) {
+            QTest::keyClick(edit, Qt::Key_Delete);
+        } else {
+            QTest::keyClicks(edit, text);
+        }
+        return true;
+    }
+
+    // Picks an entry of the command list from its drop-down, with the mouse.
+    [[nodiscard]] bool pick(const QString& entry) {
+        QComboBox* combo = list();
+        const int index = combo->findText(entry, Qt::MatchExactly);
+        if (index < 0 || !combo->isVisible() || !combo->isEnabled()) {
+            return false;
+        }
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        const QRect item = view->visualRect(view->model()->index(index, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+        return combo->currentIndex() == index && !view->isVisible();
+    }
+
+    // A valid single motor address calculated in the "All Commands" view.
+    [[nodiscard]] bool calculated(const QString& address = QStringLiteral("123456")) {
+        return click("optSM") && click("optMQR") && replace("txtSM", address) && click("cmdCalc");
+    }
+
+    // The same, then the "Choose Command" view brought up.
+    [[nodiscard]] bool choosing(const QString& address = QStringLiteral("123456")) {
+        return calculated(address) && click("optPX40");
+    }
+
+    // The strings the engine makes from the fields as they are now shown.
+    [[nodiscard]] std::array<std::string, rvx::commandCount> engineStrings(
+        rvx::AddressKind kind, const QString& address) const {
+        rvx::MemoryFields fields;
+        fields.kind = kind;
+        fields.address[static_cast<std::size_t>(kind)] = address.toStdString();
+        for (const auto& info : rvx::parameterCatalogue) {
+            fields.parameter(info.field) = text(std::string(info.fieldName).c_str()).toStdString();
+        }
+        rvx::CommandStringEngine engine(fields);
+        engine.getAddress();
+        return fields.outputs;
+    }
+
+private:
+    frmMain& window_;
+
+public:
+    QSignalSpy beeps;
+    bool exposed = false;
+};
