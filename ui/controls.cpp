@@ -19,6 +19,19 @@ int twips(int value) {
     return (value + 7) / 15;
 }
 
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/icons/app-icon.svg"));
+}
+
+void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
+                          std::span<const std::pair<const char*, const char*>> names) {
+    for (const auto& [name, spoken] : names) {
+        if (QWidget* control = controls.value(QString::fromLatin1(name))) {
+            control->setAccessibleName(QString::fromUtf8(spoken));
+        }
+    }
+}
+
 QFont fontFor(FontStyle style) {
     // The layout was drawn for "MS Sans Serif" at 8.25 and 9.75 points. Where the platform
     // lacks it, a sans-serif face of like width stands in, so that every caption fits its

@@ -4,9 +4,11 @@
 
 #include <QFont>
 #include <QHash>
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 #include <span>
+#include <utility>
 
 namespace ui {
 
@@ -35,6 +37,13 @@ struct ControlRow {
 // them, places them, sets their captions, fonts and states, and chains the keyboard focus in
 // order of the tab column. Returns the controls by name.
 QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows);
+
+// The program's icon, drawn from its SVG, for every window.
+[[nodiscard]] QIcon applicationIcon();
+
+// Gives each named control its accessible name: what a screen reader says it is.
+void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
+                          std::span<const std::pair<const char*, const char*>> names);
 
 // The font of a style, every attribute set, so that no control takes its frame's font.
 [[nodiscard]] QFont fontFor(FontStyle style);

@@ -23,6 +23,11 @@ constexpr ui::ControlRow controlRows[] = {
 };
 // clang-format on
 
+constexpr std::pair<const char*, const char*> spokenNames[] = {
+    {"Text1", "Serial line settings"},
+    {"Command1", "Close help"},
+};
+
 // The layout reaches 6375 x 3375 twips; the window keeps the frame's margin beyond it.
 constexpr int clientWidth = 6375 + 240;
 constexpr int clientHeight = 3375 + 240;
@@ -34,9 +39,11 @@ const QString frmHELP::storedText = QStringLiteral("4800 Baud\r\n1 Start Bit\r\n
 frmHELP::frmHELP() {
     setObjectName(QStringLiteral("frmHELP"));
     setWindowTitle(QStringLiteral("Help"));
+    setWindowIcon(ui::applicationIcon());
     setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight));
 
     const auto controls = ui::buildControls(this, controlRows);
+    ui::nameForScreenReaders(controls, spokenNames);
     Frame1 = qobject_cast<QGroupBox*>(controls.value(QStringLiteral("Frame1")));
     Text1 = qobject_cast<QPlainTextEdit*>(controls.value(QStringLiteral("Text1")));
     Command1 = qobject_cast<QPushButton*>(controls.value(QStringLiteral("Command1")));

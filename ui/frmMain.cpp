@@ -111,6 +111,31 @@ constexpr ControlRow controlRows[] = {
 };
 // clang-format on
 
+// What a screen reader says each control is. The output fields are named after their commands.
+constexpr std::pair<const char*, const char*> spokenNames[] = {
+    {"optSM", "Single motor address"},
+    {"optGA", "Group address"},
+    {"txtSM", "Single motor address"},
+    {"txtG", "Group address"},
+    {"cmdCalc", "Calculate all strings"},
+    {"optMQR", "Show all commands"},
+    {"optPX40", "Choose one command"},
+    {"cmdHELP", "Help: serial line settings"},
+    {"txtRU", "Value for Down"},
+    {"txtIP", "IP number for Go to IP"},
+    {"txtPct", "Percentage for Go to %, 0 is up"},
+    {"txtMSU", "Jog Up time in units of 10 ms"},
+    {"txtMSD", "Jog Down time in units of 10 ms"},
+    {"txtL", "Priority for the lock commands"},
+    {"txtIPL", "IP number for Lock @ IP"},
+    {"cmdCLEAR", "Clear all strings"},
+    {"Combo1", "Command"},
+    {"txtS", "String of the chosen command"},
+    {"txtD", "Parameter of the chosen command"},
+    {"txtDD", "IP number for Lock @ IP"},
+    {"cmdCALCS", "Calculate the chosen command's string"},
+};
+
 // The layout reaches 13815 twips to the right (frmC at its stored place) and 10095 down
 // (the bottom of frmStrings); the window leaves the frames' own margin beyond both.
 constexpr int clientWidth = 13815 + 240;
@@ -211,9 +236,11 @@ T* control(const QHash<QString, QWidget*>& controls, const char* name) {
 frmMain::frmMain() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
+    setWindowIcon(ui::applicationIcon());
     setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight));
 
     const auto controls = ui::buildControls(this, controlRows);
+    ui::nameForScreenReaders(controls, spokenNames);
     frmAddr = control<QGroupBox>(controls, "frmAddr");
     optSM = control<QRadioButton>(controls, "optSM");
     optGA = control<QRadioButton>(controls, "optGA");
@@ -259,8 +286,11 @@ frmMain::frmMain() {
     txtDD = control<QLineEdit>(controls, "txtDD");
     cmdCALCS = control<QPushButton>(controls, "cmdCALCS");
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-        outputFields[row] = control<QLineEdit>(
-            controls, std::string(rvx::commandCatalogue[row].outputField).c_str());
+        const auto& command = rvx::commandCatalogue[row];
+        outputFields[row] = control<QLineEdit>(controls, std::string(command.outputField).c_str());
+        outputFields[row]->setAccessibleName(
+            QString::fromUtf8(command.name.data(), static_cast<qsizetype>(command.name.size())) +
+            QStringLiteral(" string"));
     }
     for (const auto& info : rvx::parameterCatalogue) {
         parameterFields[static_cast<std::size_t>(info.field)] =
@@ -268,6 +298,9 @@ frmMain::frmMain() {
     }
     // The status labels of the chooser wrap their longer texts onto a second line.
     lblS->setWordWrap(true);
+    // The status lines are read out by their text; what they are is their description.
+    lblE->setAccessibleDescription(QStringLiteral("Status of All Commands"));
+    lblS->setAccessibleDescription(QStringLiteral("Status of Choose Command"));
 
     Form_Load();
 

@@ -5,6 +5,10 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("rvx-string-calculator"));
+    QApplication::setApplicationVersion(QStringLiteral(RVX_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Velkor Systems"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(RVX_APP_ID));
     frmMain window;
     window.show();
     return QApplication::exec();
