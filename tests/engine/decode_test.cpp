@@ -379,11 +379,11 @@ TEST(Decoding, EachFindingOnACorruptedFrame) {
         {"unused first parameter byte",
          change(rowLockUp, {{11, 0x00}}),
          {Check::UnusedParameter},
-         "byte 11: is 00, should be FF: Lock Up carries no parameter in this byte"},
+         "byte 11: holds 00, should be FF: Lock Up carries no parameter in this byte"},
         {"unused second parameter byte",
          change(rowGoToIp, {{12, 0xFE}}),
          {Check::UnusedParameter},
-         "byte 12: is FE, should be FF: Go to IP # carries no"},
+         "byte 12: holds FE, should be FF: Go to IP # carries no"},
         {"both address fields hold an address",
          change(rowUp, {{4, 0x65}, {5, 0x43}}),
          {Check::AddressFields},
@@ -413,6 +413,14 @@ TEST(Decoding, EachFindingOnACorruptedFrame) {
          change(rowLockAtIp, {{11, 0xFF}}),
          {Check::ParameterValue},
          "byte 11: FF is lock IP number 0, outside the admitted values (1 to 16)"},
+        {"unknown message code, parameters of the command its code names still checked",
+         change(rowLockCurrent, {{1, 0x00}, {12, 0xFF}}),
+         {Check::MessageCode, Check::ParameterValue},
+         "byte 12: FF is lock priority 0"},
+        {"both parameters outside, in byte order",
+         change(rowLockAtIp, {{11, 0xFF}, {12, 0xFF}}),
+         {Check::ParameterValue, Check::ParameterValue},
+         "byte 11: FF is lock IP number 0"},
         {"lock IP number 17",
          change(rowLockAtIp, {{11, 0xEE}}),
          {Check::ParameterValue},
@@ -441,6 +449,8 @@ TEST(Decoding, EachFindingOnACorruptedFrame) {
         const auto decoded = rvx::decodeFrame(c.frame);
         EXPECT_EQ(checksOf(decoded), c.checks) << c.name << "\n" << findingsText(decoded);
         EXPECT_FALSE(decoded.madeByTool()) << c.name;
+        EXPECT_TRUE(std::ranges::is_sorted(decoded.findings, {}, &rvx::Finding::firstByte))
+            << c.name << ": " << findingsText(decoded);
         const bool mentioned = std::ranges::any_of(decoded.findings, [&c](const auto& finding) {
             return finding.message.find(c.message) != std::string::npos;
         });
