@@ -82,8 +82,31 @@ bool hasControlCharacter(std::string_view text) {
     });
 }
 
+// A label written as a quoted CSV field ("Hall, ""east""") without its quotes; a label that
+// does not start with a quote as it stands. False when the quotes are not closed or text
+// follows the closing quote.
+bool unquoteLabel(std::string_view text, std::string& label) {
+    if (!text.starts_with('"')) {
+        label = std::string(text);
+        return true;
+    }
+    label.clear();
+    for (std::size_t k = 1; k < text.size(); ++k) {
+        if (text[k] != '"') {
+            label += text[k];
+        } else if (k + 1 < text.size() && text[k + 1] == '"') {
+            label += '"';
+            ++k;
+        } else {
+            return k + 1 == text.size();
+        }
+    }
+    return false;
+}
+
 // The problems of one line's parts, joined; empty when the motor is fine.
-std::string checkMotor(const Motor& motor, std::string_view kindText, rvx::MemoryFields& probe) {
+std::string checkMotor(const Motor& motor, std::string_view kindText, bool labelOk,
+                       rvx::MemoryFields& probe) {
     std::vector<std::string> problems;
     // The generation judges the address; the length is checked first, since the generation
     // would take the first six characters of a longer one.
@@ -105,7 +128,10 @@ std::string checkMotor(const Motor& motor, std::string_view kindText, rvx::Memor
             problems.push_back("kind \"" + std::string(kindText) + "\": must be single or group");
         }
     }
-    if (!isValidUtf8(motor.label)) {
+    if (!labelOk) {
+        problems.emplace_back(
+            "the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")");
+    } else if (!isValidUtf8(motor.label)) {
         problems.emplace_back("the label is not valid UTF-8");
     } else if (hasControlCharacter(motor.label)) {
         problems.emplace_back("the label holds a control character");
@@ -142,6 +168,7 @@ MotorList readMotorList(std::string_view content, const std::string& sourceName)
 
         Motor motor;
         std::string_view kindText;
+        bool labelOk = true;
         const std::size_t firstComma = line.find(',');
         motor.address = std::string(trimBlanks(line.substr(0, firstComma)));
         if (firstComma != std::string_view::npos) {
@@ -149,13 +176,13 @@ MotorList readMotorList(std::string_view content, const std::string& sourceName)
             const std::size_t secondComma = rest.find(',');
             kindText = trimBlanks(rest.substr(0, secondComma));
             if (secondComma != std::string_view::npos) {
-                motor.label = std::string(trimBlanks(rest.substr(secondComma + 1)));
+                labelOk = unquoteLabel(trimBlanks(rest.substr(secondComma + 1)), motor.label);
             }
         }
         motor.kind =
             lowerAscii(kindText) == "group" ? rvx::AddressKind::Group : rvx::AddressKind::Single;
 
-        const std::string problems = checkMotor(motor, kindText, probe);
+        const std::string problems = checkMotor(motor, kindText, labelOk, probe);
         if (!problems.empty()) {
             list.errors.push_back(sourceName + ":" + std::to_string(lineNumber) + ": " + problems);
         } else if (list.errors.empty()) {

@@ -61,6 +61,21 @@ TEST(Batch, CsvHasAHeaderAndOneRowPerMotorAndCommand) {
               ",single,000071,Up,AB F1 FF FF FF FF 00 00 71 FE FF FF 09 05\n");
 }
 
+// A label as a spreadsheet writes it, in quotes, is read without them, so it comes out as it
+// went in.
+TEST(Batch, AQuotedLabelIsReadAsACsvField) {
+    const auto result = tool::run({"--batch", "-", "--command", "Up"},
+                                  "123456,single,\"Hall, \"\"east\"\"\"\n"
+                                  "123456,single, \"\" \n"
+                                  "123456,single,Door \"A\"\n");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const auto rows = lines(result.out);
+    ASSERT_EQ(rows.size(), 4U);
+    EXPECT_TRUE(rows[1].starts_with("\"Hall, \"\"east\"\"\",single,123456,Up,")) << rows[1];
+    EXPECT_TRUE(rows[2].starts_with(",single,123456,Up,AB")) << rows[2];
+    EXPECT_TRUE(rows[3].starts_with("\"Door \"\"A\"\"\",single,123456,Up,AB F1 FF")) << rows[3];
+}
+
 TEST(Batch, EveryCommandInCatalogueOrderByDefault) {
     const auto result = tool::run({"--batch", "-"}, "123456\n654321,group\n");
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -184,7 +199,9 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
         "123456,single,bell\x07\n"
         "123456,single,bad \xC3\x28 UTF-8\n"
         "12 456,both,x\n"
-        "abcdef,Group,fine\n");
+        "abcdef,Group,fine\n"
+        "123456,single,\"open\n"
+        "123456,single,\"closed\" early\n");
     const auto result = tool::run({"--batch", list.path()});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
@@ -200,6 +217,8 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
         file +
             ":11: address \"12 456\": must be six hexadecimal digits; kind \"both\": must be "
             "single or group",
+        file + ":13: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
+        file + ":14: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
     };
     EXPECT_EQ(lines(result.err), expected);
 
