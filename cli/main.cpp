@@ -127,16 +127,17 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Prints the RVX bus command strings (14-byte frames as hexadecimal byte text, checksum "
-        "included) for a single motor or group address.\n"
+        "Prints the RVX bus command strings (14-byte frames as hexadecimal byte text,\n"
+        "checksum included) for a single motor or group address, checks a given string,\n"
+        "or prints the strings of a whole list of motors.\n"
         "Parameter values are decimal numbers; fractions are rounded as the frames require.\n"
         "\n"
         "  rvx-strings [--group] ADDRESS [parameters] [--command NAME] [--notation NAME]\n"
         "  rvx-strings --decode FRAME [--notation NAME] [--format text|json]\n"
         "  rvx-strings --batch FILE [parameters] [--command NAME] [--notation NAME]\n"
         "\n"
-        "Exit status: 0 on success; 1 when --decode finds the frame is not one that "
-        "rvx-strings makes; 2 for bad arguments, a bad FILE line or a text that is no frame; "
+        "Exit status: 0 on success; 1 when --decode finds that rvx-strings makes no such\n"
+        "frame; 2 for bad arguments, a bad line in FILE or a FRAME text that is no frame;\n"
         "3 when standard output cannot be written."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Help and version are answered here rather than by QCommandLineParser, which would need a
@@ -178,8 +179,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(notationOption);
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
-        QStringLiteral("Output format: text, csv or json (default text; with --batch csv, "
-                       "with --decode text or json)."),
+        QStringLiteral("Output format: text (default), csv or json; with --batch csv "
+                       "(default), json or text; with --decode text (default) or json."),
         QStringLiteral("FORMAT"));
     parser.addOption(formatOption);
     const QCommandLineOption decodeOption(
