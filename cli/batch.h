@@ -25,9 +25,10 @@ struct MotorList {
 
 // Reads a motor list: one motor per line, ADDRESS[,single|group[,LABEL]], blanks around each
 // part ignored, kind single when left out or empty, the label the rest of the line (commas
-// included), or a quoted CSV field as a spreadsheet writes it ("Hall, ""east"""). Blank lines and lines whose first character other than a blank is "#" are
-// skipped; a UTF-8 byte order mark and carriage returns before line breaks are ignored.
-// Every line is checked, the address by the generation itself.
+// included), or a quoted CSV field as a spreadsheet writes it ("Hall, ""east"""). Blank lines and
+// lines whose first character other than a blank is "#" are skipped; a UTF-8 byte order mark and
+// carriage returns before line breaks are ignored. Every line is checked, the address by the
+// generation itself.
 [[nodiscard]] MotorList readMotorList(std::string_view content, const std::string& sourceName);
 
 // The whole content of a file, or of standard input for "-"; false and a reason on failure.

@@ -468,8 +468,8 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
                                     [number](const auto& p) { return p.frameByte == number; });
             if (!used && at(number) != fixedByte) {
                 add(Check::UnusedParameter, number, number,
-                    "holds " + hexByte(at(number)) + ", should be FF: " + std::string(command.name) +
-                        " carries no parameter in this byte");
+                    "holds " + hexByte(at(number)) + ", should be FF: " +
+                        std::string(command.name) + " carries no parameter in this byte");
             }
         }
         for (const ParameterByte& parameter : command.parameterBytes()) {
