@@ -1,24 +1,37 @@
-// rvx-strings: prints the command strings of a motor or group address.
+// rvx-strings: prints the command strings of a motor or group address, of a whole list of
+// motors (--batch), or says what a given string does and whether it is right (--decode).
 //
-// A thin front end: it checks the arguments, hands them to the engine's generation through a
-// set of fields in memory, and writes what the engine wrote. Bad arguments are all reported on
-// standard error, one line each, with exit status 2 and nothing on standard output.
+// A thin front end: it checks the arguments, hands them to the engine (the generation through
+// a set of fields in memory, the frame reader and the decoder), and writes what the engine
+// gives back. Bad arguments are all reported on standard error, one line each, with exit
+// status 2 and nothing on standard output.
 #include <QCommandLineParser>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "batch.h"
+#include "decode_report.h"
 #include "output.h"
 #include "rvx/catalogue.h"
+#include "rvx/decode.h"
+#include "rvx/frame.h"
 #include "rvx/generator.h"
 #include "rvx/memory_fields.h"
 #include "rvx/number.h"
 
 namespace {
 
+constexpr int exitSuccess = 0;
+constexpr int exitFindings = 1;  // --decode: the frame is not one that rvx-strings makes
 constexpr int exitUsage = 2;
+constexpr int exitOutput = 3;  // standard output could not be written
+
+enum class Mode { Strings, Decode, Batch };
 
 struct ParameterOption {
     rvx::ParameterField field;
@@ -40,13 +53,18 @@ std::string toStd(const QString& text) {
     return text.toStdString();
 }
 
-void writeOut(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+QString fromStd(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void reportError(const std::string& message) {
-    const std::string line = "rvx-strings: " + message + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+void writeError(const std::string& line) {
+    const std::string text = line + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+// An argument error, as reported: prefixed with the program's name.
+std::string argumentError(const std::string& message) {
+    return "rvx-strings: " + message;
 }
 
 std::string commandList() {
@@ -60,18 +78,43 @@ std::string commandList() {
     return list;
 }
 
-std::string textTable(const rvx::MemoryFields& fields, const std::vector<std::size_t>& rows) {
-    std::size_t width = 0;
-    for (const auto& command : rvx::commandCatalogue) {
-        width = std::max(width, command.name.size());
+std::string notationList() {
+    std::string list;
+    for (std::size_t k = 0; k < rvx::notationCatalogue.size(); ++k) {
+        list += k == 0 ? "" : (k + 1 == rvx::notationCatalogue.size() ? " or " : ", ");
+        list += rvx::notationCatalogue[k].name;
     }
-    std::string out;
-    for (std::size_t row : rows) {
-        std::string name(rvx::commandCatalogue[row].name);
-        name.resize(width + 2, ' ');
-        out += name + fields.outputs[row] + "\n";
+    return list;
+}
+
+// The formats each mode writes, the first being its default.
+std::vector<cli::Format> formatsOf(Mode mode) {
+    switch (mode) {
+        case Mode::Strings:
+            return {cli::Format::Text, cli::Format::Csv, cli::Format::Json};
+        case Mode::Decode:
+            return {cli::Format::Text, cli::Format::Json};
+        case Mode::Batch:
+            return {cli::Format::Csv, cli::Format::Json, cli::Format::Text};
     }
-    return out;
+    return {};
+}
+
+std::string formatList(const std::vector<cli::Format>& formats) {
+    std::string list;
+    for (std::size_t k = 0; k < formats.size(); ++k) {
+        list += k == 0 ? "" : (k + 1 == formats.size() ? " or " : ", ");
+        list += cli::formatName(formats[k]);
+    }
+    return list;
+}
+
+int finish(cli::StandardOutput& out, int status) {
+    if (!out.finish()) {
+        writeError(argumentError("cannot write standard output"));
+        return exitOutput;
+    }
+    return status;
 }
 
 }  // namespace
@@ -84,9 +127,18 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Prints the RVX bus command strings (14-byte frames as hexadecimal byte text, checksum "
-        "included) for a single motor or group address.\n"
-        "Parameter values are decimal numbers; fractions are rounded as the frames require."));
+        "Prints the RVX bus command strings (14-byte frames as hexadecimal byte text,\n"
+        "checksum included) for a single motor or group address, checks a given string,\n"
+        "or prints the strings of a whole list of motors.\n"
+        "Parameter values are decimal numbers; fractions are rounded as the frames require.\n"
+        "\n"
+        "  rvx-strings [--group] ADDRESS [parameters] [--command NAME] [--notation NAME]\n"
+        "  rvx-strings --decode FRAME [--notation NAME] [--format text|json]\n"
+        "  rvx-strings --batch FILE [parameters] [--command NAME] [--notation NAME]\n"
+        "\n"
+        "Exit status: 0 on success; 1 when --decode finds that rvx-strings makes no such\n"
+        "frame; 2 for bad arguments, a bad line in FILE or a FRAME text that is no frame;\n"
+        "3 when standard output cannot be written."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Help and version are answered here rather than by QCommandLineParser, which would need a
     // QCoreApplication object only to learn the program's name.
@@ -104,15 +156,11 @@ int main(int argc, char* argv[]) {
     std::vector<QCommandLineOption> valueOptions;
     for (const auto& option : parameterOptions) {
         const auto& info = rvx::parameterInfo(option.field);
-        valueOptions.emplace_back(
-            QString::fromLatin1(option.name),
-            QStringLiteral("%1: %2 (default %3).")
-                .arg(QString::fromLatin1(option.description),
-                     QString::fromUtf8(info.admittedText.data(),
-                                       static_cast<qsizetype>(info.admittedText.size())),
-                     QString::fromUtf8(info.startText.data(),
-                                       static_cast<qsizetype>(info.startText.size()))),
-            QStringLiteral("N"));
+        valueOptions.emplace_back(QString::fromLatin1(option.name),
+                                  QStringLiteral("%1: %2 (default %3).")
+                                      .arg(QString::fromLatin1(option.description),
+                                           fromStd(info.admittedText), fromStd(info.startText)),
+                                  QStringLiteral("N"));
         parser.addOption(valueOptions.back());
     }
     const QCommandLineOption commandOption(
@@ -121,39 +169,84 @@ int main(int argc, char* argv[]) {
                        "(case is ignored)."),
         QStringLiteral("NAME"));
     parser.addOption(commandOption);
-    const QCommandLineOption formatOption(QStringLiteral("format"),
-                                          QStringLiteral("Output format: text, csv or json "
-                                                         "(default text)."),
-                                          QStringLiteral("FORMAT"), QStringLiteral("text"));
+    const QCommandLineOption notationOption(
+        QStringLiteral("notation"),
+        QStringLiteral("How the bytes are written: %1 (default spaced). With --decode, the "
+                       "notation to read; the hexadecimal ones are recognised without it, "
+                       "decimal is read only when named.")
+            .arg(fromStd(notationList())),
+        QStringLiteral("NAME"));
+    parser.addOption(notationOption);
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("Output format: text (default), csv or json; with --batch csv "
+                       "(default), json or text; with --decode text (default) or json."),
+        QStringLiteral("FORMAT"));
     parser.addOption(formatOption);
+    const QCommandLineOption decodeOption(
+        QStringLiteral("decode"),
+        QStringLiteral("Check FRAME and say what it does: command, address, parameters and "
+                       "every fault found."),
+        QStringLiteral("FRAME"));
+    parser.addOption(decodeOption);
+    const QCommandLineOption batchOption(
+        QStringLiteral("batch"),
+        QStringLiteral("Print the strings of every motor in FILE (\"-\" for standard input), "
+                       "one per line: ADDRESS[,single|group[,LABEL]]; blank lines and lines "
+                       "starting with # are skipped. Columns label, kind, address, command, "
+                       "string."),
+        QStringLiteral("FILE"));
+    parser.addOption(batchOption);
     parser.addPositionalArgument(QStringLiteral("ADDRESS"),
                                  QStringLiteral("Six hexadecimal digits, either case."));
 
     if (!parser.parse(arguments)) {
-        reportError(toStd(parser.errorText()));
+        writeError(argumentError(toStd(parser.errorText())));
         return exitUsage;
     }
+    cli::StandardOutput out;
     if (parser.isSet(helpOption)) {
-        writeOut(toStd(parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                 QStringLiteral("rvx-strings"))));
-        return 0;
+        out.buffer = toStd(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                     QStringLiteral("rvx-strings")));
+        return finish(out, exitSuccess);
     }
     if (parser.isSet(versionOption)) {
-        writeOut("rvx-strings " RVX_VERSION "\n");
-        return 0;
+        out.buffer = "rvx-strings " RVX_VERSION "\n";
+        return finish(out, exitSuccess);
     }
 
-    std::vector<std::string> errors;
+    std::vector<std::string> errors;  // complete lines for standard error
+    const auto error = [&errors](const std::string& message) {
+        errors.push_back(argumentError(message));
+    };
+
+    if (parser.isSet(decodeOption) && parser.isSet(batchOption)) {
+        error("--decode and --batch cannot be used together");
+    }
+    const Mode mode = parser.isSet(decodeOption)  ? Mode::Decode
+                      : parser.isSet(batchOption) ? Mode::Batch
+                                                  : Mode::Strings;
+    const std::string modeName = mode == Mode::Decode ? "--decode" : "--batch";
+
     rvx::MemoryFields fields;
     fields.kind = parser.isSet(groupOption) ? rvx::AddressKind::Group : rvx::AddressKind::Single;
 
     const QStringList positional = parser.positionalArguments();
     std::string address;
-    if (positional.isEmpty()) {
-        errors.push_back("no ADDRESS given; it must be six hexadecimal digits");
+    if (mode != Mode::Strings) {
+        if (!positional.isEmpty()) {
+            error("ADDRESS \"" + toStd(positional.join(QLatin1Char(' '))) + "\" is not used with " +
+                  modeName + (mode == Mode::Batch ? "; the addresses come from FILE" : ""));
+        }
+        if (parser.isSet(groupOption)) {
+            error("--group is not used with " + modeName +
+                  (mode == Mode::Batch ? "; give the kind on each line of FILE" : ""));
+        }
+    } else if (positional.isEmpty()) {
+        error("no ADDRESS given; it must be six hexadecimal digits");
     } else if (positional.size() > 1) {
-        errors.push_back("one ADDRESS expected, got " + std::to_string(positional.size()) + ": " +
-                         toStd(positional.join(QLatin1Char(' '))));
+        error("one ADDRESS expected, got " + std::to_string(positional.size()) + ": " +
+              toStd(positional.join(QLatin1Char(' '))));
     } else {
         address = toStd(positional.front());
         // The generation itself judges the characters, on a set of fields of its own with the
@@ -166,7 +259,7 @@ int main(int argc, char* argv[]) {
             rvx::CommandStringEngine(probe).getAddress();
         }
         if (positional.front().size() != 6 || probe.addressRefused()) {
-            errors.push_back("address \"" + address + "\": must be six hexadecimal digits");
+            error("address \"" + address + "\": must be six hexadecimal digits");
         }
     }
 
@@ -176,32 +269,50 @@ int main(int argc, char* argv[]) {
         }
         const auto& option = parameterOptions[k];
         const std::string value = toStd(parser.value(valueOptions[k]));
+        if (mode == Mode::Decode) {
+            error("--" + std::string(option.name) + " is not used with --decode");
+            continue;
+        }
         const auto number = rvx::readNumber(value);
         if (!number || !rvx::isAdmitted(option.field, *number)) {
             const auto& info = rvx::parameterInfo(option.field);
-            errors.push_back("--" + std::string(option.name) + " \"" + value +
-                             "\": " + (number ? "out of range" : "not a number") + "; the " +
-                             std::string(info.meaning) + " must be " +
-                             std::string(info.admittedText));
+            error("--" + std::string(option.name) + " \"" + value +
+                  "\": " + (number ? "out of range" : "not a number") + "; the " +
+                  std::string(info.meaning) + " must be " + std::string(info.admittedText));
         } else {
             fields.parameter(option.field) = value;
         }
     }
 
-    const std::string formatName = toStd(parser.value(formatOption));
-    const auto format = cli::findFormat(formatName);
-    if (!format) {
-        errors.push_back("--format \"" + formatName + "\": must be text, csv or json");
+    const auto formats = formatsOf(mode);
+    std::optional<cli::Format> format = formats.front();
+    if (parser.isSet(formatOption)) {
+        const std::string formatName = toStd(parser.value(formatOption));
+        format = cli::findFormat(formatName);
+        if (!format || std::ranges::find(formats, *format) == formats.end()) {
+            error("--format \"" + formatName + "\": must be " + formatList(formats) +
+                  (mode == Mode::Strings ? "" : " with " + modeName));
+        }
+    }
+
+    std::optional<rvx::Notation> notation;
+    if (parser.isSet(notationOption)) {
+        const std::string name = toStd(parser.value(notationOption));
+        notation = rvx::findNotation(name);
+        if (!notation) {
+            error("--notation \"" + name + "\": must be " + notationList());
+        }
     }
 
     std::vector<std::size_t> rows;
     if (parser.isSet(commandOption)) {
         const std::string name = toStd(parser.value(commandOption));
-        if (const auto row = rvx::findCommand(name)) {
+        if (mode == Mode::Decode) {
+            error("--command is not used with --decode");
+        } else if (const auto row = rvx::findCommand(name)) {
             rows.push_back(*row);
         } else {
-            errors.push_back("--command \"" + name + "\": no such command; one of " +
-                             commandList());
+            error("--command \"" + name + "\": no such command; one of " + commandList());
         }
     } else {
         for (std::size_t row = 0; row < rvx::commandCount; ++row) {
@@ -209,37 +320,82 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    if (errors.empty()) {
-        fields.address[static_cast<std::size_t>(fields.kind)] = address;
-        rvx::CommandStringEngine engine(fields);
+    // The decoder's input: a text that reads as no bytes at all is a usage error.
+    rvx::FrameText frameText;
+    if (mode == Mode::Decode) {
+        frameText = rvx::readFrameText(toStd(parser.value(decodeOption)), notation);
+        if (!frameText.read()) {
+            error("--decode: " + frameText.error);
+        }
+    }
+
+    if (errors.empty() && mode != Mode::Decode) {
+        // The generation with these parameters, once, before anything is written.
+        rvx::MemoryFields probe = fields;
+        probe.address[static_cast<std::size_t>(probe.kind)] =
+            mode == Mode::Strings ? address : "000000";
         try {
-            engine.getAddress();
+            rvx::CommandStringEngine(probe).getAddress();
         } catch (const rvx::EngineFailure& failure) {
-            errors.push_back(failure.what());  // admitted values never get here
+            error(failure.what());  // admitted values never get here
+        }
+        if (mode == Mode::Strings) {
+            fields = probe;
+        }
+    }
+
+    // The motor list is read once the arguments are right; every bad line is reported.
+    std::vector<cli::Motor> motors;
+    if (errors.empty() && mode == Mode::Batch) {
+        const std::string path = toStd(parser.value(batchOption));
+        std::string content;
+        std::string reason;
+        if (!cli::readSource(path, content, reason)) {
+            error("--batch \"" + path + "\": cannot read: " + reason);
+        } else {
+            auto list = cli::readMotorList(content, path == "-" ? "(standard input)" : path);
+            errors.insert(errors.end(), list.errors.begin(), list.errors.end());
+            motors = std::move(list.motors);
         }
     }
 
     if (!errors.empty()) {
-        for (const auto& error : errors) {
-            reportError(error);
+        for (const auto& line : errors) {
+            writeError(line);
         }
         return exitUsage;
     }
 
-    if (*format == cli::Format::Text) {
-        if (parser.isSet(commandOption)) {
-            writeOut(fields.outputs[rows.front()] + "\n");
-        } else {
-            writeOut(textTable(fields, rows));
+    const rvx::Notation written = notation.value_or(rvx::Notation::Spaced);
+    switch (mode) {
+        case Mode::Decode: {
+            const auto decoded = rvx::decodeFrame(frameText.bytes);
+            out.buffer = *format == cli::Format::Json
+                             ? cli::decodeJson(frameText.bytes, frameText.notation, decoded)
+                             : cli::decodeText(frameText.bytes, frameText.notation, decoded);
+            return finish(out, decoded.madeByTool() ? exitSuccess : exitFindings);
         }
-        return 0;
+        case Mode::Batch:
+            cli::writeBatch(motors, fields, rows, *format, written, out);
+            return finish(out, exitSuccess);
+        case Mode::Strings:
+            break;
     }
-    std::vector<cli::Record> records;
-    for (std::size_t row : rows) {
-        records.push_back({{{"command", std::string(rvx::commandCatalogue[row].name)},
-                            {"string", fields.outputs[row]}}});
+
+    if (*format == cli::Format::Text && parser.isSet(commandOption)) {
+        out.buffer = cli::inNotation(fields.outputs[rows.front()], written) + "\n";
+        return finish(out, exitSuccess);
     }
-    writeOut(*format == cli::Format::Csv ? cli::writeCsv(records, {"command", "string"})
-                                         : cli::writeJson(records));
-    return 0;
+    std::size_t width = 0;
+    for (const auto& command : rvx::commandCatalogue) {
+        width = std::max(width, command.name.size());
+    }
+    cli::TableWriter table(*format, {"command", "string"}, {width});
+    table.begin(out.buffer);
+    for (const std::size_t row : rows) {
+        table.row(out.buffer,
+                  {rvx::commandCatalogue[row].name, cli::inNotation(fields.outputs[row], written)});
+    }
+    table.end(out.buffer);
+    return finish(out, exitSuccess);
 }

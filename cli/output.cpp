@@ -1,18 +1,28 @@
 #include "output.h"
 
+#include <cstdio>
+
 namespace cli {
 
 std::optional<Format> findFormat(std::string_view name) {
-    if (name == "text") {
-        return Format::Text;
-    }
-    if (name == "csv") {
-        return Format::Csv;
-    }
-    if (name == "json") {
-        return Format::Json;
+    for (const Format format : {Format::Text, Format::Csv, Format::Json}) {
+        if (formatName(format) == name) {
+            return format;
+        }
     }
     return std::nullopt;
+}
+
+std::string_view formatName(Format format) {
+    switch (format) {
+        case Format::Text:
+            return "text";
+        case Format::Csv:
+            return "csv";
+        case Format::Json:
+            return "json";
+    }
+    return {};
 }
 
 std::string csvField(std::string_view value) {
@@ -28,24 +38,6 @@ std::string csvField(std::string_view value) {
     }
     quoted += '"';
     return quoted;
-}
-
-std::string writeCsv(const std::vector<Record>& records,
-                     const std::vector<std::string_view>& columns) {
-    std::string out;
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-        out += (k > 0 ? "," : "");
-        out += columns[k];
-    }
-    out += '\n';
-    for (const Record& record : records) {
-        for (std::size_t k = 0; k < record.fields.size(); ++k) {
-            out += (k > 0 ? "," : "");
-            out += csvField(record.fields[k].second);
-        }
-        out += '\n';
-    }
-    return out;
 }
 
 std::string jsonString(std::string_view value) {
@@ -82,21 +74,97 @@ std::string jsonString(std::string_view value) {
     return out;
 }
 
-std::string writeJson(const std::vector<Record>& records) {
-    std::string out = "[";
-    for (std::size_t r = 0; r < records.size(); ++r) {
-        out += r > 0 ? ",\n  {" : "\n  {";
-        const auto& fields = records[r].fields;
-        for (std::size_t k = 0; k < fields.size(); ++k) {
-            out += k > 0 ? ", " : "";
-            out += jsonString(fields[k].first);
-            out += ": ";
-            out += jsonString(fields[k].second);
+std::size_t displayWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++width;
         }
-        out += "}";
     }
-    out += records.empty() ? "]\n" : "\n]\n";
-    return out;
+    return width;
+}
+
+TableWriter::TableWriter(Format format, std::vector<std::string_view> columns,
+                         std::vector<std::size_t> textWidths)
+    : format_(format), columns_(std::move(columns)), widths_(std::move(textWidths)) {
+    widths_.resize(columns_.size(), 0);
+}
+
+void TableWriter::begin(std::string& out) const {
+    if (format_ == Format::Csv) {
+        for (std::size_t k = 0; k < columns_.size(); ++k) {
+            out += k > 0 ? "," : "";
+            out += csvField(columns_[k]);
+        }
+        out += '\n';
+    } else if (format_ == Format::Json) {
+        out += '[';
+    }
+}
+
+void TableWriter::row(std::string& out, std::initializer_list<std::string_view> values) {
+    std::size_t k = 0;
+    switch (format_) {
+        case Format::Csv:
+            for (const std::string_view value : values) {
+                out += k++ > 0 ? "," : "";
+                out += csvField(value);
+            }
+            out += '\n';
+            break;
+        case Format::Json:
+            out += firstRow_ ? "\n  {" : ",\n  {";
+            for (const std::string_view value : values) {
+                out += k > 0 ? ", " : "";
+                out += jsonString(columns_[k++]);
+                out += ": ";
+                out += jsonString(value);
+            }
+            out += '}';
+            break;
+        case Format::Text:
+            for (const std::string_view value : values) {
+                const bool last = k + 1 == values.size();
+                const std::size_t width = widths_[k++];
+                if (last) {
+                    out += value;
+                } else if (width > 0) {
+                    out += value;
+                    out.append(width + 2 - std::min(width, displayWidth(value)), ' ');
+                }
+            }
+            out += '\n';
+            break;
+    }
+    firstRow_ = false;
+}
+
+void TableWriter::end(std::string& out) const {
+    if (format_ == Format::Json) {
+        out += firstRow_ ? "]\n" : "\n]\n";
+    }
+}
+
+void StandardOutput::writeIfLarge() {
+    if (buffer.size() >= 1U << 16) {
+        writeBuffer();
+    }
+}
+
+bool StandardOutput::finish() {
+    writeBuffer();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+void StandardOutput::writeBuffer() {
+    if (!buffer.empty() && !failed_ &&
+        std::fwrite(buffer.data(), 1, buffer.size(), stdout) != buffer.size()) {
+        failed_ = true;
+    }
+    buffer.clear();
 }
 
 }  // namespace cli

@@ -1,6 +1,8 @@
-// Writing results of rvx-strings as text, CSV or JSON.
+// Writing results of rvx-strings: tables as text, CSV or JSON, and standard output itself.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,23 +13,53 @@ namespace cli {
 enum class Format { Text, Csv, Json };
 
 [[nodiscard]] std::optional<Format> findFormat(std::string_view name);
+[[nodiscard]] std::string_view formatName(Format format);
 
-// One output record: named columns in a fixed order.
-struct Record {
-    std::vector<std::pair<std::string_view, std::string>> fields;
-};
-
-// A CSV field, quoted when it holds a comma, a quote or a line break.
+// A CSV field, quoted when it holds a comma, a quote or a line break (RFC 4180).
 [[nodiscard]] std::string csvField(std::string_view value);
-
-// Header line and one line per record, each ended by a line break.
-[[nodiscard]] std::string writeCsv(const std::vector<Record>& records,
-                                   const std::vector<std::string_view>& columns);
 
 // A JSON string literal: quotes, backslashes and control characters escaped.
 [[nodiscard]] std::string jsonString(std::string_view value);
 
-// A JSON array of objects with the records' fields as keys, in their order.
-[[nodiscard]] std::string writeJson(const std::vector<Record>& records);
+// The number of characters of a UTF-8 text, for lining up columns.
+[[nodiscard]] std::size_t displayWidth(std::string_view text);
+
+// Rows of text values under fixed column names, appended to a string one at a time so that
+// any number of rows can be written as they come:
+// - CSV: a header line with the column names, then one line per row;
+// - JSON: an array of objects with the column names as keys, in column order;
+// - text: no header, each column but the last padded to its width and two blanks; a column
+//   of width 0 is left out.
+class TableWriter {
+public:
+    TableWriter(Format format, std::vector<std::string_view> columns,
+                std::vector<std::size_t> textWidths = {});
+
+    void begin(std::string& out) const;
+    void row(std::string& out, std::initializer_list<std::string_view> values);
+    void end(std::string& out) const;
+
+private:
+    Format format_;
+    std::vector<std::string_view> columns_;
+    std::vector<std::size_t> widths_;
+    bool firstRow_ = true;
+};
+
+// Standard output, written in large pieces. Remembers whether any write failed (a full disk,
+// a closed descriptor), so that a cut-off result is not reported as success.
+class StandardOutput {
+public:
+    std::string buffer;
+
+    // Writes the buffer once it holds enough to be worth a write.
+    void writeIfLarge();
+    // Writes the rest and flushes; false when anything could not be written.
+    [[nodiscard]] bool finish();
+
+private:
+    void writeBuffer();
+    bool failed_ = false;
+};
 
 }  // namespace cli

@@ -72,4 +72,22 @@ std::optional<std::int16_t> convertParameter(Conversion conversion, double value
     return std::nullopt;
 }
 
+double parameterValueOf(Conversion conversion, std::uint8_t written) {
+    switch (conversion) {
+        case Conversion::Inverted:
+            return 255.0 - written;
+        case Conversion::IpNumber:
+            return 256.0 - written;
+        case Conversion::Percentage:
+            // Whole percentages lie 2.55 positions apart, so at most one of them fits.
+            for (int percent = 0; percent <= 100; ++percent) {
+                if (convertParameter(Conversion::Percentage, percent) == written) {
+                    return percent;
+                }
+            }
+            return (255.0 - written) / percentScale;
+    }
+    return 0.0;
+}
+
 }  // namespace rvx

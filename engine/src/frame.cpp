@@ -48,18 +48,22 @@ std::optional<Notation> findNotation(std::string_view name) {
 }
 
 std::string writeFrame(const Frame& frame, Notation notation) {
+    return writeBytes(frame, notation);
+}
+
+std::string writeBytes(std::span<const std::uint8_t> bytes, Notation notation) {
     const Style style = styleOf(notation);
     std::string out;
-    out.reserve(frame.size() * (style.prefix.size() + style.separator.size() + 3));
-    for (std::size_t k = 0; k < frame.size(); ++k) {
+    out.reserve(bytes.size() * (style.prefix.size() + style.separator.size() + 3));
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (k > 0) {
             out += style.separator;
         }
         out += style.prefix;
         if (notation == Notation::Decimal) {
-            out += std::to_string(frame[k]);
+            out += std::to_string(bytes[k]);
         } else {
-            appendHex(out, frame[k]);
+            appendHex(out, bytes[k]);
         }
     }
     return out;

@@ -4,38 +4,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStringList>
 #include <string>
 
+#include "tool.h"
+
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using tool::lines;
 
-Result runTool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        return {};
-    }
-    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        result.push_back(text.substr(start, end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return result;
+tool::Result runTool(const QStringList& arguments) {
+    return tool::run(arguments);
 }
 
 TEST(Generation, TextListsTheFourteenCommandsWithTheirStrings) {
@@ -152,6 +131,10 @@ TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
         {{"123456", "--command", "Jump"}, "--command \"Jump\": no such command"},
         {{"123456", "--bogus"}, "bogus"},
         {{"123456", "--ip"}, "--ip"},
+        {{"123456", "--notation", "hex"},
+         "--notation \"hex\": must be spaced, compact, escaped, 0x, dollar or decimal"},
+        {{"123456", "--notation", "Compact"}, "--notation \"Compact\""},
+        {{"123456", "--batch", "-"}, "ADDRESS \"123456\" is not used with --batch"},
     };
     for (const auto& c : cases) {
         const auto result = runTool(c.arguments);
@@ -176,11 +159,91 @@ TEST(BadArguments, EveryBadArgumentIsReportedNotOnlyTheFirst) {
     EXPECT_NE(messages[3].find("--format"), std::string::npos);
 }
 
+TEST(Notations, EachWritesTheSameBytesItsOwnWay) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"spaced", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
+        {"compact", "ABF1FFFFFFFF123456FEFFFF0930"},
+        {"escaped", R"(\xAB\xF1\xFF\xFF\xFF\xFF\x12\x34\x56\xFE\xFF\xFF\x09\x30)"},
+        {"0x",
+         "0xAB, 0xF1, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0xFE, 0xFF, 0xFF, 0x09, 0x30"},
+        {"dollar", "$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30"},
+        {"decimal", "171,241,255,255,255,255,18,52,86,254,255,255,9,48"},
+    };
+    for (const auto& [name, expected] : cases) {
+        const auto result = runTool({"123456", "--command", "up", "--notation", name});
+        EXPECT_EQ(result.exitCode, 0) << name << result.err;
+        EXPECT_EQ(result.out, expected + "\n") << name;
+    }
+}
+
+TEST(Notations, EscapedListsTheFourteenCommands) {
+    const auto result = runTool({"123456", "--notation", "escaped"});
+    EXPECT_EQ(result.exitCode, 0);
+    const auto rows = lines(result.out);
+    ASSERT_EQ(rows.size(), 14U);
+    EXPECT_EQ(rows[0],
+              R"(Up              \xAB\xF1\xFF\xFF\xFF\xFF\x12\x34\x56\xFE\xFF\xFF\x09\x30)");
+    EXPECT_EQ(rows[13],
+              R"(Unlock          \xA4\xF1\xFF\xFF\xFF\xFF\x12\x34\x56\xFA\xFF\xFE\x09\x24)");
+}
+
+// Every string of every notation, fed back to --decode, is found valid and names its command.
+TEST(Notations, EachStringDecodesBack) {
+    for (const char* name : {"spaced", "compact", "escaped", "0x", "dollar", "decimal"}) {
+        const auto result =
+            runTool({"--group", "0a0b0c", "--notation", name, "--format", "json", "--down", "250"});
+        ASSERT_EQ(result.exitCode, 0) << name << result.err;
+        const QJsonArray array =
+            QJsonDocument::fromJson(QByteArray::fromStdString(result.out)).array();
+        ASSERT_EQ(array.size(), 14) << name;
+        for (const auto& value : array) {
+            const QJsonObject object = value.toObject();
+            QStringList arguments{"--decode", object["string"].toString()};
+            if (std::string(name) == "decimal") {
+                arguments << "--notation"
+                          << "decimal";
+            }
+            const auto decoded = runTool(arguments);
+            EXPECT_EQ(decoded.exitCode, 0) << name << " " << decoded.out << decoded.err;
+            EXPECT_TRUE(tool::contains(
+                decoded.out, "Command:    " + object["command"].toString().toStdString() + "\n"))
+                << decoded.out;
+            EXPECT_TRUE(tool::contains(decoded.out, "Address:    group 0A0B0C\n")) << decoded.out;
+            EXPECT_TRUE(tool::contains(decoded.out, std::string("Notation:   ") + name + "\n"));
+        }
+    }
+}
+
+TEST(Notations, CsvQuotesStringsThatHoldCommas) {
+    const auto result =
+        runTool({"123456", "--format", "csv", "--command", "Up", "--notation", "0x"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out,
+              "command,string\n"
+              "Up,\"0xAB, 0xF1, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0xFE, 0xFF, 0xFF, 0x09, "
+              "0x30\"\n");
+}
+
+// A result that cannot be written in full is not reported as success.
+TEST(Output, AFailedWriteIsAnError) {
+    for (const QStringList& arguments :
+         {QStringList{"123456"},
+          QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
+          QStringList{"--batch", "-"}, QStringList{"--help"}}) {
+        const auto result = tool::run(arguments, "123456\n", "/dev/full");
+        EXPECT_EQ(result.exitCode, 3) << arguments.join(' ').toStdString();
+        EXPECT_EQ(result.err, "rvx-strings: cannot write standard output\n");
+    }
+}
+
 TEST(HelpAndVersion, PrintToStandardOutputAndSucceed) {
     const auto help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--lock-ip <N>"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("ADDRESS"), std::string::npos);
+    for (const char* option : {"--notation <NAME>", "--decode <FRAME>", "--batch <FILE>"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
     EXPECT_EQ(help.err, "");
 
     const auto version = runTool({"--version"});

@@ -114,4 +114,32 @@ TEST(Conversion, LeavingSixteenBitsIsRefused) {
     EXPECT_EQ(rvx::convertParameter(Conversion::Percentage, -12000), 255 + 30600);
 }
 
+// Running a conversion backwards gives a number that converts to the same byte again, for
+// every byte; the whole percentages come back as themselves.
+TEST(Conversion, RunBackwardsGivesANumberThatWritesTheSameByte) {
+    for (const auto conversion :
+         {Conversion::Inverted, Conversion::IpNumber, Conversion::Percentage}) {
+        for (int written = 0; written <= 255; ++written) {
+            const double value =
+                rvx::parameterValueOf(conversion, static_cast<std::uint8_t>(written));
+            EXPECT_EQ(rvx::convertParameter(conversion, value), written)
+                << static_cast<int>(conversion) << " " << written << " " << value;
+        }
+    }
+    EXPECT_EQ(rvx::parameterValueOf(Conversion::Inverted, 0xF2), 13.0);
+    EXPECT_EQ(rvx::parameterValueOf(Conversion::IpNumber, 0xF0), 16.0);
+    EXPECT_EQ(rvx::parameterValueOf(Conversion::IpNumber, 0x00), 256.0);
+    for (int percent = 0; percent <= 100; ++percent) {
+        const auto written = rvx::convertParameter(Conversion::Percentage, percent);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(
+            rvx::parameterValueOf(Conversion::Percentage, static_cast<std::uint8_t>(*written)),
+            percent);
+    }
+    // Position 1 (written FE) lies between 0 % and 1 %.
+    const double fraction = rvx::parameterValueOf(Conversion::Percentage, 0xFE);
+    EXPECT_GT(fraction, 0.0);
+    EXPECT_LT(fraction, 1.0);
+}
+
 }  // namespace

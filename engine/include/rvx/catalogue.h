@@ -140,4 +140,10 @@ inline constexpr std::array<ParameterInfo, parameterFieldCount> parameterCatalog
 // The written parameter byte for a number; nullopt when the conversion leaves the 16-bit range.
 [[nodiscard]] std::optional<std::int16_t> convertParameter(Conversion conversion, double value);
 
+// The conversion run backwards: a number that convertParameter takes to this written byte.
+// Inverted gives 255 - b and IpNumber 256 - b. Percentage gives the whole percentage 0 to 100
+// that is written so if there is one; otherwise the position 255 - b divided by the scale,
+// a fraction lying between two whole percentages.
+[[nodiscard]] double parameterValueOf(Conversion conversion, std::uint8_t written);
+
 }  // namespace rvx

@@ -57,6 +57,10 @@ inline constexpr std::array<NotationInfo, 6> notationCatalogue{{
 // Writes the bytes in the notation; every hexadecimal byte is two upper-case digits.
 [[nodiscard]] std::string writeFrame(const Frame& frame, Notation notation = Notation::Spaced);
 
+// The same for any number of bytes, as a decoder shows what it read.
+[[nodiscard]] std::string writeBytes(std::span<const std::uint8_t> bytes,
+                                     Notation notation = Notation::Spaced);
+
 // The 16-bit sum of the first twelve bytes as they stand in the frame.
 [[nodiscard]] std::uint16_t checksumOf(std::span<const std::uint8_t> firstTwelve);
 

@@ -1,0 +1,47 @@
+// --batch: a list of motors in, a table of their command strings out.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output.h"
+#include "rvx/frame.h"
+#include "rvx/generator.h"
+#include "rvx/memory_fields.h"
+
+namespace cli {
+
+struct Motor {
+    std::string address;  // as given; the generation upper-cases it
+    rvx::AddressKind kind = rvx::AddressKind::Single;
+    std::string label;
+};
+
+struct MotorList {
+    std::vector<Motor> motors;
+    std::vector<std::string> errors;  // "SOURCE:LINE: message", in the order of the lines
+};
+
+// Reads a motor list: one motor per line, ADDRESS[,single|group[,LABEL]], blanks around each
+// part ignored, kind single when left out or empty, the label the rest of the line (commas
+// included), or a quoted CSV field as a spreadsheet writes it ("Hall, ""east"""). Blank lines and
+// lines whose first character other than a blank is "#" are skipped; a UTF-8 byte order mark and
+// carriage returns before line breaks are ignored. Every line is checked, the address by the
+// generation itself.
+[[nodiscard]] MotorList readMotorList(std::string_view content, const std::string& sourceName);
+
+// The whole content of a file, or of standard input for "-"; false and a reason on failure.
+[[nodiscard]] bool readSource(const std::string& path, std::string& content, std::string& error);
+
+// One row per motor and command (label, kind, address, command, string), each motor's strings
+// made by the generation from the parameter fields given. rows index commandCatalogue.
+void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& parameters,
+                const std::vector<std::size_t>& rows, Format format, rvx::Notation notation,
+                StandardOutput& out);
+
+// A command string in another notation: the generation writes spaced byte text, which is read
+// back into its bytes and written again. Text that is no frame (an empty row) stays as it is.
+[[nodiscard]] std::string inNotation(const std::string& byteText, rvx::Notation notation);
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+// --decode: what the engine's decoder found, as text for people or JSON for programs.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "rvx/decode.h"
+
+namespace cli {
+
+// Lines "Name:  value": the frame, its notation, command, address, parameters, every finding
+// and note, and the result.
+[[nodiscard]] std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notation,
+                                     const rvx::DecodedFrame& decoded);
+
+// One JSON object with the keys frame, notation, valid, command, kind, address, parameters,
+// findings and notes.
+[[nodiscard]] std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
+                                     const rvx::DecodedFrame& decoded);
+
+}  // namespace cli

@@ -1,0 +1,103 @@
+// Reading frames back: from text in one of the notations to bytes, and from bytes to what the
+// frame says and whether this tool would have made it.
+//
+// Both steps take any input without failing: a text that is no frame gives a reason, a byte
+// sequence that is no frame of ours gives findings. Nothing here throws or reads outside its
+// arguments, so arbitrary input may be fed to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rvx/catalogue.h"
+#include "rvx/frame.h"
+#include "rvx/generator.h"
+
+namespace rvx {
+
+// Bytes read from a text.
+struct FrameText {
+    Notation notation = Notation::Spaced;  // the notation the text was read in
+    std::vector<std::uint8_t> bytes;       // empty when the text could not be read
+    std::string error;                     // why not, with the character where it went wrong
+
+    [[nodiscard]] bool read() const { return error.empty(); }
+};
+
+// Reads bytes written in a notation. Blanks and line breaks may surround the text, hexadecimal
+// digits and the "x" of "\x" and "0x" may be of either case, and blanks and line breaks may
+// stand around commas. Spaced bytes are separated by blanks or line breaks.
+//
+// Without a notation it is told from the text: "\" starts escaped, "0x" starts 0x, "$" starts
+// dollar, otherwise a text with blanks inside is spaced and one without is compact. Decimal is
+// never guessed ("12 34 56" would read both ways); it is read only when asked for.
+[[nodiscard]] FrameText readFrameText(std::string_view text,
+                                      std::optional<Notation> notation = std::nullopt);
+
+// Exactly fourteen bytes read from a text; nullopt for anything else.
+[[nodiscard]] std::optional<Frame> readFrame(std::string_view text,
+                                             std::optional<Notation> notation = std::nullopt);
+
+// What a decoder checks; each check that fails gives one finding.
+enum class Check : std::uint8_t {
+    ByteCount,        // a frame has fourteen bytes
+    MessageCode,      // byte 1: AB (motion) or A4 (lock)
+    LengthByte,       // byte 2: F1
+    FixedByte,        // byte 3: FF
+    AddressFields,    // bytes 4-9: exactly one address field is FF FF FF
+    CommandCode,      // byte 10: a command of the message code's family
+    UnusedParameter,  // a byte 11 or 12 that the command carries no parameter in: FF
+    ParameterValue,   // a parameter byte that no admitted value gives
+    Checksum,         // bytes 13-14: the 16-bit sum of bytes 1 to 12, high byte first
+};
+
+// A short name of the check, as used in machine-readable reports ("checksum").
+[[nodiscard]] std::string_view checkName(Check check);
+
+struct Finding {
+    Check check;
+    std::size_t firstByte;  // the bytes concerned, counted from 1; 0 and 0 for the whole frame
+    std::size_t lastByte;
+    std::string message;  // a sentence that names the bytes, what they hold and what they should
+};
+
+struct DecodedParameter {
+    ParameterField field;
+    std::size_t byte;          // 11 or 12
+    std::uint8_t written;      // the byte as it stands in the frame
+    double value;              // a number the conversion takes to the byte (parameterValueOf)
+    std::optional<int> whole;  // that number when it is a whole one
+    bool admitted;             // whether an admitted value gives the byte
+    std::string description;   // the value in the user's words ("IP number 3")
+};
+
+struct DecodedFrame {
+    // Every check that failed, in the order of the bytes concerned.
+    std::vector<Finding> findings;
+    // The catalogue row, when the message and command codes name one command.
+    std::optional<std::size_t> command;
+    // The address as six upper-case hexadecimal digits, when exactly one address field is
+    // FF FF FF, or both are (address FFFFFF).
+    std::optional<std::string> address;
+    // Single or group; not set when the address is FFFFFF, whose frames are the same for both.
+    std::optional<AddressKind> kind;
+    // The command's parameters, in the order its fields are read.
+    std::vector<DecodedParameter> parameters;
+    // What is worth saying but is no fault (the kind of address FFFFFF cannot be told).
+    std::vector<std::string> notes;
+
+    // Whether the frame is exactly one that the generation makes from admitted values.
+    [[nodiscard]] bool madeByTool() const { return findings.empty(); }
+};
+
+// Checks a frame and says what it does. Every failed check is reported, not only the first;
+// a sequence that is not fourteen bytes long is reported as such and not examined further,
+// since its bytes stand in no known place.
+[[nodiscard]] DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes);
+
+}  // namespace rvx

@@ -1,0 +1,174 @@
+// rvx-strings --decode as a process: what it says about a frame, and its exit status.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <string>
+
+#include "tool.h"
+
+namespace {
+
+using tool::contains;
+using tool::lines;
+
+const QString up123456 = QStringLiteral("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+
+TEST(Decode, AValidFrameIsDescribed) {
+    const auto result = tool::run({"--decode", up123456});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "Frame:      AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n"
+              "Notation:   spaced\n"
+              "Command:    Up\n"
+              "Address:    single motor 123456\n"
+              "Result:     valid: a frame that rvx-strings makes from admitted values\n");
+}
+
+TEST(Decode, AWrongChecksumSaysWhatItShouldBe) {
+    const auto result = tool::run({"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 31"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(contains(result.out, "Command:    Up\n")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Address:    single motor 123456\n"));
+    EXPECT_TRUE(contains(result.out,
+                         "Finding:    bytes 13-14: checksum is 09 31, should be 09 30, "
+                         "the 16-bit sum of bytes 1 to 12\n"))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "Result:     not valid: 1 finding;"));
+}
+
+TEST(Decode, ParametersAndEveryFindingAreListed) {
+    // Lock @ IP # to group 0A0B0C with priority 0 (FF) and a length byte F0, checksum right.
+    const auto result = tool::run({"--decode", "a4 f0 ff 0a 0b 0c ff ff ff fb fe ff 08 a9\n"});
+    EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+    const auto rows = lines(result.out);
+    const std::vector<std::string> expected = {
+        "Frame:      A4 F0 FF 0A 0B 0C FF FF FF FB FE FF 08 A9",
+        "Notation:   spaced",
+        "Command:    Lock @ IP #",
+        "Address:    group 0A0B0C",
+        "Parameter:  lock priority 0 (byte 12, FF)",
+        "Parameter:  lock IP number 1 (byte 11, FE)",
+        "Finding:    byte 2: length byte is F0, should be F1 (fourteen bytes, inverted)",
+        "Finding:    byte 12: FF is lock priority 0, outside the admitted values (1 to 100)",
+        "Result:     not valid: 2 findings; rvx-strings makes no such frame",
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST(Decode, AddressFFFFFFIsSaidToBeOfEitherKind) {
+    const auto result = tool::run({"--decode", "ABF1FFFFFFFFFFFFFFFEFFFF0B91"});
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_TRUE(contains(result.out, "Address:    FFFFFF, single motor or group\n")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Note:       both address fields are FF FF FF"));
+}
+
+TEST(Decode, JsonCarriesTheSameFacts) {
+    const auto result =
+        tool::run({"--decode", "$AB,$F1,$FF,$12,$34,$56,$FF,$FF,$FF,$EF,$FE,$FF,$09,$21",
+                   "--format", "json"});
+    EXPECT_EQ(result.exitCode, 1);
+    QJsonParseError error{};
+    const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out;
+    const QJsonObject object = document.object();
+    EXPECT_EQ(object["frame"].toString(), "AB F1 FF 12 34 56 FF FF FF EF FE FF 09 21");
+    EXPECT_EQ(object["notation"].toString(), "dollar");
+    EXPECT_EQ(object["valid"], QJsonValue(false));
+    EXPECT_EQ(object["command"].toString(), "Go to %");
+    EXPECT_EQ(object["kind"].toString(), "group");
+    EXPECT_EQ(object["address"].toString(), "123456");
+    const QJsonArray parameters = object["parameters"].toArray();
+    ASSERT_EQ(parameters.size(), 1);
+    const QJsonObject percent = parameters[0].toObject();
+    EXPECT_EQ(percent["parameter"].toString(), "percentage");
+    EXPECT_EQ(percent["byte"].toInt(), 11);
+    EXPECT_EQ(percent["written"].toString(), "FE");
+    EXPECT_TRUE(percent["value"].isNull());  // no whole percentage gives position 1
+    EXPECT_EQ(percent["admitted"], QJsonValue(true));
+    const QJsonArray findings = object["findings"].toArray();
+    ASSERT_EQ(findings.size(), 1);
+    EXPECT_EQ(findings[0].toObject()["check"].toString(), "checksum");
+    EXPECT_EQ(findings[0].toObject()["bytes"].toArray(), (QJsonArray{13, 14}));
+    EXPECT_TRUE(findings[0].toObject()["message"].toString().contains("should be 09 20"));
+    EXPECT_TRUE(object["notes"].toArray().isEmpty());
+
+    const auto valid = tool::run({"--decode", up123456, "--format", "json"});
+    EXPECT_EQ(valid.exitCode, 0);
+    const QJsonObject up = QJsonDocument::fromJson(QByteArray::fromStdString(valid.out)).object();
+    EXPECT_EQ(up["valid"], QJsonValue(true));
+    EXPECT_EQ(up["kind"].toString(), "single");
+    EXPECT_TRUE(up["findings"].toArray().isEmpty());
+}
+
+TEST(Decode, DecimalIsReadOnlyWhenNamed) {
+    const QString decimal = QStringLiteral("171,241,255,255,255,255,18,52,86,254,255,255,9,48");
+    const auto guessed = tool::run({"--decode", decimal});
+    EXPECT_EQ(guessed.exitCode, 2);
+    EXPECT_EQ(guessed.out, "");
+    EXPECT_TRUE(contains(guessed.err, "decimal bytes are read only when the decimal notation is"))
+        << guessed.err;
+
+    const auto named = tool::run({"--decode", decimal, "--notation", "decimal"});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_TRUE(contains(named.out, "Command:    Up\n"));
+
+    // A named notation is the only one read.
+    const auto spaced = tool::run({"--decode", up123456, "--notation", "compact"});
+    EXPECT_EQ(spaced.exitCode, 2);
+    EXPECT_TRUE(contains(spaced.err, "not compact bytes")) << spaced.err;
+}
+
+TEST(Decode, TooFewOrTooManyBytesIsAFinding) {
+    const auto result = tool::run({"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(contains(result.out, "Finding:    the text holds 13 bytes; a frame has 14\n"))
+        << result.out;
+    EXPECT_TRUE(contains(result.out, "Command:    unknown\n"));
+}
+
+// Text that is no frame at all, and options that do not go with --decode: exit status 2, a
+// message for each, nothing on standard output.
+TEST(Decode, UsageErrors) {
+    struct Case {
+        QStringList arguments;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {{"--decode", ""}, {"rvx-strings: --decode: the text holds no bytes"}},
+        {{"--decode", "  \n "}, {"rvx-strings: --decode: the text holds no bytes"}},
+        {{"--decode", "AB F1 XY"},
+         {"rvx-strings: --decode: not spaced bytes: character 7: expected two hexadecimal "
+          "digits for each byte, found \"X\""}},
+        {{"--decode", "0xAB 0xF1"}, {"rvx-strings: --decode: not 0x bytes: character 6:"}},
+        {{"--decode"}, {"rvx-strings: Missing value after '--decode'."}},
+        {{"--decode", up123456, "123456"},
+         {"rvx-strings: ADDRESS \"123456\" is not used with --decode"}},
+        {{"--decode", up123456, "--group"}, {"rvx-strings: --group is not used with --decode"}},
+        {{"--decode", up123456, "--ip", "3", "--command", "Up"},
+         {"rvx-strings: --ip is not used with --decode",
+          "rvx-strings: --command is not used with --decode"}},
+        {{"--decode", up123456, "--format", "csv"},
+         {"rvx-strings: --format \"csv\": must be text or json with --decode"}},
+        {{"--decode", up123456, "--notation", "octal"}, {"rvx-strings: --notation \"octal\""}},
+        {{"--decode", up123456, "--batch", "-"},
+         {"rvx-strings: --decode and --batch cannot be used together"}},
+    };
+    for (const auto& c : cases) {
+        const auto result = tool::run(c.arguments);
+        const std::string args = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(result.exitCode, 2) << args;
+        EXPECT_EQ(result.out, "") << args;
+        const auto messages = lines(result.err);
+        ASSERT_EQ(messages.size(), c.messages.size()) << args << ": " << result.err;
+        for (std::size_t k = 0; k < messages.size(); ++k) {
+            EXPECT_EQ(messages[k].rfind(c.messages[k], 0), 0U) << args << ": " << result.err;
+        }
+    }
+}
+
+}  // namespace
