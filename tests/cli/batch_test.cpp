@@ -231,11 +231,7 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
 
 TEST(Batch, UsageErrors) {
     const QTemporaryDir directory;
-    struct Case {
-        QStringList arguments;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
+    const std::vector<tool::Refusal> cases = {
         {{"--batch", directory.filePath("missing.txt")},
          {"rvx-strings: --batch \"" + directory.filePath("missing.txt").toStdString() +
           "\": cannot read: No such file or directory"}},
@@ -252,17 +248,7 @@ TEST(Batch, UsageErrors) {
         {{"--batch", "-", "--command", "Fly"}, {"rvx-strings: --command \"Fly\": no such command"}},
         {{"--batch"}, {"rvx-strings: Missing value after '--batch'."}},
     };
-    for (const auto& c : cases) {
-        const auto result = tool::run(c.arguments, "123456\n");
-        const std::string args = c.arguments.join(' ').toStdString();
-        EXPECT_EQ(result.exitCode, 2) << args;
-        EXPECT_EQ(result.out, "") << args;
-        const auto messages = lines(result.err);
-        ASSERT_EQ(messages.size(), c.messages.size()) << args << ": " << result.err;
-        for (std::size_t k = 0; k < messages.size(); ++k) {
-            EXPECT_EQ(messages[k].rfind(c.messages[k], 0), 0U) << args << ": " << result.err;
-        }
-    }
+    tool::expectRefused(cases, "123456\n");
 }
 
 }  // namespace

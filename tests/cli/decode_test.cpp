@@ -134,11 +134,7 @@ TEST(Decode, TooFewOrTooManyBytesIsAFinding) {
 // Text that is no frame at all, and options that do not go with --decode: exit status 2, a
 // message for each, nothing on standard output.
 TEST(Decode, UsageErrors) {
-    struct Case {
-        QStringList arguments;
-        std::vector<std::string> messages;
-    };
-    const Case cases[] = {
+    const std::vector<tool::Refusal> cases = {
         {{"--decode", ""}, {"rvx-strings: --decode: the text holds no bytes"}},
         {{"--decode", "  \n "}, {"rvx-strings: --decode: the text holds no bytes"}},
         {{"--decode", "AB F1 XY"},
@@ -158,17 +154,7 @@ TEST(Decode, UsageErrors) {
         {{"--decode", up123456, "--batch", "-"},
          {"rvx-strings: --decode and --batch cannot be used together"}},
     };
-    for (const auto& c : cases) {
-        const auto result = tool::run(c.arguments);
-        const std::string args = c.arguments.join(' ').toStdString();
-        EXPECT_EQ(result.exitCode, 2) << args;
-        EXPECT_EQ(result.out, "") << args;
-        const auto messages = lines(result.err);
-        ASSERT_EQ(messages.size(), c.messages.size()) << args << ": " << result.err;
-        for (std::size_t k = 0; k < messages.size(); ++k) {
-            EXPECT_EQ(messages[k].rfind(c.messages[k], 0), 0U) << args << ": " << result.err;
-        }
-    }
+    tool::expectRefused(cases);
 }
 
 }  // namespace

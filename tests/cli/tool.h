@@ -1,6 +1,8 @@
 // Running rvx-strings as a process, as a user or a script would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QProcess>
 #include <QStringList>
 #include <string>
@@ -43,6 +45,27 @@ inline std::vector<std::string> lines(const std::string& text) {
         start = end == std::string::npos ? text.size() : end + 1;
     }
     return result;
+}
+
+// A refusal: exit status 2, nothing on standard output, and exactly these messages on standard
+// error, each line starting with its expected text.
+struct Refusal {
+    QStringList arguments;
+    std::vector<std::string> messages;
+};
+
+inline void expectRefused(const std::vector<Refusal>& cases, const std::string& input = {}) {
+    for (const auto& c : cases) {
+        const auto result = run(c.arguments, input);
+        const std::string args = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(result.exitCode, 2) << args;
+        EXPECT_EQ(result.out, "") << args;
+        const auto messages = lines(result.err);
+        ASSERT_EQ(messages.size(), c.messages.size()) << args << ": " << result.err;
+        for (std::size_t k = 0; k < messages.size(); ++k) {
+            EXPECT_EQ(messages[k].rfind(c.messages[k], 0), 0U) << args << ": " << result.err;
+        }
+    }
 }
 
 inline bool contains(const std::string& text, const std::string& part) {

@@ -254,43 +254,19 @@ private slots:
         QCOMPARE(ui.text("lblS"), s("Data Error"));
     }
 
-    void valuesAtTheBoundsPass_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("target");
-        QTest::newRow("IP 16") << s("Go to IP #") << s("16") << s("txtIP");
-        QTest::newRow("percent 0") << s("Go to %") << s("0") << s("txtPct");
-        QTest::newRow("jog up 0") << s("Jog Up 10 ms") << s("0") << s("txtMSU");
-        QTest::newRow("jog down 255") << s("Jog Down 10 ms") << s("255") << s("txtMSD");
-        QTest::newRow("unlock 100") << s("Unlock") << s("100") << s("txtL");
-        QTest::newRow("lock up 1") << s("Lock Up") << s("1") << s("txtL");
-    }
-
-    void valuesAtTheBoundsPass() {
-        QFETCH(QString, entry);
-        QFETCH(QString, value);
-        QFETCH(QString, target);
-        frmMain window;
-        Driver ui(window);
-        QVERIFY(ui.choosing());
-        QVERIFY(ui.pick(entry));
-        QVERIFY(ui.replace("txtD", value));
-        QVERIFY(ui.click("cmdCALCS"));
-        QCOMPARE(ui.beeps.count(), 0);
-        QCOMPARE(ui.text(qPrintable(target)), value);
-        QCOMPARE(ui.text("txtS").size(), 41);
-        const auto row = rvx::findCommand(entry.toStdString());
-        QVERIFY(row);
-        QCOMPARE(ui.text("txtS"), ui.text(outputNames[*row]));
-    }
-
-    // The value is copied in its plainest form, so the "All Commands" field holds the number
-    // that passed the check; a value whose plainest form does not fit that field fails.
-    void checkedValueIsCopiedInItsPlainestForm_data() {
+    // An accepted value is copied into its "All Commands" field in its plainest form, so that
+    // field holds the number that passed the check, and txtS shows that command's string.
+    void acceptedValuesAreCopiedInTheirPlainestForm_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("copied");
+        QTest::newRow("IP 16") << s("Go to IP #") << s("16") << s("txtIP") << s("16");
+        QTest::newRow("percent 0") << s("Go to %") << s("0") << s("txtPct") << s("0");
+        QTest::newRow("jog up 0") << s("Jog Up 10 ms") << s("0") << s("txtMSU") << s("0");
+        QTest::newRow("jog down 255") << s("Jog Down 10 ms") << s("255") << s("txtMSD") << s("255");
+        QTest::newRow("unlock 100") << s("Unlock") << s("100") << s("txtL") << s("100");
+        QTest::newRow("lock up 1") << s("Lock Up") << s("1") << s("txtL") << s("1");
         QTest::newRow("priority 0100") << s("Lock Up") << s("0100") << s("txtL") << s("100");
         QTest::newRow("priority +5") << s("Unlock") << s("+5") << s("txtL") << s("5");
         QTest::newRow("percent 1.50") << s("Go to %") << s("1.50") << s("txtPct") << s("1.5");
@@ -300,7 +276,7 @@ private slots:
         QTest::newRow("jog 12.5") << s("Jog Up 10 ms") << s("12.5") << s("txtMSU") << s("12.5");
     }
 
-    void checkedValueIsCopiedInItsPlainestForm() {
+    void acceptedValuesAreCopiedInTheirPlainestForm() {
         QFETCH(QString, entry);
         QFETCH(QString, value);
         QFETCH(QString, target);
@@ -314,6 +290,9 @@ private slots:
         QCOMPARE(ui.beeps.count(), 0);
         QCOMPARE(ui.text(qPrintable(target)), copied);
         QCOMPARE(ui.text("txtS").size(), 41);
+        const auto row = rvx::findCommand(entry.toStdString());
+        QVERIFY(row);
+        QCOMPARE(ui.text("txtS"), ui.text(outputNames[*row]));
     }
 
     void priorityOf0100MakesStringsForPriority100() {
