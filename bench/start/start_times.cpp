@@ -64,14 +64,14 @@ int main(int argc, char* argv[]) {
     const int warmup = std::atoi(argv[2]);
     std::vector<Program> programs;
     for (int k = 3; k < argc; ++k) {
-        const std::string spec = argv[k];
-        const auto equals = spec.find('=');
+        const std::string argument = argv[k];
+        const auto equals = argument.find('=');
         if (equals == std::string::npos) {
             std::fprintf(stderr, "start-times: %s: NAME=COMMAND expected\n", argv[k]);
             return 2;
         }
-        Program program{spec.substr(0, equals), {}, {}};
-        std::istringstream words(spec.substr(equals + 1));
+        Program program{argument.substr(0, equals), {}, {}};
+        std::istringstream words(argument.substr(equals + 1));
         for (std::string word; words >> word;) {
             program.words.push_back(word);
         }
