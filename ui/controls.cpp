@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,14 +33,32 @@ void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
     }
 }
 
+namespace {
+
+// The layout was drawn for "MS Sans Serif" at 8.25 and 9.75 points. Where the platform lacks
+// it, a sans-serif face of like width stands in, so that every caption fits its place; the
+// platform's own face comes last. The face is looked up once: a font that names only a face
+// the platform has spares a search through the missing ones for every font of every control.
+QString faceFamily() {
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const QString& candidate :
+             {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+              QStringLiteral("Liberation Sans"), QStringLiteral("Arial")}) {
+            if (installed.contains(candidate, Qt::CaseInsensitive)) {
+                return candidate;
+            }
+        }
+        return QApplication::font().family();
+    }();
+    return family;
+}
+
+}  // namespace
+
 QFont fontFor(FontStyle style) {
-    // The layout was drawn for "MS Sans Serif" at 8.25 and 9.75 points. Where the platform
-    // lacks it, a sans-serif face of like width stands in, so that every caption fits its
-    // place; the platform's own face comes last.
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QApplication::font().family()});
+    font.setFamily(faceFamily());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(style == FontStyle::Bold975 ? 9.75 : 8.25);
     font.setWeight(style == FontStyle::Default ? QFont::Normal : QFont::Bold);

@@ -1,6 +1,7 @@
 // Velkor RVX String Calculator: starts the application and shows the main window.
 #include <QApplication>
 
+#include "controls.h"
 #include "frmMain.h"
 
 int main(int argc, char* argv[]) {
@@ -9,6 +10,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(RVX_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Velkor Systems"));
     QGuiApplication::setDesktopFileName(QStringLiteral(RVX_APP_ID));
+    // The windows' plain face as the application's font: a text field lays out its first
+    // text in the application font, and one face loaded spares loading a second.
+    QApplication::setFont(ui::fontFor(ui::FontStyle::Default));
     frmMain window;
     window.show();
     return QApplication::exec();

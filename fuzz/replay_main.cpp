@@ -1,0 +1,55 @@
+// Runs a fuzz target once on every file of the folders (or files) given, outside libFuzzer:
+// the seeds, and any crash input added to them, stay checked in every build.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+bool replay(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return false;
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::size_t count = 0;
+    for (int k = 1; k < argc; ++k) {
+        const std::filesystem::path path(argv[k]);
+        std::vector<std::filesystem::path> files;
+        if (std::filesystem::is_directory(path)) {
+            for (const auto& entry : std::filesystem::directory_iterator(path)) {
+                if (entry.is_regular_file()) {
+                    files.push_back(entry.path());
+                }
+            }
+        } else {
+            files.push_back(path);
+        }
+        for (const auto& file : files) {
+            if (!replay(file)) {
+                return 1;
+            }
+            ++count;
+        }
+    }
+    if (count == 0) {
+        std::fprintf(stderr, "no inputs\n");
+        return 1;
+    }
+    std::printf("%zu inputs passed\n", count);
+    return 0;
+}
