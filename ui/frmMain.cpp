@@ -545,6 +545,10 @@ void frmMain::cmdCALCS_Click() {
                 return;
             }
         }
+        // The address is written back upper-cased before the copies: its change reaction puts
+        // four parameter fields back to their start values, and must not undo the value that
+        // has just passed its check.
+        engine.upperCaseAddress();
         parameterField(command->target)->setText(*first);
         if (second) {
             parameterField(lockAtIpPosition.target)->setText(*second);

@@ -96,7 +96,11 @@ void CommandStringEngine::getAddress() {
     }
 }
 
-bool CommandStringEngine::encodeAddress(AddressKind source) {
+void CommandStringEngine::upperCaseAddress() {
+    writeBackAddress(fields_.addressKind());
+}
+
+void CommandStringEngine::writeBackAddress(AddressKind source) {
     auto& s = state_;
     const std::string text = fields_.addressText(source);
     s.strManInput.clear();
@@ -105,9 +109,14 @@ bool CommandStringEngine::encodeAddress(AddressKind source) {
         s.strAddrDigit[s.intCount] = upperAscii(nextCharacter(text, offset));
         s.strManInput += s.strAddrDigit[s.intCount];
     }
+    fields_.setAddressText(source, s.strManInput);
+}
+
+bool CommandStringEngine::encodeAddress(AddressKind source) {
+    auto& s = state_;
     // Written back before any character is examined: the field shows the upper-cased
     // address even for the moment before a failure replaces it.
-    fields_.setAddressText(source, s.strManInput);
+    writeBackAddress(source);
 
     for (s.intCount = 1; s.intCount <= 6; ++s.intCount) {
         const auto value = hexDigitValue(s.strAddrDigit[s.intCount]);

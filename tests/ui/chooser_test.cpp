@@ -406,6 +406,41 @@ private slots:
         QCOMPARE(ui.beeps.count(), 2);
     }
 
+    // A lower-case address is upper-cased before the value is copied, so the change reaction of
+    // the address cannot put the copied value back to its start value: the string is made
+    // from the value that passed the check.
+    void afterALowerCaseAddressEditTheStringIsForTheValueTyped_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Go to IP #") << s("Go to IP #") << s("5") << s("txtIP")
+                                    << s("AB F1 FF FF FF FF AB CD EF FB FB FF 0A F4");
+        QTest::newRow("Go to %") << s("Go to %") << s("100") << s("txtPct")
+                                 << s("AB F1 FF FF FF FF AB CD EF EF 00 FF 09 ED");
+        QTest::newRow("Unlock") << s("Unlock") << s("100") << s("txtL")
+                                << s("A4 F1 FF FF FF FF AB CD EF FA FF 9B 0A 8C");
+    }
+
+    void afterALowerCaseAddressEditTheStringIsForTheValueTyped() {
+        QFETCH(QString, entry);
+        QFETCH(QString, value);
+        QFETCH(QString, target);
+        QFETCH(QString, expected);
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.choosing());
+        QVERIFY(ui.pick(entry));
+        QVERIFY(ui.replace("txtD", value));
+        QVERIFY(ui.replace("txtSM", s("abcdef")));
+        QVERIFY(ui.click("cmdCALCS"));
+        QCOMPARE(ui.text("txtSM"), s("ABCDEF"));
+        QCOMPARE(ui.text(qPrintable(target)), value);
+        QCOMPARE(ui.text("txtS"), expected);
+        QCOMPARE(ui.text("lblS"), prompt);
+        QCOMPARE(ui.beeps.count(), 0);
+    }
+
     void afterAnAddressEditThePressWorksFromTheEditedAddress() {
         frmMain window;
         Driver ui(window);

@@ -75,6 +75,11 @@ public:
     // A bad address ends the run with "ERROR" in both address fields and no exception.
     void getAddress();
 
+    // The first step of getAddress alone: the active address field written back as its first
+    // six characters, upper-cased. Its owner may run it ahead of getAddress so that the
+    // field's change reaction has run before the owner writes fields the generation reads.
+    void upperCaseAddress();
+
     // Splits strSum into the two checksum bytes intCheck(1), intCheck(2) and sets the prefixes.
     void checkSUM();
 
@@ -82,6 +87,7 @@ public:
     [[nodiscard]] const CalculationState& state() const { return state_; }
 
 private:
+    void writeBackAddress(AddressKind source);
     bool encodeAddress(AddressKind source);
     void formRow(std::size_t row, AddressKind kind);
 
