@@ -153,7 +153,7 @@ void StandardOutput::writeIfLarge() {
 
 bool StandardOutput::finish() {
     writeBuffer();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
         failed_ = true;
     }
     return !failed_;
@@ -161,7 +161,7 @@ bool StandardOutput::finish() {
 
 void StandardOutput::writeBuffer() {
     if (!buffer.empty() && !failed_ &&
-        std::fwrite(buffer.data(), 1, buffer.size(), stdout) != buffer.size()) {
+        std::fwrite(buffer.data(), 1, buffer.size(), stream_) != buffer.size()) {
         failed_ = true;
     }
     buffer.clear();

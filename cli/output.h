@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -46,10 +47,12 @@ private:
     bool firstRow_ = true;
 };
 
-// Standard output, written in large pieces. Remembers whether any write failed (a full disk,
-// a closed descriptor), so that a cut-off result is not reported as success.
+// Standard output (or another stream), written in large pieces. Remembers whether any write
+// failed (a full disk, a closed descriptor), so that a cut-off result is not reported as success.
 class StandardOutput {
 public:
+    explicit StandardOutput(std::FILE* stream = stdout) : stream_(stream) {}
+
     std::string buffer;
 
     // Writes the buffer once it holds enough to be worth a write.
@@ -59,6 +62,7 @@ public:
 
 private:
     void writeBuffer();
+    std::FILE* stream_;
     bool failed_ = false;
 };
 
