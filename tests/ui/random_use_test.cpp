@@ -6,6 +6,8 @@
 //   - each of the fourteen strings of "All Commands" is empty, or the range message of its row
 //     beside its parameter field marked "ER", or exactly the string that the engine makes from
 //     the active address field and that row's own parameter fields as shown;
+//   - after a press of the chooser's Calculate that passed its checks, the value typed stands in
+//     its "All Commands" field and txtS shows the string made from it;
 //   - txtS is empty or a 41-character string whose checksum verifies (or the Down message,
 //     which picking "Down" copies from txtDOWN like any text of a parameterless row).
 //
@@ -19,10 +21,12 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <utility>
 
 #include "byte_text.h"
 #include "frmHELP.h"
 #include "rvx/failure.h"
+#include "rvx/number.h"
 #include "window_driver.h"
 
 namespace {
@@ -242,6 +246,9 @@ private:
     std::mt19937_64 engine_;
 };
 
+// What the last press of the chooser's Calculate broke, if anything.
+QString pressFinding;
+
 // What the checks found on screen over a run: how much of the oracle was put to work.
 struct Seen {
     long strings = 0;
@@ -381,7 +388,14 @@ private:
             return {QStringLiteral("click cmdCalc"), [&ui] { return ui.click("cmdCalc"); }};
         }
         if (roll < 73) {
-            return {QStringLiteral("click cmdCALCS"), [&ui] { return ui.click("cmdCALCS"); }};
+            return {QStringLiteral("click cmdCALCS"), [&window, &ui] {
+                        const auto beepsBefore = ui.beeps.count();
+                        if (!ui.click("cmdCALCS")) {
+                            return false;
+                        }
+                        pressFinding = checkPress(window, ui, beepsBefore);
+                        return true;
+                    }};
         }
         if (roll < 88) {
             const auto& command =
@@ -439,7 +453,59 @@ private:
         return fields.outputs[row];
     }
 
+    // After a press of the chooser's Calculate that passed its checks: the value typed stands in
+    // its "All Commands" field and txtS shows that command's string, made from it.
+    static QString checkPress(const frmMain& window, const Driver& ui, qsizetype beepsBefore) {
+        if (ui.beeps.count() != beepsBefore) {
+            return {};  // a range message or a data error
+        }
+        const bool group = ui.get<QRadioButton>("optGA")->isChecked();
+        if (ui.text(group ? "txtG" : "txtSM") == QLatin1String("ERROR")) {
+            return {};  // the address was refused: no string, and its change reaction reset
+        }
+        struct Pending {
+            int pass;
+            const char* target;
+            const char* output;
+        };
+        static const Pending pendings[] = {
+            {2, "txtIP", "txtGIP"}, {3, "txtPct", "txtGP"}, {4, "txtL", "txtLU"},
+            {5, "txtL", "txtLD"},   {6, "txtL", "txtLC"},   {7, "txtL", "txtLIP"},
+            {8, "txtL", "txtUL"},   {9, "txtMSU", "txtJU"}, {10, "txtMSD", "txtJD"},
+        };
+        for (const Pending& pending : pendings) {
+            if (pending.pass != window.passCode()) {
+                continue;
+            }
+            if (ui.text("lblS") != QLatin1String("Must Click Calculate to get string --->")) {
+                return QStringLiteral("a press without a beep left lblS at %1")
+                    .arg(quoted(ui.text("lblS")));
+            }
+            const auto typed = rvx::readNumber(ui.text("txtD").toStdString());
+            const auto used = rvx::readNumber(ui.text(pending.target).toStdString());
+            if (!typed || typed != used) {
+                return QStringLiteral("the press took %1 from txtD, but %2 holds %3")
+                    .arg(quoted(ui.text("txtD")), QLatin1String(pending.target),
+                         quoted(ui.text(pending.target)));
+            }
+            if (pending.pass == 7 && rvx::readNumber(ui.text("txtDD").toStdString()) !=
+                                         rvx::readNumber(ui.text("txtIPL").toStdString())) {
+                return QStringLiteral("the press took %1 from txtDD, but txtIPL holds %2")
+                    .arg(quoted(ui.text("txtDD")), quoted(ui.text("txtIPL")));
+            }
+            if (ui.text("txtS") != ui.text(pending.output)) {
+                return QStringLiteral("txtS shows %1, but %2 shows %3")
+                    .arg(quoted(ui.text("txtS")), QLatin1String(pending.output),
+                         quoted(ui.text(pending.output)));
+            }
+        }
+        return {};
+    }
+
     static QString brokenInvariant(const Driver& ui, Seen& seen) {
+        if (!pressFinding.isEmpty()) {
+            return std::exchange(pressFinding, QString());
+        }
         GuardedApplication* app = guardedApp();
         if (!app->escaped.isEmpty()) {
             const QString first = app->escaped.front();
