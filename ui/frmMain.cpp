@@ -195,29 +195,28 @@ constexpr ChooserEntry chooserEntries[rvx::commandCount] = {
 };
 constexpr std::int16_t passLockAtIp = 7;
 
-// The "Choose Command" view's Calculate, one row per pending code.
+// The "Choose Command" view's Calculate, one row per pending code. A value passes where the
+// frames admit it for the field it is copied into.
 struct SingleCommand {
     std::int16_t pass;
-    double low;
-    double high;
     const char* message;
     ParameterField target;  // the "All Commands" field the value is copied into
     std::size_t row;        // the command whose string txtS receives
 };
 constexpr SingleCommand singleCommands[] = {
-    {2, 1, 16, "ERROR, IP # must be 1 - 16", ParameterField::IP, 5},
-    {3, 0, 100, "ERROR, % must be 0 - 100", ParameterField::Pct, 6},
-    {4, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 9},
-    {5, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 10},
-    {6, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 11},
-    {7, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 12},
-    {8, 1, 100, "ERROR, Priority must be 1 - 100", ParameterField::L, 13},
-    {9, 0, 255, "ERROR, value must be 0 - 255", ParameterField::MSU, 7},
-    {10, 0, 255, "ERROR, value must be 0 - 255", ParameterField::MSD, 8},
+    {2, "ERROR, IP # must be 1 - 16", ParameterField::IP, 5},
+    {3, "ERROR, % must be 0 - 100", ParameterField::Pct, 6},
+    {4, "ERROR, Priority must be 1 - 100", ParameterField::L, 9},
+    {5, "ERROR, Priority must be 1 - 100", ParameterField::L, 10},
+    {6, "ERROR, Priority must be 1 - 100", ParameterField::L, 11},
+    {7, "ERROR, Priority must be 1 - 100", ParameterField::L, 12},
+    {8, "ERROR, Priority must be 1 - 100", ParameterField::L, 13},
+    {9, "ERROR, value must be 0 - 255", ParameterField::MSU, 7},
+    {10, "ERROR, value must be 0 - 255", ParameterField::MSD, 8},
 };
 // The second parameter of Lock @ IP #.
-constexpr SingleCommand lockAtIpPosition = {
-    7, 1, 16, "ERROR, IP # must be 1 - 16", ParameterField::IPL, 12};
+constexpr SingleCommand lockAtIpPosition = {7, "ERROR, IP # must be 1 - 16", ParameterField::IPL,
+                                            12};
 
 // The number in a field, or the engine's failure when the text is none.
 double numberIn(const QLineEdit* field) {
@@ -380,12 +379,12 @@ void frmMain::optGA_Click() {
     txtSM->hide();
     txtS->setText(QString());
     emptyOutputs();
-    txtIP->setText(QStringLiteral("1"));
+    restoreStartText(ParameterField::IP);
     txtD->setText(QStringLiteral("1"));
     txtDD->setText(QStringLiteral("1"));
-    txtPct->setText(QStringLiteral("50"));
-    txtL->setText(QStringLiteral("1"));
-    txtIPL->setText(QStringLiteral("1"));
+    restoreStartText(ParameterField::Pct);
+    restoreStartText(ParameterField::L);
+    restoreStartText(ParameterField::IPL);
     lblE->setText(QString());
 }
 
@@ -449,8 +448,8 @@ void frmMain::dataError() {
     beep();
     lblE->setText(dataErrorText);
     emptyOutputs();
-    txtIP->setText(QStringLiteral("1"));
-    txtPct->setText(QStringLiteral("50"));
+    restoreStartText(ParameterField::IP);
+    restoreStartText(ParameterField::Pct);
 }
 
 // ---- View switch ----
@@ -524,7 +523,7 @@ void frmMain::cmdCALCS_Click() {
                                   const SingleCommand& row) -> std::optional<QString> {
             const double value = numberIn(field);
             const QString plain = QString::fromStdString(rvx::plainDecimal(value));
-            if (value < row.low || value > row.high ||
+            if (!rvx::isAdmitted(row.target, value) ||
                 plain.size() > parameterField(row.target)->maxLength()) {
                 lblS->setText(QString::fromLatin1(row.message));
                 field->setText(QStringLiteral("ER"));
@@ -608,9 +607,7 @@ void frmMain::cmdCLEAR_Click() {
     for (const ParameterField field :
          {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL,
           ParameterField::MSU, ParameterField::MSD, ParameterField::RU}) {
-        const std::string_view start = rvx::parameterInfo(field).startText;
-        parameterField(field)->setText(
-            QString::fromUtf8(start.data(), static_cast<qsizetype>(start.size())));
+        restoreStartText(field);
     }
     lblE->setText(QString());
 }
@@ -640,10 +637,16 @@ void frmMain::emptyOutputs() {
 // The four fields that an address change, a choice of address kind and a Calculate after a
 // data error put back to their start values, in this order.
 void frmMain::restoreParameterDefaults() {
-    txtIP->setText(QStringLiteral("1"));
-    txtPct->setText(QStringLiteral("50"));
-    txtL->setText(QStringLiteral("1"));
-    txtIPL->setText(QStringLiteral("1"));
+    for (const ParameterField field :
+         {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL}) {
+        restoreStartText(field);
+    }
+}
+
+void frmMain::restoreStartText(ParameterField field) {
+    const std::string_view start = rvx::parameterInfo(field).startText;
+    parameterField(field)->setText(
+        QString::fromUtf8(start.data(), static_cast<qsizetype>(start.size())));
 }
 
 QLineEdit* frmMain::activeAddressField() const {

@@ -76,6 +76,7 @@ private:
     void emptyOutputs();
     void emptyOutputsOf(rvx::ParameterField field);
     void restoreParameterDefaults();
+    void restoreStartText(rvx::ParameterField field);
     [[nodiscard]] QLineEdit* activeAddressField() const;
     [[nodiscard]] QLineEdit* parameterField(rvx::ParameterField field) const;
 
