@@ -12,6 +12,7 @@
 
 #include "rvx/catalogue.h"
 #include "rvx/memory_fields.h"
+#include "worked_example.h"
 
 namespace {
 
@@ -65,17 +66,8 @@ bool isByteText(const std::string& text) {
 TEST(WorkedExamples, SingleMotor123456WithTheStartValues) {
     auto fields = fieldsFor("123456");
     generate(fields);
-    const char* expected[] = {
-        "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", "AB F1 FF FF FF FF 12 34 56 FD FF FF 09 2F",
-        "AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E", "AB F1 FF FF FF FF 12 34 56 FA FF FF 09 2C",
-        "AB F1 FF FF FF FF 12 34 56 F9 FF FF 09 2B", "AB F1 FF FF FF FF 12 34 56 FB FF FF 09 2D",
-        "AB F1 FF FF FF FF 12 34 56 EF 80 FF 08 A2", "AB F1 FF FF FF FF 12 34 56 F5 F5 FF 09 1D",
-        "AB F1 FF FF FF FF 12 34 56 F4 F5 FF 09 1C", "A4 F1 FF FF FF FF 12 34 56 FE FF FE 09 28",
-        "A4 F1 FF FF FF FF 12 34 56 FD FF FE 09 27", "A4 F1 FF FF FF FF 12 34 56 FF FF FE 09 29",
-        "A4 F1 FF FF FF FF 12 34 56 FB FE FE 09 24", "A4 F1 FF FF FF FF 12 34 56 FA FF FE 09 24",
-    };
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-        EXPECT_EQ(fields.outputs[row], expected[row]) << rvx::commandCatalogue[row].name;
+        EXPECT_EQ(fields.outputs[row], strings123456[row]) << rvx::commandCatalogue[row].name;
     }
 }
 
