@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "rvx/address.h"
 #include "rvx/catalogue.h"
-#include "rvx/decode.h"
 
 namespace cli {
 
@@ -105,22 +105,11 @@ bool unquoteLabel(std::string_view text, std::string& label) {
 }
 
 // The problems of one line's parts, joined; empty when the motor is fine.
-std::string checkMotor(const Motor& motor, std::string_view kindText, bool labelOk,
-                       rvx::MemoryFields& probe) {
+std::string checkMotor(const Motor& motor, std::string_view kindText, bool labelOk) {
     std::vector<std::string> problems;
-    // The generation judges the address; the length is checked first, since the generation
-    // would take the first six characters of a longer one.
-    bool addressOk = motor.address.size() == 6;
-    if (addressOk) {
-        probe.kind = motor.kind;
-        probe.address[static_cast<std::size_t>(motor.kind)] = motor.address;
-        rvx::CommandStringEngine(probe).getAddress();
-        addressOk = !probe.addressRefused();
-    }
-    if (!addressOk) {
-        problems.push_back(motor.address.empty() ? "no address; it must be six hexadecimal digits"
-                                                 : "address \"" + motor.address +
-                                                       "\": must be six hexadecimal digits");
+    const auto reading = rvx::readAddress(motor.address);
+    if (!reading.ok()) {
+        problems.push_back(rvx::addressMessage(motor.address, reading));
     }
     if (!kindText.empty()) {
         const std::string kind = lowerAscii(kindText);
@@ -151,7 +140,6 @@ MotorList readMotorList(std::string_view content, const std::string& sourceName)
     if (content.starts_with("\xEF\xBB\xBF")) {
         content.remove_prefix(3);
     }
-    rvx::MemoryFields probe;
     std::size_t lineNumber = 0;
     while (!content.empty()) {
         ++lineNumber;
@@ -182,7 +170,7 @@ MotorList readMotorList(std::string_view content, const std::string& sourceName)
         motor.kind =
             lowerAscii(kindText) == "group" ? rvx::AddressKind::Group : rvx::AddressKind::Single;
 
-        const std::string problems = checkMotor(motor, kindText, labelOk, probe);
+        const std::string problems = checkMotor(motor, kindText, labelOk);
         if (!problems.empty()) {
             list.errors.push_back(sourceName + ":" + std::to_string(lineNumber) + ": " + problems);
         } else if (list.errors.empty()) {
@@ -217,12 +205,8 @@ bool readSource(const std::string& path, std::string& content, std::string& erro
     return true;
 }
 
-std::string inNotation(const std::string& byteText, rvx::Notation notation) {
-    if (notation == rvx::Notation::Spaced) {
-        return byteText;
-    }
-    const auto frame = rvx::readFrame(byteText, rvx::Notation::Spaced);
-    return frame ? rvx::writeFrame(*frame, notation) : byteText;
+std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation notation) {
+    return frame ? rvx::writeFrame(*frame, notation) : std::string();
 }
 
 void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& parameters,
@@ -250,7 +234,7 @@ void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& param
         const std::string& address = fields.address[static_cast<std::size_t>(motor.kind)];
         for (const std::size_t row : rows) {
             table.row(out.buffer, {motor.label, kind, address, rvx::commandCatalogue[row].name,
-                                   inNotation(fields.outputs[row], notation)});
+                                   inNotation(fields.frames[row], notation)});
         }
         out.writeIfLarge();
     }

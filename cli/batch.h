@@ -1,6 +1,7 @@
 // --batch: a list of motors in, a table of their command strings out.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "rvx/frame.h"
 #include "rvx/generator.h"
 #include "rvx/memory_fields.h"
+#include "rvx/notation.h"
 
 namespace cli {
 
@@ -40,8 +42,8 @@ void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& param
                 const std::vector<std::size_t>& rows, Format format, rvx::Notation notation,
                 StandardOutput& out);
 
-// A command string in another notation: the generation writes spaced byte text, which is read
-// back into its bytes and written again. Text that is no frame (an empty row) stays as it is.
-[[nodiscard]] std::string inNotation(const std::string& byteText, rvx::Notation notation);
+// A row's string in a notation: its frame written so, or the empty text for a row without one.
+[[nodiscard]] std::string inNotation(const std::optional<rvx::Frame>& frame,
+                                     rvx::Notation notation);
 
 }  // namespace cli

@@ -17,6 +17,7 @@
 #include "batch.h"
 #include "decode_report.h"
 #include "output.h"
+#include "rvx/address.h"
 #include "rvx/catalogue.h"
 #include "rvx/decode.h"
 #include "rvx/frame.h"
@@ -249,17 +250,9 @@ int main(int argc, char* argv[]) {
               toStd(positional.join(QLatin1Char(' '))));
     } else {
         address = toStd(positional.front());
-        // The generation itself judges the characters, on a set of fields of its own with the
-        // start parameters. The length is checked first, as the window's Calculate does, since
-        // the generation would take the first six characters of a longer address.
-        rvx::MemoryFields probe;
-        probe.kind = fields.kind;
-        probe.address[static_cast<std::size_t>(probe.kind)] = address;
-        if (positional.front().size() == 6) {
-            rvx::CommandStringEngine(probe).getAddress();
-        }
-        if (positional.front().size() != 6 || probe.addressRefused()) {
-            error("address \"" + address + "\": must be six hexadecimal digits");
+        const auto reading = rvx::readAddress(address);
+        if (!reading.ok()) {
+            error(rvx::addressMessage(address, reading));
         }
     }
 
@@ -334,10 +327,9 @@ int main(int argc, char* argv[]) {
         rvx::MemoryFields probe = fields;
         probe.address[static_cast<std::size_t>(probe.kind)] =
             mode == Mode::Strings ? address : "000000";
-        try {
-            rvx::CommandStringEngine(probe).getAddress();
-        } catch (const rvx::EngineFailure& failure) {
-            error(failure.what());  // admitted values never get here
+        const auto outcome = rvx::CommandStringEngine(probe).getAddress();
+        if (outcome.result == rvx::GenerationOutcome::Result::DataError) {
+            error(outcome.failure.describe());  // admitted values never get here
         }
         if (mode == Mode::Strings) {
             fields = probe;
@@ -383,7 +375,7 @@ int main(int argc, char* argv[]) {
     }
 
     if (*format == cli::Format::Text && parser.isSet(commandOption)) {
-        out.buffer = cli::inNotation(fields.outputs[rows.front()], written) + "\n";
+        out.buffer = cli::inNotation(fields.frames[rows.front()], written) + "\n";
         return finish(out, exitSuccess);
     }
     std::size_t width = 0;
@@ -394,7 +386,7 @@ int main(int argc, char* argv[]) {
     table.begin(out.buffer);
     for (const std::size_t row : rows) {
         table.row(out.buffer,
-                  {rvx::commandCatalogue[row].name, cli::inNotation(fields.outputs[row], written)});
+                  {rvx::commandCatalogue[row].name, cli::inNotation(fields.frames[row], written)});
     }
     table.end(out.buffer);
     return finish(out, exitSuccess);

@@ -6,12 +6,14 @@
 // txtMSD, txtL and txtIPL; a missing line leaves the field at its start text.
 //
 // Invariants:
-//   - the run throws EngineFailure or nothing;
+//   - the run ends written, with the address refused, or with a data error;
 //   - the rows written are the first ones in catalogue order, each holding the empty text or a
 //     41-character byte text whose checksum verifies, with the row's codes and the address in
 //     the place of its kind; the rows after a failure are untouched; a refused address leaves
 //     every row untouched and "ERROR" in both address fields;
-//   - a failure names a parameter field of the first untouched row;
+//   - a data error names the first untouched row and one of its parameter fields;
+//   - every row written carries its bytes, and they are the frame that frameFor makes from the
+//     address and the numbers of the fields;
 //   - six hexadecimal digits with admitted parameters give fourteen strings and no failure;
 //   - a second run on the same engine gives the same result: nothing of a run enters the next.
 #include <array>
@@ -24,9 +26,10 @@
 #include "byte_text.h"
 #include "fuzz_check.h"
 #include "rvx/catalogue.h"
-#include "rvx/failure.h"
+#include "rvx/frame.h"
 #include "rvx/generator.h"
 #include "rvx/memory_fields.h"
+#include "rvx/notation.h"
 #include "rvx/number.h"
 
 namespace {
@@ -44,19 +47,20 @@ constexpr std::array<ParameterField, rvx::parameterFieldCount> lineOrder = {
 struct Outcome {
     std::array<std::string, rvx::commandCount> outputs;
     std::array<std::string, 2> address;
-    std::optional<rvx::EngineFailure> failure;
+    std::optional<rvx::GenerationOutcome> failure;  // a data error
+    std::array<std::optional<rvx::Frame>, rvx::commandCount> frames;
 };
 
 Outcome run(rvx::CommandStringEngine& engine, rvx::MemoryFields& fields,
             const rvx::MemoryFields& start) {
     fields = start;
     Outcome outcome;
-    try {
-        engine.getAddress();
-    } catch (const rvx::EngineFailure& failure) {
-        outcome.failure = failure;
+    const rvx::GenerationOutcome result = engine.getAddress();
+    if (result.result == rvx::GenerationOutcome::Result::DataError) {
+        outcome.failure = result;
     }
     outcome.outputs = fields.outputs;
+    outcome.frames = fields.frames;
     outcome.address = fields.address;
     return outcome;
 }
@@ -149,17 +153,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             RVX_FUZZ_CHECK(isHexDigit(shown[k]) && !(shown[k] >= 'a' && shown[k] <= 'f'));
             RVX_FUZZ_CHECK(shown[k] == address[k] || shown[k] == address[k] - 'a' + 'A');
         }
+        const auto reading = rvx::readAddress(shown);
+        RVX_FUZZ_CHECK(reading.ok());
+        rvx::ParameterValues values{};
+        for (const auto& info : rvx::parameterCatalogue) {
+            values[static_cast<std::size_t>(info.field)] =
+                rvx::readNumber(initial.parameters[static_cast<std::size_t>(info.field)])
+                    .value_or(0.0);
+        }
         for (std::size_t row = 0; row < written; ++row) {
+            RVX_FUZZ_CHECK(first.outputs[row].empty() == !first.frames[row].has_value());
             if (!first.outputs[row].empty()) {
                 checkString(row, first.outputs[row], initial.kind, shown);
+                RVX_FUZZ_CHECK(rvx::writeFrame(*first.frames[row]) == first.outputs[row]);
+                RVX_FUZZ_CHECK(rvx::frameFor(rvx::commandCatalogue[row], initial.kind,
+                                             reading.bytes, values) == first.frames[row]);
             }
         }
         if (first.failure) {
             RVX_FUZZ_CHECK(written < rvx::commandCount);
-            RVX_FUZZ_CHECK(first.failure->field().has_value());
+            RVX_FUZZ_CHECK(first.failure->row == written);
             bool ofThatRow = false;
             for (const auto& parameter : rvx::commandCatalogue[written].parameterBytes()) {
-                ofThatRow = ofThatRow || parameter.field == *first.failure->field();
+                ofThatRow = ofThatRow || parameter.field == first.failure->failure.field;
             }
             RVX_FUZZ_CHECK(ofThatRow);
         } else {

@@ -13,7 +13,10 @@
 
 #include "controls.h"
 #include "frmHELP.h"
+#include "rvx/address.h"
+#include "rvx/notation.h"
 #include "rvx/number.h"
+#include "rvx/value_rules.h"
 
 using rvx::ParameterField;
 
@@ -151,76 +154,13 @@ const QString errorText = QStringLiteral("ERROR");
 const QString dataErrorText = QStringLiteral("DATA ERROR");
 const QString calculatePrompt = QStringLiteral("Must Click Calculate to get string --->");
 
-// The range checks after a Calculate of the address frame, in the order they are made.
-struct AllCommandsCheck {
-    ParameterField field;
-    double low;
-    double high;
-    bool zeroToo;     // 0 is admitted besides low..high
-    std::size_t row;  // the command whose output field shows the message
-    const char* message;
-};
-constexpr AllCommandsCheck allCommandsChecks[] = {
-    {ParameterField::IP, 1, 16, false, 5, "IP NUMBER MUST BE 1 - 16 ONLY"},
-    {ParameterField::Pct, 0, 100, false, 6, "Must be 0 - 100%,    0 = UP"},
-    {ParameterField::L, 1, 100, false, 9, "Priority must be 1 - 100"},
-    {ParameterField::MSU, 1, 255, false, 7, "Value must be 1 -255"},
-    {ParameterField::MSD, 1, 255, false, 8, "Value must be 1 -255"},
-    {ParameterField::RU, 10, 255, true, 1, "Value must be 0 or 10 - 255"},
-};
+// The number in a field, or nullopt where its text is none: a data error for the caller.
+std::optional<double> numberIn(const QLineEdit* field) {
+    return rvx::readNumber(field->text().toStdString());
+}
 
-// The chooser's entries: what picking one shows. Parameterless entries show the string of
-// their own output field at once; the others wait for the view's Calculate.
-struct ChooserEntry {
-    std::int16_t pass;      // 0: no parameter
-    const char* caption;    // lblSC
-    const char* parameter;  // lblD
-    const char* startText;  // txtD
-};
-constexpr ChooserEntry chooserEntries[rvx::commandCount] = {
-    {0, "Up", "", ""},
-    {0, "Down", "", ""},
-    {0, "Stop", "", ""},
-    {0, "Next IP Up", "", ""},
-    {0, "Next IP Down", "", ""},
-    {2, "Go to IP #", "IP #", "1"},
-    {3, "Go to %", "%", "50"},
-    {9, "Jog Up ms", "X 10 ms", "10"},
-    {10, "Jog Down ms", "X 10 ms", "10"},
-    {4, "Lock Up", "Priority", "1"},
-    {5, "Lock Down", "Priority", "1"},
-    {6, "Lock Current", "Priority", "1"},
-    {7, "Lock @ IP #", "Priority", "1"},
-    {8, "Unlock", "Priority", "1"},
-};
-constexpr std::int16_t passLockAtIp = 7;
-
-// The "Choose Command" view's Calculate, one row per pending code. A value passes where the
-// frames admit it for the field it is copied into.
-struct SingleCommand {
-    std::int16_t pass;
-    const char* message;
-    ParameterField target;  // the "All Commands" field the value is copied into
-    std::size_t row;        // the command whose string txtS receives
-};
-constexpr SingleCommand singleCommands[] = {
-    {2, "ERROR, IP # must be 1 - 16", ParameterField::IP, 5},
-    {3, "ERROR, % must be 0 - 100", ParameterField::Pct, 6},
-    {4, "ERROR, Priority must be 1 - 100", ParameterField::L, 9},
-    {5, "ERROR, Priority must be 1 - 100", ParameterField::L, 10},
-    {6, "ERROR, Priority must be 1 - 100", ParameterField::L, 11},
-    {7, "ERROR, Priority must be 1 - 100", ParameterField::L, 12},
-    {8, "ERROR, Priority must be 1 - 100", ParameterField::L, 13},
-    {9, "ERROR, value must be 0 - 255", ParameterField::MSU, 7},
-    {10, "ERROR, value must be 0 - 255", ParameterField::MSD, 8},
-};
-// The second parameter of Lock @ IP #.
-constexpr SingleCommand lockAtIpPosition = {7, "ERROR, IP # must be 1 - 16", ParameterField::IPL,
-                                            12};
-
-// The number in a field, or the engine's failure when the text is none.
-double numberIn(const QLineEdit* field) {
-    return rvx::requireNumber(field->text().toStdString());
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 template <typename T>
@@ -287,9 +227,7 @@ frmMain::frmMain() {
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
         const auto& command = rvx::commandCatalogue[row];
         outputFields[row] = control<QLineEdit>(controls, std::string(command.outputField).c_str());
-        outputFields[row]->setAccessibleName(
-            QString::fromUtf8(command.name.data(), static_cast<qsizetype>(command.name.size())) +
-            QStringLiteral(" string"));
+        outputFields[row]->setAccessibleName(fromView(command.name) + QStringLiteral(" string"));
     }
     for (const auto& info : rvx::parameterCatalogue) {
         parameterFields[static_cast<std::size_t>(info.field)] =
@@ -339,6 +277,20 @@ frmMain::frmMain() {
     onChange(txtPct, &frmMain::txtPct_Change);
     onChange(txtRU, &frmMain::txtRU_Change);
 
+    // A frame belongs to its field only while the field shows it: any other text, typed or
+    // written, leaves the field without one.
+    std::vector<QLineEdit*> framed(outputFields.begin(), outputFields.end());
+    framed.push_back(txtS);
+    for (QLineEdit* field : framed) {
+        frames_[field] = std::nullopt;
+        connect(field, &QLineEdit::textChanged, this, [this, field](const QString& text) {
+            auto& frame = frames_[field];
+            if (frame && text != QString::fromStdString(rvx::writeFrame(*frame))) {
+                frame.reset();
+            }
+        });
+    }
+
     cmdHELP->setFocus();
 }
 
@@ -347,8 +299,7 @@ frmMain::~frmMain() = default;
 void frmMain::Form_Load() {
     lblE->setText(QString());
     for (const auto& command : rvx::commandCatalogue) {
-        Combo1->addItem(
-            QString::fromUtf8(command.name.data(), static_cast<qsizetype>(command.name.size())));
+        Combo1->addItem(fromView(command.name));
     }
     // QComboBox selects its first entry when filled; the list starts with none selected.
     Combo1->setCurrentIndex(-1);
@@ -369,7 +320,7 @@ void frmMain::optSM_Click() {
     txtS->setText(QString());
     emptyOutputs();
     restoreParameterDefaults();
-    lblE->setText(QString());
+    showDataError(false);
 }
 
 void frmMain::optGA_Click() {
@@ -385,7 +336,7 @@ void frmMain::optGA_Click() {
     restoreStartText(ParameterField::Pct);
     restoreStartText(ParameterField::L);
     restoreStartText(ParameterField::IPL);
-    lblE->setText(QString());
+    showDataError(false);
 }
 
 void frmMain::txtSM_Change() {
@@ -399,46 +350,45 @@ void frmMain::txtG_Change() {
 void frmMain::addressChanged() {
     emptyOutputs();
     restoreParameterDefaults();
-    lblE->setText(QString());
+    showDataError(false);
     txtS->setText(QString());
     Combo1->setEnabled(false);
 }
 
 void frmMain::cmdCalc_Click() {
-    try {
-        QLineEdit* address = activeAddressField();
-        if (address->text().size() != 6) {
-            beep();
-            address->setText(errorText);
-            return;
-        }
-        engine.getAddress();
-        if (address->text() == errorText) {
+    QLineEdit* address = activeAddressField();
+    const auto reading = rvx::readAddress(address->text().toStdString());
+    if (reading.problem == rvx::AddressProblem::Empty ||
+        reading.problem == rvx::AddressProblem::Length) {
+        beep();
+        address->setText(errorText);
+        return;
+    }
+    if (!engine.getAddress().written()) {
+        dataError();
+        return;
+    }
+    Combo1->setEnabled(true);
+
+    if (dataErrorShown) {
+        restoreParameterDefaults();
+        showDataError(false);
+    }
+
+    for (const rvx::RangeCheck& check : rvx::allCommandsChecks) {
+        QLineEdit* field = parameterField(check.field);
+        const auto value = numberIn(field);
+        if (!value) {
             dataError();
             return;
         }
-        Combo1->setEnabled(true);
-
-        if (lblE->text() == dataErrorText) {
-            restoreParameterDefaults();
-            lblE->setText(QString());
+        if (!check.accepts(*value)) {
+            beep();
+            // "ER" first: its change reaction empties the output field the message goes in.
+            field->setText(QStringLiteral("ER"));
+            outputFields[rvx::rowOf(check.reportIn)]->setText(fromView(check.message));
+            return;
         }
-
-        for (const auto& check : allCommandsChecks) {
-            QLineEdit* field = parameterField(check.field);
-            const double value = numberIn(field);
-            const bool admitted =
-                (value >= check.low && value <= check.high) || (check.zeroToo && value == 0);
-            if (!admitted) {
-                beep();
-                // "ER" first: its change reaction empties the output field the message goes in.
-                field->setText(QStringLiteral("ER"));
-                outputFields[check.row]->setText(QString::fromLatin1(check.message));
-                return;
-            }
-        }
-    } catch (const rvx::EngineFailure&) {
-        dataError();
     }
 }
 
@@ -446,7 +396,7 @@ void frmMain::cmdCalc_Click() {
 // hexadecimal digit. Every string that the failed run may have left is emptied.
 void frmMain::dataError() {
     beep();
-    lblE->setText(dataErrorText);
+    showDataError(true);
     emptyOutputs();
     restoreStartText(ParameterField::IP);
     restoreStartText(ParameterField::Pct);
@@ -476,88 +426,81 @@ void frmMain::Combo1_Click() {
     lblDD->setText(QString());
     cmdCALCS->hide();
 
-    const std::string picked = Combo1->currentText().toStdString();
-    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-        if (rvx::commandCatalogue[row].name != picked) {
-            continue;
-        }
-        const ChooserEntry& entry = chooserEntries[row];
-        if (entry.pass == 0) {
-            lblSC->setText(QString::fromLatin1(entry.caption));
-            txtS->setText(outputFields[row]->text());
-            return;
-        }
-        pass = entry.pass;
-        txtS->setText(QString());
-        lblS->setText(calculatePrompt);
-        lblSC->setText(QString::fromLatin1(entry.caption));
-        lblD->setText(QString::fromLatin1(entry.parameter));
-        if (entry.pass == passLockAtIp) {
-            lblDD->setText(QStringLiteral("IP #"));
-        }
-        txtD->show();
-        txtD->setText(QString::fromLatin1(entry.startText));
-        if (entry.pass == passLockAtIp) {
-            txtDD->show();
-            txtDD->setText(QStringLiteral("1"));
-        }
-        cmdCALCS->show();
+    const int picked = Combo1->currentIndex();
+    if (picked < 0 || picked >= static_cast<int>(rvx::commandCount)) {
         return;
     }
+    const rvx::ChooserEntry& entry = rvx::chooserEntries[static_cast<std::size_t>(picked)];
+    const auto asked = entry.asked();
+    if (asked.empty()) {
+        lblSC->setText(fromView(entry.caption));
+        showOutputIn(txtS, rvx::rowOf(entry.command));
+        return;
+    }
+    pass = entry.code;
+    txtS->setText(QString());
+    lblS->setText(calculatePrompt);
+    lblSC->setText(fromView(entry.caption));
+    lblD->setText(fromView(asked[0].caption));
+    if (asked.size() > 1) {
+        lblDD->setText(fromView(asked[1].caption));
+    }
+    txtD->show();
+    txtD->setText(fromView(rvx::parameterInfo(asked[0].target).startText));
+    if (asked.size() > 1) {
+        txtDD->show();
+        txtDD->setText(fromView(rvx::parameterInfo(asked[1].target).startText));
+    }
+    cmdCALCS->show();
 }
 
 // ---- Single command string ----
 
 void frmMain::cmdCALCS_Click() {
-    try {
-        lblS->setText(calculatePrompt);
-        const auto* command = std::ranges::find(singleCommands, pass, &SingleCommand::pass);
-        if (command == std::end(singleCommands)) {
-            return;
-        }
-
-        // The value is copied in its plainest form ("0100" as "100"), so that the field of
-        // "All Commands" holds the number that was checked. A value whose plainest form is
-        // still longer than that field holds fails like a value out of range.
-        const auto check = [this](QLineEdit* field,
-                                  const SingleCommand& row) -> std::optional<QString> {
-            const double value = numberIn(field);
-            const QString plain = QString::fromStdString(rvx::plainDecimal(value));
-            if (!rvx::isAdmitted(row.target, value) ||
-                plain.size() > parameterField(row.target)->maxLength()) {
-                lblS->setText(QString::fromLatin1(row.message));
-                field->setText(QStringLiteral("ER"));
-                beep();
-                return std::nullopt;
-            }
-            return plain;
-        };
-
-        const auto first = check(txtD, *command);
-        if (!first) {
-            return;
-        }
-        std::optional<QString> second;
-        if (command->pass == passLockAtIp) {
-            second = check(txtDD, lockAtIpPosition);
-            if (!second) {
-                return;
-            }
-        }
-        // The address is written back upper-cased before the copies: its change reaction puts
-        // four parameter fields back to their start values, and must not undo the value that
-        // has just passed its check.
-        engine.upperCaseAddress();
-        parameterField(command->target)->setText(*first);
-        if (second) {
-            parameterField(lockAtIpPosition.target)->setText(*second);
-        }
-        engine.getAddress();
-        txtS->setText(outputFields[command->row]->text());
-    } catch (const rvx::EngineFailure&) {
+    const auto failed = [this] {
         beep();
         lblS->setText(QStringLiteral("Data Error"));
+    };
+    lblS->setText(calculatePrompt);
+    const rvx::ChooserEntry* entry = rvx::chooserEntryOf(pass);
+    if (entry == nullptr) {
+        return;
     }
+
+    // Each value is checked in turn; it is copied in its plainest form ("0100" as "100"), so
+    // that the field of "All Commands" holds the number that was checked. A value whose
+    // plainest form is still longer than that field holds fails like a value out of range.
+    const std::array<QLineEdit*, 2> typedIn{txtD, txtDD};
+    std::array<QString, 2> plain;
+    const auto asked = entry->asked();
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+        const rvx::ChooserParameter& parameter = asked[k];
+        const auto value = numberIn(typedIn[k]);
+        if (!value) {
+            failed();
+            return;
+        }
+        plain[k] = QString::fromStdString(rvx::plainDecimal(*value));
+        if (!rvx::isAdmitted(parameter.target, *value) ||
+            plain[k].size() > parameterField(parameter.target)->maxLength()) {
+            lblS->setText(fromView(parameter.message));
+            typedIn[k]->setText(QStringLiteral("ER"));
+            beep();
+            return;
+        }
+    }
+    // The address is written back upper-cased before the copies: its change reaction puts
+    // four parameter fields back to their start values, and must not undo the values that
+    // have just passed their checks.
+    engine.upperCaseAddress();
+    for (std::size_t k = 0; k < asked.size(); ++k) {
+        parameterField(asked[k].target)->setText(plain[k]);
+    }
+    if (engine.getAddress().result == rvx::GenerationOutcome::Result::DataError) {
+        failed();
+        return;
+    }
+    showOutputIn(txtS, rvx::rowOf(entry->command));
 }
 
 // ---- Parameter change handling: an edit empties the strings made from the old value ----
@@ -609,7 +552,7 @@ void frmMain::cmdCLEAR_Click() {
           ParameterField::MSU, ParameterField::MSD, ParameterField::RU}) {
         restoreStartText(field);
     }
-    lblE->setText(QString());
+    showDataError(false);
 }
 
 // ---- Help ----
@@ -628,6 +571,31 @@ void frmMain::beep() {
     emit beeped();
 }
 
+// "DATA ERROR" in the status line of "All Commands", or the line emptied. The window keeps
+// whether it is shown, so that a later Calculate knows without reading the label back.
+void frmMain::showDataError(bool shown) {
+    dataErrorShown = shown;
+    lblE->setText(shown ? dataErrorText : QString());
+}
+
+// Copies an output field of "All Commands" into another field, with its frame.
+void frmMain::showOutputIn(QLineEdit* field, std::size_t row) {
+    setTextWithFrame(field, outputFields[row]->text(), frameIn(outputFields[row]));
+}
+
+void frmMain::setTextWithFrame(QLineEdit* field, const QString& text,
+                               const std::optional<rvx::Frame>& frame) {
+    // The frame is set first: the change reaction that setText runs keeps it, since the text
+    // is the frame's.
+    frames_[field] = frame;
+    field->setText(text);
+}
+
+std::optional<rvx::Frame> frmMain::frameIn(const QLineEdit* field) const {
+    const auto found = frames_.find(field);
+    return found == frames_.end() ? std::nullopt : found->second;
+}
+
 void frmMain::emptyOutputs() {
     for (QLineEdit* output : outputFields) {
         output->setText(QString());
@@ -644,9 +612,7 @@ void frmMain::restoreParameterDefaults() {
 }
 
 void frmMain::restoreStartText(ParameterField field) {
-    const std::string_view start = rvx::parameterInfo(field).startText;
-    parameterField(field)->setText(
-        QString::fromUtf8(start.data(), static_cast<qsizetype>(start.size())));
+    parameterField(field)->setText(fromView(rvx::parameterInfo(field).startText));
 }
 
 QLineEdit* frmMain::activeAddressField() const {
@@ -675,6 +641,7 @@ std::string frmMain::parameterText(ParameterField field) const {
     return parameterField(field)->text().toStdString();
 }
 
-void frmMain::setOutputText(std::size_t row, const std::string& text) {
-    outputFields[row]->setText(QString::fromStdString(text));
+void frmMain::setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) {
+    setTextWithFrame(outputFields[row], QString::fromStdString(text),
+                     frame != nullptr ? std::optional<rvx::Frame>(*frame) : std::nullopt);
 }

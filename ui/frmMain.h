@@ -1,22 +1,29 @@
 // The main window of the Velkor RVX String Calculator.
 //
 // How the layers stack:
-//   - engine (rvx_engine, no Qt): the command catalogue, the number reading, and the
-//     generation getAddress/checkSUM with its calculation state. It knows nothing of widgets.
+//   - engine (rvx_engine, no Qt): the command catalogue, the address and number reading, the
+//     value rules with their messages, and the generation getAddress/checkSUM with its
+//     calculation state. It knows nothing of widgets and answers with outcomes: getAddress says
+//     whether it wrote the strings, refused the address or stopped at a data error.
 //   - this window: its controls, the value `pass`, and one reaction per control event. It owns
 //     the engine object and hands it the field operations the generation needs: which address
 //     option is chosen, the address fields, the seven parameter fields of "All Commands" and
 //     the fourteen output fields. Every text the engine writes goes through QLineEdit::setText,
-//     so the field's own change reaction runs right there, nested in the generation.
+//     so the field's own change reaction runs right there, nested in the generation. With each
+//     string the engine hands over its frame's bytes, which the window keeps beside the field
+//     for as long as the field shows that string.
 //   - frmHELP: the help window, created on the first "?" and kept for the run.
 #pragma once
 
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "rvx/catalogue.h"
+#include "rvx/frame.h"
 #include "rvx/generator.h"
 
 class QComboBox;
@@ -36,6 +43,9 @@ public:
 
     // The code of the command with a parameter pending in the "Choose Command" view; 0 for none.
     [[nodiscard]] std::int16_t passCode() const { return pass; }
+    // The frame an output field (one of the fourteen, or txtS) shows; nullopt while it shows
+    // anything else: nothing, a message, or a text typed over the string.
+    [[nodiscard]] std::optional<rvx::Frame> frameIn(const QLineEdit* field) const;
     // The help window once "?" has been pressed, null before.
     [[nodiscard]] frmHELP* helpWindow() const { return help_.get(); }
 
@@ -77,6 +87,10 @@ private:
     void emptyOutputsOf(rvx::ParameterField field);
     void restoreParameterDefaults();
     void restoreStartText(rvx::ParameterField field);
+    void showDataError(bool shown);
+    void showOutputIn(QLineEdit* field, std::size_t row);
+    void setTextWithFrame(QLineEdit* field, const QString& text,
+                          const std::optional<rvx::Frame>& frame);
     [[nodiscard]] QLineEdit* activeAddressField() const;
     [[nodiscard]] QLineEdit* parameterField(rvx::ParameterField field) const;
 
@@ -85,7 +99,7 @@ private:
     [[nodiscard]] std::string addressText(rvx::AddressKind field) const override;
     void setAddressText(rvx::AddressKind field, const std::string& text) override;
     [[nodiscard]] std::string parameterText(rvx::ParameterField field) const override;
-    void setOutputText(std::size_t row, const std::string& text) override;
+    void setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) override;
 
     // Controls, under their names.
     QGroupBox* frmAddr{};
@@ -138,6 +152,8 @@ private:
     std::array<QLineEdit*, rvx::parameterFieldCount> parameterFields{};
 
     std::int16_t pass = 0;
+    bool dataErrorShown = false;  // "DATA ERROR" stands in lblE
+    std::map<const QLineEdit*, std::optional<rvx::Frame>> frames_;
     rvx::CommandStringEngine engine{*this};
     std::unique_ptr<frmHELP> help_;
 };

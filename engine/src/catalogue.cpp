@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ascii.h"
+
 namespace rvx {
 
 namespace {
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
 
 // The integer nearest to x, an exact half going to the even neighbour, if it fits 16 bits.
 std::optional<std::int16_t> nearest(double x) {
@@ -44,7 +38,9 @@ bool isAdmitted(ParameterField field, double value) {
 
 std::optional<std::size_t> findCommand(std::string_view name) {
     for (std::size_t row = 0; row < commandCatalogue.size(); ++row) {
-        if (equalsIgnoringCase(commandCatalogue[row].name, name)) {
+        const Command& command = commandCatalogue[row];
+        if (ascii::equalIgnoringCase(command.name, name) ||
+            ascii::equalIgnoringCase(command.plainName, name)) {
             return row;
         }
     }

@@ -4,21 +4,21 @@
 #include <optional>
 #include <string_view>
 
-#include "rvx/frame.h"
+#include "ascii.h"
+#include "rvx/notation.h"
 #include "rvx/number.h"
 
 namespace rvx {
 
 namespace {
 
-constexpr std::string_view hexDigits = "0123456789ABCDEF";
-
-// The value of a one-character text that is an upper-case hexadecimal digit.
-std::optional<std::int16_t> hexDigitValue(std::string_view character) {
+// The value of a one-character text that is an upper-case hexadecimal digit, as checkSUM
+// reads the digits of the frame sum.
+std::optional<std::int16_t> sumDigitValue(std::string_view character) {
     if (character.size() != 1) {
         return std::nullopt;
     }
-    const auto pos = hexDigits.find(character.front());
+    const auto pos = ascii::hexDigits.find(character.front());
     if (pos == std::string_view::npos) {
         return std::nullopt;
     }
@@ -31,69 +31,32 @@ std::string hexText(std::int16_t value) {
     auto bits = static_cast<std::uint16_t>(value);
     std::string text;
     do {
-        text.insert(text.begin(), hexDigits[bits & 0x0F]);
+        text.insert(text.begin(), ascii::hexDigits[bits & 0x0F]);
         bits = static_cast<std::uint16_t>(bits >> 4);
     } while (bits != 0);
     return text;
 }
 
-// The character of a UTF-8 text that starts at offset, moving offset past it; the empty
-// text at the end. A byte that starts no valid sequence counts as a character of its own.
-std::string nextCharacter(const std::string& text, std::size_t& offset) {
-    if (offset >= text.size()) {
-        return {};
-    }
-    const auto lead = static_cast<unsigned char>(text[offset]);
-    std::size_t length = 1;
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    } else if (lead >= 0xE0) {
-        length = 3;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    }
-    if (offset + length > text.size()) {
-        length = 1;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[offset + k]) & 0xC0) != 0x80) {
-            length = 1;
-            break;
-        }
-    }
-    std::string character = text.substr(offset, length);
-    offset += length;
-    return character;
-}
-
-std::string upperAscii(std::string character) {
-    for (char& c : character) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return character;
-}
-
-std::int16_t checkedAdd(std::int16_t a, int b, ParameterField field) {
-    const int sum = a + b;
-    if (sum < -32768 || sum > 32767) {
-        throw EngineFailure(EngineFailure::Reason::Overflow, field, std::to_string(b));
-    }
-    return static_cast<std::int16_t>(sum);
+std::string upperAscii(std::string_view character) {
+    std::string upper(character);
+    std::ranges::transform(upper, upper.begin(), ascii::upper);
+    return upper;
 }
 
 }  // namespace
 
-void CommandStringEngine::getAddress() {
+GenerationOutcome CommandStringEngine::getAddress() {
     if (!encodeAddress(fields_.addressKind())) {
-        return;
+        return {GenerationOutcome::Result::AddressRefused, 0, {}};
     }
     // The option is read again for the frames' kind.
     const AddressKind kind = fields_.addressKind();
     for (std::size_t row = 0; row < commandCount; ++row) {
-        formRow(row, kind);
+        if (auto failure = formRow(row, kind)) {
+            return {GenerationOutcome::Result::DataError, row, std::move(*failure)};
+        }
     }
+    return {};
 }
 
 void CommandStringEngine::upperCaseAddress() {
@@ -106,7 +69,11 @@ void CommandStringEngine::writeBackAddress(AddressKind source) {
     s.strManInput.clear();
     std::size_t offset = 0;
     for (s.intCount = 1; s.intCount <= 6; ++s.intCount) {
-        s.strAddrDigit[s.intCount] = upperAscii(nextCharacter(text, offset));
+        // One character at a time, never splitting a UTF-8 sequence; the empty text past
+        // the end.
+        const std::size_t length = offset < text.size() ? ascii::utf8Length(text, offset) : 0;
+        s.strAddrDigit[s.intCount] = upperAscii(std::string_view(text).substr(offset, length));
+        offset += length;
         s.strManInput += s.strAddrDigit[s.intCount];
     }
     fields_.setAddressText(source, s.strManInput);
@@ -118,80 +85,74 @@ bool CommandStringEngine::encodeAddress(AddressKind source) {
     // address even for the moment before a failure replaces it.
     writeBackAddress(source);
 
-    for (s.intCount = 1; s.intCount <= 6; ++s.intCount) {
-        const auto value = hexDigitValue(s.strAddrDigit[s.intCount]);
-        if (!value) {
-            fields_.setAddressText(AddressKind::Single, "ERROR");
-            fields_.setAddressText(AddressKind::Group, "ERROR");
-            return false;
-        }
-        s.intAddrDigit[s.intCount] = *value;
+    const AddressReading reading = readAddress(s.strManInput);
+    // The digits up to the first character that is none; the loop stops there.
+    for (s.intCount = 1; s.intCount <= static_cast<std::int16_t>(reading.digitCount) &&
+                         s.intCount <= static_cast<std::int16_t>(addressDigits);
+         ++s.intCount) {
+        s.intAddrDigit[s.intCount] = reading.digits[s.intCount - 1];
     }
-    for (int byte = 1; byte <= 3; ++byte) {
-        s.intFrameByte[byte] =
-            static_cast<std::int16_t>(16 * s.intAddrDigit[2 * byte - 1] + s.intAddrDigit[2 * byte]);
+    if (!reading.ok()) {
+        fields_.setAddressText(AddressKind::Single, "ERROR");
+        fields_.setAddressText(AddressKind::Group, "ERROR");
+        return false;
+    }
+    for (std::size_t byte = 1; byte <= 3; ++byte) {
+        s.intFrameByte[byte] = reading.bytes[byte - 1];
     }
     s.total = static_cast<std::int16_t>(s.intFrameByte[1] + s.intFrameByte[2] + s.intFrameByte[3]);
     return true;
 }
 
-void CommandStringEngine::formRow(std::size_t row, AddressKind kind) {
+std::optional<DataFailure> CommandStringEngine::formRow(std::size_t row, AddressKind kind) {
     auto& s = state_;
     const Command& command = commandCatalogue[row];
+    const auto parameters = command.parameterBytes();
 
-    for (const ParameterByte& parameter : command.parameterBytes()) {
-        const std::string text = fields_.parameterText(parameter.field);
-        const double number = requireNumber(text, parameter.field);
-        const auto written = convertParameter(parameter.conversion, number);
-        if (!written) {
-            throw EngineFailure(EngineFailure::Reason::Overflow, parameter.field, text);
+    // Each field is read, converted and stored before the next is read.
+    std::array<std::int16_t, 2> written{};
+    std::array<std::string, 2> texts;
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+        const ParameterByte& parameter = parameters[k];
+        texts[k] = fields_.parameterText(parameter.field);
+        const auto number = readNumber(texts[k]);
+        if (!number) {
+            return DataFailure{DataFailure::Reason::NotANumber, parameter.field, texts[k]};
         }
-        s.intFrameByte[parameter.element] = *written;
+        const auto value = convertParameter(parameter.conversion, *number);
+        if (!value) {
+            return DataFailure{DataFailure::Reason::Overflow, parameter.field, texts[k]};
+        }
+        s.intFrameByte[parameter.element] = *value;
+        written[k] = *value;
     }
 
-    std::int16_t sum = static_cast<std::int16_t>(s.total + command.constantSum);
-    for (const ParameterByte& parameter : command.parameterBytes()) {
-        sum = checkedAdd(sum, s.intFrameByte[parameter.element], parameter.field);
+    const Address address{static_cast<std::uint8_t>(s.intFrameByte[1]),
+                          static_cast<std::uint8_t>(s.intFrameByte[2]),
+                          static_cast<std::uint8_t>(s.intFrameByte[3])};
+    const ComposedFrame composed =
+        composeFrame(command, kind, address, std::span(written).first(parameters.size()));
+    if (composed.status == ComposedFrame::Status::Overflow) {
+        const std::size_t k = composed.overflowAt;
+        return DataFailure{DataFailure::Reason::Overflow, parameters[k].field, texts[k]};
     }
 
-    s.strSum = hexText(sum);
+    s.strSum = hexText(composed.sum);
     for (s.i = 1; s.i <= static_cast<std::int16_t>(s.strSum.size()); ++s.i) {
         s.strSumDigit[s.i] = s.strSum.substr(s.i - 1, 1);
     }
     checkSUM();
 
     // A parameter byte outside 00..FF has no two-digit form: such a row gets no string rather
-    // than a malformed one. Every value the range checks admit lies inside.
-    bool wellFormed = true;
-    Frame frame{};
-    frame[byteAt::message] = command.messageCode;
-    frame[byteAt::length] = lengthByte;
-    frame[byteAt::fixed] = fixedByte;
-    const std::size_t addressAt =
-        kind == AddressKind::Group ? byteAt::firstAddress : byteAt::secondAddress;
-    const std::size_t emptyAt =
-        kind == AddressKind::Group ? byteAt::secondAddress : byteAt::firstAddress;
-    for (std::size_t k = 0; k < 3; ++k) {
-        frame[addressAt + k] = static_cast<std::uint8_t>(s.intFrameByte[k + 1]);
-        frame[emptyAt + k] = fixedByte;
+    // than a malformed one. Every value the range checks admit lies inside. Every byte is
+    // written with two digits: the same text as each address and checksum byte written after
+    // its prefix from checkSUM.
+    if (composed.made()) {
+        fields_.setOutputText(row, writeFrame(composed.frame), &composed.frame);
+    } else {
+        fields_.setOutputText(row, std::string{}, nullptr);
     }
-    frame[byteAt::command] = command.commandCode;
-    frame[byteAt::parameter1] = fixedByte;
-    frame[byteAt::parameter2] = fixedByte;
-    for (const ParameterByte& parameter : command.parameterBytes()) {
-        const std::int16_t value = s.intFrameByte[parameter.element];
-        if (value < 0 || value > 0xFF) {
-            wellFormed = false;
-        } else {
-            frame[parameter.frameByte - 1U] = static_cast<std::uint8_t>(value);
-        }
-    }
-    frame[byteAt::checksumHigh] = static_cast<std::uint8_t>(s.intCheck[1]);
-    frame[byteAt::checksumLow] = static_cast<std::uint8_t>(s.intCheck[2]);
-
-    // Every byte is written with two digits: the same text as each address and checksum byte
-    // written after its prefix from checkSUM.
-    fields_.setOutputText(row, wellFormed ? writeFrame(frame) : std::string{});
+    return std::nullopt;
 }
 
 void CommandStringEngine::checkSUM() {
@@ -207,7 +168,7 @@ void CommandStringEngine::checkSUM() {
 
     const auto n = static_cast<std::int16_t>(std::min<std::size_t>(s.strSum.size(), 4));
     for (s.i = 1; s.i <= n; ++s.i) {
-        s.intSumDigit[s.i] = hexDigitValue(s.strSumDigit[s.i]).value_or(0);
+        s.intSumDigit[s.i] = sumDigitValue(s.strSumDigit[s.i]).value_or(0);
     }
     // The last two digits are the low byte, the digits before them the high byte.
     const auto& d = s.intSumDigit;

@@ -8,10 +8,6 @@ MemoryFields::MemoryFields() {
     }
 }
 
-bool MemoryFields::addressRefused() const {
-    return address[static_cast<std::size_t>(kind)] == "ERROR";
-}
-
 std::string MemoryFields::addressText(AddressKind field) const {
     return address[static_cast<std::size_t>(field)];
 }
@@ -24,8 +20,9 @@ std::string MemoryFields::parameterText(ParameterField field) const {
     return parameters[static_cast<std::size_t>(field)];
 }
 
-void MemoryFields::setOutputText(std::size_t row, const std::string& text) {
+void MemoryFields::setOutputText(std::size_t row, const std::string& text, const Frame* frame) {
     outputs[row] = text;
+    frames[row] = frame != nullptr ? std::optional<Frame>(*frame) : std::nullopt;
 }
 
 }  // namespace rvx

@@ -3,32 +3,31 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <system_error>
 
-#include "rvx/failure.h"
+#include "ascii.h"
 
 namespace rvx {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using ascii::isBlank;
+using ascii::isDigit;
+
+// Far beyond any magnitude a double has and beyond the number of digits any text in memory can
+// hold, yet ten times below the limit of 64 bits, so that neither the last step of reading an
+// exponent nor the sum of magnitude and exponent can overflow.
+constexpr std::int64_t saturation = 100'000'000'000'000'000;
 
 // from_chars reports both overflow and underflow as out of range. The decimal magnitude of the
-// text tells them apart: a number with its first significant digit at or above 10^0 cannot
+// text tells them apart: a number whose first significant digit stands at or above 10^0 cannot
 // underflow, one below 10^-300 cannot overflow.
 bool isTooLarge(std::string_view mantissa, std::string_view exponent) {
-    std::int64_t magnitude = 0;  // position of the first significant digit, 1 = units
     bool seenPoint = false;
     bool found = false;
     std::int64_t integerDigits = 0;
     std::int64_t leadingFractionZeros = 0;
-    for (char c : mantissa) {
+    for (const char c : mantissa) {
         if (c == '.') {
             seenPoint = true;
         } else if (!found && c == '0') {
@@ -36,18 +35,17 @@ bool isTooLarge(std::string_view mantissa, std::string_view exponent) {
                 ++leadingFractionZeros;
             }
         } else if (isDigit(c)) {
-            if (!found) {
-                found = true;
-            }
+            found = true;
             if (!seenPoint) {
                 ++integerDigits;
             }
         }
     }
     if (!found) {
-        return false;  // all zeros: never out of range, but harmless
+        return false;  // all zeros: never out of range
     }
-    magnitude = integerDigits > 0 ? integerDigits : -leadingFractionZeros;
+    // The place of the first significant digit: 1 for units, 0 for tenths, -1 for hundredths.
+    const std::int64_t magnitude = integerDigits > 0 ? integerDigits : -leadingFractionZeros;
     std::int64_t exp = 0;
     bool negative = false;
     std::size_t pos = 0;
@@ -55,17 +53,16 @@ bool isTooLarge(std::string_view mantissa, std::string_view exponent) {
         negative = exponent[pos] == '-';
         ++pos;
     }
-    for (; pos < exponent.size(); ++pos) {
-        if (exp < 100000) {  // saturate: anything this far out is decided already
-            exp = exp * 10 + (exponent[pos] - '0');
-        }
+    for (; pos < exponent.size() && exp < saturation; ++pos) {
+        exp = exp * 10 + (exponent[pos] - '0');
     }
     return magnitude + (negative ? -exp : exp) > 0;
 }
 
 }  // namespace
 
-std::optional<double> readNumber(std::string_view text) {
+NumberReading readNumberText(std::string_view text) {
+    const NumberReading none{NumberReading::Kind::NotANumber, 0.0};
     while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
     }
@@ -93,12 +90,12 @@ std::optional<double> readNumber(std::string_view text) {
         }
     }
     if (digits == 0) {
-        return std::nullopt;
+        return none;
     }
     const std::string_view mantissa = text.substr(0, pos);
     std::string_view exponent;
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-        std::size_t expStart = pos + 1;
+        const std::size_t expStart = pos + 1;
         std::size_t e = expStart;
         if (e < text.size() && (text[e] == '+' || text[e] == '-')) {
             ++e;
@@ -108,34 +105,34 @@ std::optional<double> readNumber(std::string_view text) {
             ++e;
         }
         if (e == expDigitsStart) {
-            return std::nullopt;
+            return none;
         }
         exponent = text.substr(expStart, e - expStart);
         pos = e;
     }
     if (pos != text.size()) {
-        return std::nullopt;
+        return none;
     }
 
     double value = 0.0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + pos, value);
     if (ec == std::errc::result_out_of_range) {
         if (isTooLarge(mantissa, exponent)) {
-            return std::nullopt;
+            return {NumberReading::Kind::TooLarge, 0.0};
         }
         value = 0.0;
     } else if (ec != std::errc{} || end != text.data() + pos || !std::isfinite(value)) {
-        return std::nullopt;
+        return none;
     }
-    return negative ? -value : value;
+    return {NumberReading::Kind::Number, negative ? -value : value};
 }
 
-double requireNumber(std::string_view text, std::optional<ParameterField> field) {
-    const auto number = readNumber(text);
-    if (!number) {
-        throw EngineFailure(EngineFailure::Reason::NotANumber, field, std::string(text));
+std::optional<double> readNumber(std::string_view text) {
+    const NumberReading reading = readNumberText(text);
+    if (reading.kind != NumberReading::Kind::Number) {
+        return std::nullopt;
     }
-    return *number;
+    return reading.value;
 }
 
 std::string plainDecimal(double value) {

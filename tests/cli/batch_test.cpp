@@ -207,16 +207,18 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
     EXPECT_EQ(result.out, "");
     const std::string file = list.path().toStdString();
     const std::vector<std::string> expected = {
-        file + ":2: address \"12345\": must be six hexadecimal digits",
-        file + ":4: address \"1234567\": must be six hexadecimal digits",
-        file + ":6: address \"12345G\": must be six hexadecimal digits",
+        file + ":2: address \"12345\": must be six hexadecimal digits, not 5 characters",
+        file + ":4: address \"1234567\": must be six hexadecimal digits, not 7 characters",
+        file +
+            ":6: address \"12345G\": must be six hexadecimal digits; character 6, \"G\", is "
+            "not one",
         file + ":7: kind \"grp\": must be single or group",
         file + ":8: no address; it must be six hexadecimal digits",
         file + ":9: the label holds a control character",
         file + ":10: the label is not valid UTF-8",
         file +
-            ":11: address \"12 456\": must be six hexadecimal digits; kind \"both\": must be "
-            "single or group",
+            ":11: address \"12 456\": must be six hexadecimal digits; character 3, \" \", is not "
+            "one; kind \"both\": must be single or group",
         file + ":13: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
         file + ":14: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
     };
@@ -226,7 +228,8 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
     EXPECT_EQ(standardInput.exitCode, 2);
     EXPECT_EQ(standardInput.out, "");
     EXPECT_EQ(standardInput.err,
-              "(standard input):2: address \"XYZ\": must be six hexadecimal digits\n");
+              "(standard input):2: address \"XYZ\": must be six hexadecimal digits, not 3 "
+              "characters\n");
 }
 
 TEST(Batch, UsageErrors) {

@@ -12,12 +12,14 @@
 
 #include "rvx/catalogue.h"
 #include "rvx/memory_fields.h"
+#include "rvx/notation.h"
 #include "worked_example.h"
 
 namespace {
 
 using rvx::AddressKind;
-using rvx::EngineFailure;
+using rvx::DataFailure;
+using rvx::GenerationOutcome;
 using rvx::ParameterField;
 
 constexpr std::size_t rowUp = 0, rowDown = 1, rowGoToIp = 5, rowGoToPercent = 6, rowJogUp = 7,
@@ -30,9 +32,9 @@ rvx::MemoryFields fieldsFor(const std::string& address, AddressKind kind = Addre
     return fields;
 }
 
-void generate(rvx::MemoryFields& fields) {
+GenerationOutcome generate(rvx::MemoryFields& fields) {
     rvx::CommandStringEngine engine(fields);
-    engine.getAddress();
+    return engine.getAddress();
 }
 
 // The 16-bit sum of the first twelve bytes of a byte text, and its last two bytes.
@@ -65,9 +67,12 @@ bool isByteText(const std::string& text) {
 
 TEST(WorkedExamples, SingleMotor123456WithTheStartValues) {
     auto fields = fieldsFor("123456");
-    generate(fields);
+    EXPECT_TRUE(generate(fields).written());
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
         EXPECT_EQ(fields.outputs[row], strings123456[row]) << rvx::commandCatalogue[row].name;
+        // Each text comes with the bytes it was written from.
+        ASSERT_TRUE(fields.frames[row]);
+        EXPECT_EQ(rvx::writeFrame(*fields.frames[row]), strings123456[row]);
     }
 }
 
@@ -169,10 +174,9 @@ TEST(AddressEncoding, RefusalWritesErrorIntoBothFieldsAndNoFrame) {
         auto fields = fieldsFor(address);
         fields.address[1] = "ABCDEF";
         fields.outputs.fill("old");
-        EXPECT_NO_THROW(generate(fields)) << address;
+        EXPECT_EQ(generate(fields).result, GenerationOutcome::Result::AddressRefused) << address;
         EXPECT_EQ(fields.address[0], "ERROR") << address;
         EXPECT_EQ(fields.address[1], "ERROR") << address;
-        EXPECT_TRUE(fields.addressRefused());
         for (const auto& output : fields.outputs) {
             EXPECT_EQ(output, "old") << address;
         }
@@ -207,9 +211,9 @@ public:
         log.push_back("read " + std::string(rvx::parameterInfo(field).fieldName));
         return memory.parameterText(field);
     }
-    void setOutputText(std::size_t row, const std::string& text) override {
+    void setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) override {
         log.push_back("write " + std::string(rvx::commandCatalogue[row].outputField));
-        memory.setOutputText(row, text);
+        memory.setOutputText(row, text, frame);
     }
 };
 
@@ -284,14 +288,12 @@ TEST(Failures, TextThatIsNoNumberStopsTheRunAtItsRow) {
     auto fields = fieldsFor("123456");
     fields.parameter(ParameterField::Pct) = "abc";
     fields.outputs.fill("old");
-    rvx::CommandStringEngine engine(fields);
-    try {
-        engine.getAddress();
-        FAIL() << "no failure";
-    } catch (const EngineFailure& failure) {
-        EXPECT_EQ(failure.reason(), EngineFailure::Reason::NotANumber);
-        EXPECT_EQ(failure.field(), ParameterField::Pct);
-    }
+    const auto outcome = generate(fields);
+    EXPECT_EQ(outcome.result, GenerationOutcome::Result::DataError);
+    EXPECT_EQ(outcome.row, rowGoToPercent);
+    EXPECT_EQ(outcome.failure.reason, DataFailure::Reason::NotANumber);
+    EXPECT_EQ(outcome.failure.field, ParameterField::Pct);
+    EXPECT_EQ(outcome.failure.describe(), "txtPct: \"abc\" is no number");
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
         if (row < rowGoToPercent) {
             EXPECT_NE(fields.outputs[row], "old") << row;
@@ -306,7 +308,9 @@ TEST(Failures, EmptyPriorityLeavesTheFiveLockStringsUntouched) {
     auto fields = fieldsFor("123456");
     fields.parameter(ParameterField::L) = "";
     fields.outputs.fill("old");
-    EXPECT_THROW(generate(fields), EngineFailure);
+    const auto outcome = generate(fields);
+    EXPECT_EQ(outcome.result, GenerationOutcome::Result::DataError);
+    EXPECT_EQ(outcome.row, rowLockUp);
     for (std::size_t row = 0; row < rvx::commandCount; ++row) {
         EXPECT_EQ(fields.outputs[row] == "old", row >= rowLockUp) << row;
     }
@@ -329,14 +333,11 @@ TEST(Failures, ValuesBeyondSixteenBitsOverflow) {
         auto fields = fieldsFor("123456");
         fields.parameter(c.field) = c.text;
         fields.outputs.fill("old");
-        rvx::CommandStringEngine engine(fields);
-        try {
-            engine.getAddress();
-            ADD_FAILURE() << c.text << ": no failure";
-        } catch (const EngineFailure& failure) {
-            EXPECT_EQ(failure.reason(), EngineFailure::Reason::Overflow) << c.text;
-            EXPECT_EQ(failure.field(), c.field) << c.text;
-        }
+        const auto outcome = generate(fields);
+        EXPECT_EQ(outcome.result, GenerationOutcome::Result::DataError) << c.text;
+        EXPECT_EQ(outcome.row, c.failingRow) << c.text;
+        EXPECT_EQ(outcome.failure.reason, DataFailure::Reason::Overflow) << c.text;
+        EXPECT_EQ(outcome.failure.field, c.field) << c.text;
         EXPECT_NE(fields.outputs[c.failingRow - 1], "old") << c.text;
         EXPECT_EQ(fields.outputs[c.failingRow], "old") << c.text;
     }
@@ -351,7 +352,7 @@ TEST(OutOfRangeValues, ARowWithAByteOutsideFFGetsNoString) {
     for (const auto& [field, text] : cases) {
         auto fields = fieldsFor("123456");
         fields.parameter(field) = text;
-        EXPECT_NO_THROW(generate(fields)) << text;
+        EXPECT_TRUE(generate(fields).written()) << text;
         for (std::size_t row = 0; row < rvx::commandCount; ++row) {
             bool uses = false;
             for (const auto& parameter : rvx::commandCatalogue[row].parameterBytes()) {
@@ -359,6 +360,7 @@ TEST(OutOfRangeValues, ARowWithAByteOutsideFFGetsNoString) {
             }
             if (uses) {
                 EXPECT_EQ(fields.outputs[row], "") << text << " " << row;
+                EXPECT_FALSE(fields.frames[row]) << text << " " << row;
             } else {
                 EXPECT_TRUE(isByteText(fields.outputs[row])) << text << " " << row;
             }

@@ -2,10 +2,13 @@
 #include "rvx/number.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cmath>
-#include <locale>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -21,6 +24,29 @@ TEST(ReadNumber, AcceptsDecimalNumbersWithSignPointExponentAndBlanks) {
         ASSERT_TRUE(number) << '"' << text << '"';
         EXPECT_EQ(*number, value) << '"' << text << '"';
     }
+}
+
+// Too large and too small are told apart by the true magnitude, however long the digits run.
+TEST(ReadNumber, MagnitudeDecidesBetweenTooLargeAndZero) {
+    using Kind = rvx::NumberReading::Kind;
+    const std::string zeros(100001, '0');
+    const std::pair<std::string, Kind> cases[] = {
+        {"1e400", Kind::TooLarge},
+        {"-1e309", Kind::TooLarge},
+        {"0." + zeros + "1e1000000", Kind::TooLarge},  // about 10^899998
+        {"1" + zeros + "e-1000000", Kind::Number},     // about 10^-899998: zero
+        {"1" + zeros, Kind::TooLarge},
+        {"0." + zeros + "1", Kind::Number},
+        {"1e99999999999999999999999", Kind::TooLarge},
+        {"1e-99999999999999999999999", Kind::Number},
+        {"1e308", Kind::Number},
+    };
+    for (const auto& [text, kind] : cases) {
+        const auto reading = rvx::readNumberText(text);
+        EXPECT_EQ(reading.kind, kind) << text.substr(0, 30);
+        EXPECT_EQ(rvx::readNumber(text).has_value(), kind == Kind::Number) << text.substr(0, 30);
+    }
+    EXPECT_EQ(rvx::readNumber("1" + zeros + "e-1000000"), 0.0);
 }
 
 TEST(ReadNumber, ValuesTooSmallForADoubleReadAsZero) {
@@ -74,21 +100,46 @@ TEST(ReadNumber, RefusesTextThatIsNoFiniteDecimalNumber) {
     }
 }
 
-// A locale whose decimal separator is a comma, for the C++ side of the library.
-struct CommaPunct : std::numpunct<char> {
-    char do_decimal_point() const override { return ','; }
-    char do_thousands_sep() const override { return '.'; }
-    std::string do_grouping() const override { return "\3"; }
+// A German locale, made for the test from the system's locale sources, so that the C library's
+// own number reading would take a comma and stop at a point.
+class GermanLocale {
+public:
+    GermanLocale() {
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + directory_.string() + "/de_DE.UTF-8 >/dev/null 2>&1";
+        std::filesystem::create_directories(directory_);
+        made_ = std::system(command.c_str()) == 0;
+        ::setenv("LOCPATH", directory_.c_str(), 1);
+    }
+    ~GermanLocale() {
+        ::unsetenv("LOCPATH");
+        std::filesystem::remove_all(directory_);
+    }
+    GermanLocale(const GermanLocale&) = delete;
+    GermanLocale& operator=(const GermanLocale&) = delete;
+    [[nodiscard]] bool made() const { return made_; }
+
+private:
+    std::filesystem::path directory_ =
+        std::filesystem::temp_directory_path() / ("rvx-locale-" + std::to_string(::getpid()));
+    bool made_ = false;
 };
 
 TEST(ReadNumber, ThePointIsTheSeparatorWhateverTheLocale) {
-    const std::locale previous = std::locale::global(std::locale(std::locale(), new CommaPunct));
+    GermanLocale german;
+    ASSERT_TRUE(german.made()) << "localedef could not make de_DE.UTF-8";
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    // The C library itself now reads a comma: the check below would see any dependence.
+    const double libraryComma = std::strtod("1,5", nullptr);
     const auto withPoint = rvx::readNumber("1.5");
     const auto withComma = rvx::readNumber("1,5");
-    std::locale::global(previous);
+    const auto exponent = rvx::readNumber("2.5e-1");
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(libraryComma, 1.5);
     ASSERT_TRUE(withPoint);
     EXPECT_EQ(*withPoint, 1.5);
     EXPECT_FALSE(withComma);
+    EXPECT_EQ(exponent, 0.25);
 }
 
 TEST(PlainDecimal, WritesTheShortestPlainForm) {

@@ -442,12 +442,8 @@ private:
             fields.parameter(parameter.field) =
                 ui.text(std::string(info.fieldName).c_str()).toStdString();
         }
-        try {
-            rvx::CommandStringEngine(fields).getAddress();
-        } catch (const rvx::EngineFailure&) {
-            return std::nullopt;
-        }
-        if (fields.addressRefused() || fields.outputs[row].empty()) {
+        if (!rvx::CommandStringEngine(fields).getAddress().written() ||
+            fields.outputs[row].empty()) {
             return std::nullopt;
         }
         return fields.outputs[row];

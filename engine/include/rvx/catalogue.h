@@ -62,8 +62,31 @@ struct ParameterByte {
     std::uint8_t element;    // element of intFrameByte, 4 to 8
 };
 
+// The commands by name, in catalogue order: CommandId::GoToIp is row 5 of commandCatalogue.
+enum class CommandId : std::uint8_t {
+    Up,
+    Down,
+    Stop,
+    NextIpUp,
+    NextIpDown,
+    GoToIp,
+    GoToPercent,
+    JogUp,
+    JogDown,
+    LockUp,
+    LockDown,
+    LockCurrent,
+    LockAtIp,
+    Unlock,
+};
+
+[[nodiscard]] constexpr std::size_t rowOf(CommandId id) {
+    return static_cast<std::size_t>(id);
+}
+
 struct Command {
     std::string_view name;                    // entry text of the chooser ("Go to IP #")
+    std::string_view plainName;               // the same without blanks or signs ("go-to-ip")
     std::string_view label;                   // caption beside the output field ("Go To IP ")
     std::string_view outputField;             // object name of the output field ("txtGIP")
     std::uint8_t messageCode;                 // byte 1 as written: AB motion, A4 lock
@@ -96,21 +119,21 @@ using enum Conversion;
 // The catalogue in its fixed order: the order of generation and of the chooser's entries.
 inline constexpr std::array<Command, commandCount> commandCatalogue{{
     // clang-format off
-    {"Up",             "UP",             "txtUP",   0xAB, 0xFE, {detail::none, detail::none}, 0, 0x894},
-    {"Down",           "DOWN",           "txtDOWN", 0xAB, 0xFD, {detail::param(detail::RU, detail::Inverted, 11, 8), detail::none}, 1, 0x794},
-    {"Stop",           "STOP",           "txtSTOP", 0xAB, 0xFC, {detail::none, detail::none}, 0, 0x892},
-    {"Next IP Up",     "Next IP UP",     "txtNIPU", 0xAB, 0xFA, {detail::none, detail::none}, 0, 0x890},
-    {"Next IP Down",   "Next IP DOWN",   "txtNIPD", 0xAB, 0xF9, {detail::none, detail::none}, 0, 0x88F},
-    {"Go to IP #",     "Go To IP ",      "txtGIP",  0xAB, 0xFB, {detail::param(detail::IP, detail::IpNumber, 11, 4), detail::none}, 1, 0x792},
-    {"Go to %",        "Go To %",        "txtGP",   0xAB, 0xEF, {detail::param(detail::Pct, detail::Percentage, 11, 5), detail::none}, 1, 0x786},
-    {"Jog Up 10 ms",   "Jog Up 10 ms",   "txtJU",   0xAB, 0xF5, {detail::param(detail::MSU, detail::Inverted, 11, 6), detail::none}, 1, 0x78C},
-    {"Jog Down 10 ms", "Jog Down 10 ms", "txtJD",   0xAB, 0xF4, {detail::param(detail::MSD, detail::Inverted, 11, 7), detail::none}, 1, 0x78B},
-    {"Lock Up",        "Lock UP",        "txtLU",   0xA4, 0xFE, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78E},
-    {"Lock Down",      "Lock DOWN",      "txtLD",   0xA4, 0xFD, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78D},
-    {"Lock Current",   "Lock Current",   "txtLC",   0xA4, 0xFF, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78F},
+    {"Up",             "up",            "UP",             "txtUP",   0xAB, 0xFE, {detail::none, detail::none}, 0, 0x894},
+    {"Down",           "down",          "DOWN",           "txtDOWN", 0xAB, 0xFD, {detail::param(detail::RU, detail::Inverted, 11, 8), detail::none}, 1, 0x794},
+    {"Stop",           "stop",          "STOP",           "txtSTOP", 0xAB, 0xFC, {detail::none, detail::none}, 0, 0x892},
+    {"Next IP Up",     "next-ip-up",    "Next IP UP",     "txtNIPU", 0xAB, 0xFA, {detail::none, detail::none}, 0, 0x890},
+    {"Next IP Down",   "next-ip-down",  "Next IP DOWN",   "txtNIPD", 0xAB, 0xF9, {detail::none, detail::none}, 0, 0x88F},
+    {"Go to IP #",     "go-to-ip",      "Go To IP ",      "txtGIP",  0xAB, 0xFB, {detail::param(detail::IP, detail::IpNumber, 11, 4), detail::none}, 1, 0x792},
+    {"Go to %",        "go-to-percent", "Go To %",        "txtGP",   0xAB, 0xEF, {detail::param(detail::Pct, detail::Percentage, 11, 5), detail::none}, 1, 0x786},
+    {"Jog Up 10 ms",   "jog-up",        "Jog Up 10 ms",   "txtJU",   0xAB, 0xF5, {detail::param(detail::MSU, detail::Inverted, 11, 6), detail::none}, 1, 0x78C},
+    {"Jog Down 10 ms", "jog-down",      "Jog Down 10 ms", "txtJD",   0xAB, 0xF4, {detail::param(detail::MSD, detail::Inverted, 11, 7), detail::none}, 1, 0x78B},
+    {"Lock Up",        "lock-up",       "Lock UP",        "txtLU",   0xA4, 0xFE, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78E},
+    {"Lock Down",      "lock-down",     "Lock DOWN",      "txtLD",   0xA4, 0xFD, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78D},
+    {"Lock Current",   "lock-current",  "Lock Current",   "txtLC",   0xA4, 0xFF, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78F},
     // Lock @ IP # reads the priority first and the IP number second.
-    {"Lock @ IP #",    "Lock @ IP",      "txtLIP",  0xA4, 0xFB, {detail::param(detail::L, detail::Inverted, 12, 5), detail::param(detail::IPL, detail::Inverted, 11, 6)}, 2, 0x68C},
-    {"Unlock",         "Unlock",         "txtUL",   0xA4, 0xFA, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78A},
+    {"Lock @ IP #",    "lock-at-ip",    "Lock @ IP",      "txtLIP",  0xA4, 0xFB, {detail::param(detail::L, detail::Inverted, 12, 5), detail::param(detail::IPL, detail::Inverted, 11, 6)}, 2, 0x68C},
+    {"Unlock",         "unlock",        "Unlock",         "txtUL",   0xA4, 0xFA, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78A},
     // clang-format on
 }};
 
@@ -134,7 +157,12 @@ inline constexpr std::array<ParameterInfo, parameterFieldCount> parameterCatalog
 // Whether a value lies inside the values that the frames admit for this parameter.
 [[nodiscard]] bool isAdmitted(ParameterField field, double value);
 
-// The catalogue row whose entry text matches, ignoring ASCII case; nullopt when none does.
+[[nodiscard]] constexpr const Command& commandOf(CommandId id) {
+    return commandCatalogue[rowOf(id)];
+}
+
+// The catalogue row whose entry text or plain name matches, ignoring ASCII case; nullopt when
+// none does.
 [[nodiscard]] std::optional<std::size_t> findCommand(std::string_view name);
 
 // The written parameter byte for a number; nullopt when the conversion leaves the 16-bit range.

@@ -1,9 +1,8 @@
-// Reading frames back: from text in one of the notations to bytes, and from bytes to what the
-// frame says and whether this tool would have made it.
+// Reading a frame back: from its bytes to what the frame says and whether this tool would have
+// made it. (The bytes are read from text by readFrameText of the notations.)
 //
-// Both steps take any input without failing: a text that is no frame gives a reason, a byte
-// sequence that is no frame of ours gives findings. Nothing here throws or reads outside its
-// arguments, so arbitrary input may be fed to it.
+// Any input is taken without failing: a byte sequence that is no frame of ours gives findings.
+// Nothing here throws or reads outside its arguments, so arbitrary input may be fed to it.
 #pragma once
 
 #include <cstddef>
@@ -14,34 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "rvx/address.h"
 #include "rvx/catalogue.h"
 #include "rvx/frame.h"
-#include "rvx/generator.h"
+#include "rvx/notation.h"
 
 namespace rvx {
-
-// Bytes read from a text.
-struct FrameText {
-    Notation notation = Notation::Spaced;  // the notation the text was read in
-    std::vector<std::uint8_t> bytes;       // empty when the text could not be read
-    std::string error;                     // why not, with the character where it went wrong
-
-    [[nodiscard]] bool read() const { return error.empty(); }
-};
-
-// Reads bytes written in a notation. Blanks and line breaks may surround the text, hexadecimal
-// digits and the "x" of "\x" and "0x" may be of either case, and blanks and line breaks may
-// stand around commas. Spaced bytes are separated by blanks or line breaks.
-//
-// Without a notation it is told from the text: "\" starts escaped, "0x" starts 0x, "$" starts
-// dollar, otherwise a text with blanks inside is spaced and one without is compact. Decimal is
-// never guessed ("12 34 56" would read both ways); it is read only when asked for.
-[[nodiscard]] FrameText readFrameText(std::string_view text,
-                                      std::optional<Notation> notation = std::nullopt);
-
-// Exactly fourteen bytes read from a text; nullopt for anything else.
-[[nodiscard]] std::optional<Frame> readFrame(std::string_view text,
-                                             std::optional<Notation> notation = std::nullopt);
 
 // What a decoder checks; each check that fails gives one finding.
 enum class Check : std::uint8_t {

@@ -1,29 +1,22 @@
-// The one run-time failure of the engine: a text that is no number, or a value that leaves
-// the 16-bit range. Callers catch this type, and only this type.
+// The data error of the generation: a parameter text that is no number, or a value that
+// leaves the 16-bit range.
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "rvx/catalogue.h"
 
 namespace rvx {
 
-class EngineFailure : public std::runtime_error {
-public:
+struct DataFailure {
     enum class Reason : std::uint8_t { NotANumber, Overflow };
+    Reason reason = Reason::NotANumber;
+    ParameterField field = ParameterField::RU;  // the field whose text failed
+    std::string text;                           // that text
 
-    // field: the parameter field whose text failed, where there is one.
-    EngineFailure(Reason reason, std::optional<ParameterField> field, const std::string& text);
-
-    [[nodiscard]] Reason reason() const { return reason_; }
-    [[nodiscard]] std::optional<ParameterField> field() const { return field_; }
-
-private:
-    Reason reason_;
-    std::optional<ParameterField> field_;
+    // In one line: 'txtPct: "abc" is no number'.
+    [[nodiscard]] std::string describe() const;
 };
 
 }  // namespace rvx

@@ -9,23 +9,21 @@
 //      single motor first, and the run ends);
 //   2. for each of the fourteen commands in catalogue order: its parameter fields are read,
 //      then its output field is written, before the next command starts.
-// A parameter text that is no number, or a value that leaves 16 bits, throws EngineFailure:
-// the rows before it have been written, the rows from it on are untouched.
+// A parameter text that is no number, or a value that leaves 16 bits, ends the run with a data
+// error: the rows before it have been written, the rows from it on are untouched.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "rvx/address.h"
 #include "rvx/catalogue.h"
 #include "rvx/failure.h"
+#include "rvx/frame.h"
 
 namespace rvx {
-
-enum class AddressKind : std::uint8_t {
-    Single,  // "Single Motor Address": the address stands in bytes 7-9
-    Group,   // "Group Address": the address stands in bytes 4-6
-};
 
 // The few field operations the generation needs of its owner.
 class CalculationFields {
@@ -38,8 +36,9 @@ public:
     // Writing a field the text it already holds must change nothing.
     virtual void setAddressText(AddressKind field, const std::string& text) = 0;
     [[nodiscard]] virtual std::string parameterText(ParameterField field) const = 0;
-    // row indexes commandCatalogue.
-    virtual void setOutputText(std::size_t row, const std::string& text) = 0;
+    // row indexes commandCatalogue. frame: the bytes the text was written from, or null for a
+    // row that got no frame (its text is then empty).
+    virtual void setOutputText(std::size_t row, const std::string& text, const Frame* frame) = 0;
 
 protected:
     CalculationFields() = default;
@@ -67,13 +66,26 @@ struct CalculationState {
     std::string p, q, X, Y, z;
 };
 
+// How a run of getAddress ended.
+struct GenerationOutcome {
+    enum class Result : std::uint8_t {
+        Written,         // all fourteen rows written
+        AddressRefused,  // "ERROR" written into both address fields; no row written
+        DataError,       // rows before `row` written, the others untouched; failure says why
+    };
+    Result result = Result::Written;
+    std::size_t row = 0;
+    DataFailure failure;
+
+    [[nodiscard]] bool written() const { return result == Result::Written; }
+};
+
 class CommandStringEngine {
 public:
     explicit CommandStringEngine(CalculationFields& fields) : fields_(fields) {}
 
     // Reads the address and the parameter fields and writes the fourteen command strings.
-    // A bad address ends the run with "ERROR" in both address fields and no exception.
-    void getAddress();
+    GenerationOutcome getAddress();
 
     // The first step of getAddress alone: the active address field written back as its first
     // six characters, upper-cased. Its owner may run it ahead of getAddress so that the
@@ -89,7 +101,8 @@ public:
 private:
     void writeBackAddress(AddressKind source);
     bool encodeAddress(AddressKind source);
-    void formRow(std::size_t row, AddressKind kind);
+    // A failure where the row could not be formed; nullopt once its output field is written.
+    std::optional<DataFailure> formRow(std::size_t row, AddressKind kind);
 
     CalculationFields& fields_;
     CalculationState state_;

@@ -1,11 +1,13 @@
-// A set of fields in memory for the generation: what the command line, the tests and any
-// other caller without a window hand the engine. Writes change nothing but the texts.
+// A set of fields in memory for the generation: what tests, benchmarks and fuzz targets hand
+// the engine where there is no window. Writes change nothing but the texts.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "rvx/catalogue.h"
+#include "rvx/frame.h"
 #include "rvx/generator.h"
 
 namespace rvx {
@@ -19,18 +21,17 @@ public:
     std::array<std::string, 2> address;  // indexed by AddressKind
     std::array<std::string, parameterFieldCount> parameters;
     std::array<std::string, commandCount> outputs;
+    std::array<std::optional<Frame>, commandCount> frames;  // the bytes of each output
 
     [[nodiscard]] std::string& parameter(ParameterField field) {
         return parameters[static_cast<std::size_t>(field)];
     }
-    // After getAddress: whether it refused the address.
-    [[nodiscard]] bool addressRefused() const;
 
     [[nodiscard]] AddressKind addressKind() const override { return kind; }
     [[nodiscard]] std::string addressText(AddressKind field) const override;
     void setAddressText(AddressKind field, const std::string& text) override;
     [[nodiscard]] std::string parameterText(ParameterField field) const override;
-    void setOutputText(std::size_t row, const std::string& text) override;
+    void setOutputText(std::size_t row, const std::string& text, const Frame* frame) override;
 };
 
 }  // namespace rvx

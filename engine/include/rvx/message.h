@@ -1,0 +1,20 @@
+// Showing what a user typed inside a message, safely: on one line, in printable characters,
+// and not at any length.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace rvx {
+
+// The longest part of a text that messages show before cutting it.
+inline constexpr std::size_t quotedCharacters = 40;
+
+// The text in double quotes, with every control character written as an escape (\n, \r, \t,
+// \x1B, \x00, \x7F) and every byte that is not UTF-8 as \xHH, so that the message stays on one
+// line and sends nothing to the terminal. A text of more than quotedCharacters characters is
+// cut there and followed by "... (N characters)".
+[[nodiscard]] std::string quoted(std::string_view text);
+
+}  // namespace rvx
