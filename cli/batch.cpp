@@ -8,6 +8,7 @@
 
 #include "rvx/address.h"
 #include "rvx/catalogue.h"
+#include "rvx/number.h"
 
 namespace cli {
 
@@ -239,6 +240,42 @@ void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& param
         out.writeIfLarge();
     }
     table.end(out.buffer);
+}
+
+}  // namespace cli
+
+namespace cli {
+
+int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
+    const auto report = [err](const std::string& line) {
+        const std::string text = line + "\n";
+        std::fwrite(text.data(), 1, text.size(), err);
+    };
+    std::string content;
+    std::string reason;
+    if (!readSource(job.path, content, reason)) {
+        report("rvx-strings: --batch \"" + job.path + "\": cannot read: " + reason);
+        return 2;
+    }
+    const auto list = readMotorList(content, job.path == "-" ? "(standard input)" : job.path);
+    if (!list.errors.empty()) {
+        for (const auto& line : list.errors) {
+            report(line);
+        }
+        return 2;
+    }
+    rvx::MemoryFields parameters;
+    for (const auto& info : rvx::parameterCatalogue) {
+        parameters.parameter(info.field) =
+            rvx::plainDecimal(job.values[static_cast<std::size_t>(info.field)]);
+    }
+    StandardOutput output(out);
+    writeBatch(list.motors, parameters, job.rows, job.format, job.notation, output);
+    if (!output.finish()) {
+        report("rvx-strings: cannot write standard output");
+        return 3;
+    }
+    return 0;
 }
 
 }  // namespace cli

@@ -1,6 +1,9 @@
 // --batch: a list of motors in, a table of their command strings out.
+//
+// runBatch is what the command line calls; the rest is its parts, open to tests and benchmarks.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +16,20 @@
 #include "rvx/notation.h"
 
 namespace cli {
+
+// What --batch is asked to do, as the argument parser hands it over.
+struct BatchJob {
+    std::string path;  // the file as given, bytes unchanged; "-" for standard input
+    rvx::ParameterValues values = rvx::startValues();  // admitted values, one per field
+    std::vector<std::size_t> rows;                     // catalogue rows, in order
+    Format format = Format::Csv;
+    rvx::Notation notation = rvx::Notation::Spaced;
+};
+
+// Reads the list, checks every line and, when all are right, writes the table to out.
+// Messages go to err, one line each. Returns the exit status: 0 written, 2 the list could not
+// be read or has bad lines (nothing written), 3 out could not be written.
+int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err);
 
 struct Motor {
     std::string address;  // as given; the generation upper-cases it

@@ -336,21 +336,6 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    // The motor list is read once the arguments are right; every bad line is reported.
-    std::vector<cli::Motor> motors;
-    if (errors.empty() && mode == Mode::Batch) {
-        const std::string path = toStd(parser.value(batchOption));
-        std::string content;
-        std::string reason;
-        if (!cli::readSource(path, content, reason)) {
-            error("--batch \"" + path + "\": cannot read: " + reason);
-        } else {
-            auto list = cli::readMotorList(content, path == "-" ? "(standard input)" : path);
-            errors.insert(errors.end(), list.errors.begin(), list.errors.end());
-            motors = std::move(list.motors);
-        }
-    }
-
     if (!errors.empty()) {
         for (const auto& line : errors) {
             writeError(line);
@@ -367,9 +352,18 @@ int main(int argc, char* argv[]) {
                              : cli::decodeText(frameText.bytes, frameText.notation, decoded);
             return finish(out, decoded.madeByTool() ? exitSuccess : exitFindings);
         }
-        case Mode::Batch:
-            cli::writeBatch(motors, fields, rows, *format, written, out);
-            return finish(out, exitSuccess);
+        case Mode::Batch: {
+            cli::BatchJob job;
+            job.path = toStd(parser.value(batchOption));
+            for (const auto& info : rvx::parameterCatalogue) {
+                job.values[static_cast<std::size_t>(info.field)] =
+                    rvx::readNumber(fields.parameter(info.field)).value_or(0.0);
+            }
+            job.rows = rows;
+            job.format = *format;
+            job.notation = written;
+            return cli::runBatch(job, stdout, stderr);
+        }
         case Mode::Strings:
             break;
     }
