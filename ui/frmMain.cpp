@@ -1,10 +1,13 @@
 #include "frmMain.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
@@ -278,7 +281,8 @@ frmMain::frmMain() {
     onChange(txtRU, &frmMain::txtRU_Change);
 
     // A frame belongs to its field only while the field shows it: any other text, typed or
-    // written, leaves the field without one.
+    // written, leaves the field without one. Each such field has the menu of what can be done
+    // with its string.
     std::vector<QLineEdit*> framed(outputFields.begin(), outputFields.end());
     framed.push_back(txtS);
     for (QLineEdit* field : framed) {
@@ -289,6 +293,9 @@ frmMain::frmMain() {
                 frame.reset();
             }
         });
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(field, &QWidget::customContextMenuRequested, this,
+                [this, field](const QPoint& at) { showStringMenu(field, at); });
     }
 
     cmdHELP->setFocus();
@@ -562,6 +569,44 @@ void frmMain::cmdHELP_Click() {
         help_ = std::make_unique<frmHELP>();
     }
     help_->openWindow();
+}
+
+// ---- The menu of a string ----
+
+// Copy, Copy as each notation, and (further down) the bus. The menu pops up without waiting,
+// and is deleted once it closes.
+void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("stringMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const std::optional<rvx::Frame> frame = frameIn(field);
+
+    QAction* copy = menu->addAction(QStringLiteral("&Copy"), this, [field] {
+        QGuiApplication::clipboard()->setText(field->hasSelectedText() ? field->selectedText()
+                                                                       : field->text());
+    });
+    copy->setObjectName(QStringLiteral("actCopy"));
+    copy->setEnabled(!field->text().isEmpty());
+
+    // Each notation is shown by its name and the way it writes the first two bytes.
+    QMenu* copyAs = menu->addMenu(QStringLiteral("Copy &as"));
+    copyAs->setObjectName(QStringLiteral("menuCopyAs"));
+    copyAs->setEnabled(frame.has_value());
+    for (const rvx::NotationInfo& notation : rvx::notationCatalogue) {
+        const std::uint8_t firstTwo[] = {rvx::motionMessageCode, rvx::lengthByte};
+        const QString example =
+            QString::fromStdString(rvx::writeBytes(firstTwo, notation.notation));
+        QAction* action = copyAs->addAction(
+            fromView(notation.name) + QStringLiteral("  (") + example + QStringLiteral("\u2026)"),
+            this, [frame, notation] {
+                if (frame) {
+                    QGuiApplication::clipboard()->setText(
+                        QString::fromStdString(rvx::writeFrame(*frame, notation.notation)));
+                }
+            });
+        action->setObjectName(QStringLiteral("actCopyAs_") + fromView(notation.name));
+    }
+    menu->popup(field->mapToGlobal(at));
 }
 
 // ---- Shared steps ----

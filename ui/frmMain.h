@@ -30,6 +30,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPoint;
 class QPushButton;
 class QRadioButton;
 class frmHELP;
@@ -91,6 +92,7 @@ private:
     void showOutputIn(QLineEdit* field, std::size_t row);
     void setTextWithFrame(QLineEdit* field, const QString& text,
                           const std::optional<rvx::Frame>& frame);
+    void showStringMenu(QLineEdit* field, const QPoint& at);
     [[nodiscard]] QLineEdit* activeAddressField() const;
     [[nodiscard]] QLineEdit* parameterField(rvx::ParameterField field) const;
 
