@@ -329,16 +329,6 @@ TEST(Numbers, TooLargeIsOutOfRange) {
     }
 }
 
-TEST(Numbers, TextThatIsNoNumberIsSaidToBeNone) {
-    for (const char* text : {"abc", "1,5", "nan", "inf", "0x10", "", "1e", "5 0"}) {
-        const auto faults = faultsOf({"123456", "--priority", text});
-        ASSERT_EQ(faults.size(), 1U) << text;
-        EXPECT_NE(faults[0].find("\": not a number; the lock priority must be 1 to 100"),
-                  std::string::npos)
-            << faults[0];
-    }
-}
-
 // ---- Messages: what the user typed, shown safely ----
 
 TEST(Messages, ControlCharactersAreShownEscaped) {
@@ -355,9 +345,6 @@ TEST(Messages, ControlCharactersAreShownEscaped) {
          {"rvx-strings: --command \"u\\x00p\\t\\x7F\": no such command; the commands are up, "
           "down, stop, next-ip-up, next-ip-down, go-to-ip, go-to-percent, jog-up, jog-down, "
           "lock-up, lock-down, lock-current, lock-at-ip, unlock"}},
-        {"carriage return in an unknown option",
-         {"123456", "--ip\r"},
-         {"rvx-strings: unknown option \"--ip\\r\"; rvx-strings --help lists the options"}},
         {"bytes that are not UTF-8 in a format",
          {"123456", "--format", "cs\xFFv"},
          {"rvx-strings: --format \"cs\\xFFv\": must be text, csv or json"}},
@@ -367,12 +354,6 @@ TEST(Messages, ControlCharactersAreShownEscaped) {
           "31m\xC3\xBC"},
          {"rvx-strings: --notation \"\\xC2\\x9B31m\xC3\xBC\": must be spaced, compact, escaped, "
           "0x, dollar or decimal"}},
-        {"escape in a value given to a switch",
-         {"123456", "--group=\x1B"},
-         {"rvx-strings: --group takes no value, given \"\\x1B\""}},
-        {"escape in a repeated value",
-         {"123456", "--ip", "\x1B", "--ip", "2"},
-         {"rvx-strings: --ip is given more than once (\"\\x1B\", \"2\"); give it once"}},
         {"escape in an address not used",
          {"--batch", "-", "\x1B"},
          {"rvx-strings: ADDRESS \"\\x1B\" is not used with --batch; the addresses come from "
