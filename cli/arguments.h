@@ -73,8 +73,8 @@ struct ModeInfo {
     }
 };
 
-// In the order --help and the usage lines name them; help before version, so that a command
-// line with both is answered with the help.
+// Help before version, so that a command line with both is answered with the help; --help
+// names the formats of the others in this order.
 inline constexpr std::array<ModeInfo, 5> modeCatalogue{{
     // clang-format off
     {Mode::Help,    "--help",    true,  {}, 0, "", ""},
