@@ -1,20 +1,78 @@
 #include "decode_report.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 #include <string_view>
+#include <vector>
 
+#include "output.h"
 #include "rvx/catalogue.h"
 
 namespace cli {
 
 namespace {
 
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+// JSON laid out one member or element a line, indented by four blanks a level, keys in
+// alphabetical order as the report has always been written. Strings go through jsonString, the
+// one writer of JSON strings that the tables use as well.
+class JsonLayout {
+public:
+    void beginObject() { open('{'); }
+    void endObject() { close('}'); }
+    void beginArray() { open('['); }
+    void endArray() { close(']'); }
+    void key(std::string_view name) {
+        next();
+        text_ += cli::jsonString(name);
+        text_ += ": ";
+        afterKey_ = true;
+    }
+    void string(std::string_view value) {
+        next();
+        text_ += cli::jsonString(value);
+    }
+    void number(long long value) {
+        next();
+        text_ += std::to_string(value);
+    }
+    void boolean(bool value) {
+        next();
+        text_ += value ? "true" : "false";
+    }
+    void null() {
+        next();
+        text_ += "null";
+    }
+    [[nodiscard]] const std::string& text() const { return text_; }
+
+private:
+    // Before a member or an element: the comma after the one before and the line's indent.
+    // A value after its key follows on the key's line.
+    void next() {
+        if (afterKey_) {
+            afterKey_ = false;
+            return;
+        }
+        if (!filled_.empty()) {
+            text_ += filled_.back() ? ",\n" : "\n";
+            filled_.back() = true;
+            text_.append(4 * filled_.size(), ' ');
+        }
+    }
+    void open(char bracket) {
+        next();
+        text_ += bracket;
+        filled_.push_back(false);
+    }
+    void close(char bracket) {
+        filled_.pop_back();
+        text_ += '\n';
+        text_.append(4 * filled_.size(), ' ');
+        text_ += bracket;
+    }
+
+    std::string text_;
+    std::vector<bool> filled_;  // per open level: whether it holds anything yet
+    bool afterKey_ = false;
+};
 
 std::string_view notationName(rvx::Notation notation) {
     for (const auto& info : rvx::notationCatalogue) {
@@ -83,55 +141,74 @@ std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notati
 
 std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                        const rvx::DecodedFrame& decoded) {
-    QJsonObject object;
-    object[QStringLiteral("frame")] = qt(rvx::writeBytes(bytes));
-    object[QStringLiteral("notation")] = qt(notationName(notation));
-    object[QStringLiteral("valid")] = decoded.madeByTool();
-    object[QStringLiteral("command")] =
-        decoded.command ? QJsonValue(qt(rvx::commandCatalogue[*decoded.command].name))
-                        : QJsonValue();
-    object[QStringLiteral("kind")] =
-        decoded.kind
-            ? QJsonValue(*decoded.kind == rvx::AddressKind::Group ? QStringLiteral("group")
-                                                                  : QStringLiteral("single"))
-            : QJsonValue();
-    object[QStringLiteral("address")] =
-        decoded.address ? QJsonValue(qt(*decoded.address)) : QJsonValue();
+    JsonLayout json;
+    json.beginObject();
+    json.key("address");
+    decoded.address ? json.string(*decoded.address) : json.null();
+    json.key("command");
+    decoded.command ? json.string(rvx::commandCatalogue[*decoded.command].name) : json.null();
 
-    QJsonArray parameters;
-    for (const auto& parameter : decoded.parameters) {
-        QJsonObject p;
-        p[QStringLiteral("parameter")] = qt(rvx::parameterInfo(parameter.field).meaning);
-        p[QStringLiteral("byte")] = static_cast<int>(parameter.byte);
-        p[QStringLiteral("written")] = qt(hexByte(parameter.written));
-        p[QStringLiteral("value")] = parameter.whole ? QJsonValue(*parameter.whole) : QJsonValue();
-        p[QStringLiteral("admitted")] = parameter.admitted;
-        p[QStringLiteral("description")] = qt(parameter.description);
-        parameters.append(p);
-    }
-    object[QStringLiteral("parameters")] = parameters;
-
-    QJsonArray findings;
+    json.key("findings");
+    json.beginArray();
     for (const auto& finding : decoded.findings) {
-        QJsonObject f;
-        f[QStringLiteral("check")] = qt(rvx::checkName(finding.check));
-        QJsonArray range;
+        json.beginObject();
+        json.key("bytes");
+        json.beginArray();
         if (finding.firstByte > 0) {
-            range.append(static_cast<int>(finding.firstByte));
-            range.append(static_cast<int>(finding.lastByte));
+            json.number(static_cast<long long>(finding.firstByte));
+            json.number(static_cast<long long>(finding.lastByte));
         }
-        f[QStringLiteral("bytes")] = range;
-        f[QStringLiteral("message")] = qt(finding.message);
-        findings.append(f);
+        json.endArray();
+        json.key("check");
+        json.string(rvx::checkName(finding.check));
+        json.key("message");
+        json.string(finding.message);
+        json.endObject();
     }
-    object[QStringLiteral("findings")] = findings;
+    json.endArray();
 
-    QJsonArray notes;
-    for (const auto& note : decoded.notes) {
-        notes.append(qt(note));
+    json.key("frame");
+    json.string(rvx::writeBytes(bytes));
+    json.key("kind");
+    if (decoded.kind) {
+        json.string(*decoded.kind == rvx::AddressKind::Group ? "group" : "single");
+    } else {
+        json.null();
     }
-    object[QStringLiteral("notes")] = notes;
-    return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+    json.key("notation");
+    json.string(notationName(notation));
+
+    json.key("notes");
+    json.beginArray();
+    for (const auto& note : decoded.notes) {
+        json.string(note);
+    }
+    json.endArray();
+
+    json.key("parameters");
+    json.beginArray();
+    for (const auto& parameter : decoded.parameters) {
+        json.beginObject();
+        json.key("admitted");
+        json.boolean(parameter.admitted);
+        json.key("byte");
+        json.number(static_cast<long long>(parameter.byte));
+        json.key("description");
+        json.string(parameter.description);
+        json.key("parameter");
+        json.string(rvx::parameterInfo(parameter.field).meaning);
+        json.key("value");
+        parameter.whole ? json.number(*parameter.whole) : json.null();
+        json.key("written");
+        json.string(hexByte(parameter.written));
+        json.endObject();
+    }
+    json.endArray();
+
+    json.key("valid");
+    json.boolean(decoded.madeByTool());
+    json.endObject();
+    return json.text() + "\n";
 }
 
 }  // namespace cli

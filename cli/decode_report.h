@@ -13,8 +13,9 @@ namespace cli {
 [[nodiscard]] std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                                      const rvx::DecodedFrame& decoded);
 
-// One JSON object with the keys frame, notation, valid, command, kind, address, parameters,
-// findings and notes.
+// One JSON object with the keys address, command, findings, frame, kind, notation, notes,
+// parameters and valid, in that order (the members of findings and parameters in alphabetical
+// order too), each member on a line of its own.
 [[nodiscard]] std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                                      const rvx::DecodedFrame& decoded);
 

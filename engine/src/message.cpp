@@ -4,6 +4,17 @@
 
 namespace rvx {
 
+namespace {
+
+// U+0080 to U+009F, the second set of control characters: a terminal may take U+009B as the
+// start of an escape sequence, as it takes ESC [.
+bool isC1Control(std::string_view text, std::size_t offset, std::size_t length) {
+    return length == 2 && static_cast<unsigned char>(text[offset]) == 0xC2 &&
+           static_cast<unsigned char>(text[offset + 1]) <= 0x9F;
+}
+
+}  // namespace
+
 std::string quoted(std::string_view text) {
     std::string out = "\"";
     std::size_t offset = 0;
@@ -17,10 +28,14 @@ std::string quoted(std::string_view text) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 0x20 || c == 0x7F || !ascii::startsValidCharacter(text, offset)) {
-            out += "\\x";
-            out += ascii::hexPairs[2 * c];
-            out += ascii::hexPairs[2 * c + 1];
+        } else if (c < 0x20 || c == 0x7F || !ascii::startsValidCharacter(text, offset) ||
+                   isC1Control(text, offset, length)) {
+            for (std::size_t k = 0; k < length; ++k) {
+                const auto byte = static_cast<unsigned char>(text[offset + k]);
+                out += "\\x";
+                out += ascii::hexPairs[2 * byte];
+                out += ascii::hexPairs[2 * byte + 1];
+            }
         } else {
             out.append(text.substr(offset, length));
         }

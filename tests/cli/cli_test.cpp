@@ -1,12 +1,26 @@
-// rvx-strings as a process: formats, --command, and every kind of bad argument.
+// rvx-strings as a process: formats, --command, every kind of bad argument, and the help with
+// the manual page and README that tell the same.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "arguments.h"
+#include "rvx/catalogue.h"
 #include "tool.h"
 
 namespace {
@@ -108,7 +122,7 @@ TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
         {{"1234567"}, "address \"1234567\""},
         {{"12345G"}, "address \"12345G\""},
         {{"12 456"}, "address \"12 456\""},
-        {{}, "no ADDRESS"},
+        {{}, "no address; it must be six hexadecimal digits"},
         {{"123456", "654321"}, "one ADDRESS expected"},
         {{"123456", "--ip", "0"}, "--ip \"0\": out of range; the IP number must be 1 to 16"},
         {{"123456", "--ip", "17"}, "--ip \"17\""},
@@ -239,16 +253,195 @@ TEST(Output, AFailedWriteIsAnError) {
 TEST(HelpAndVersion, PrintToStandardOutputAndSucceed) {
     const auto help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("--lock-ip <N>"), std::string::npos) << help.out;
-    EXPECT_NE(help.out.find("ADDRESS"), std::string::npos);
-    for (const char* option : {"--notation <NAME>", "--decode <FRAME>", "--batch <FILE>"}) {
-        EXPECT_NE(help.out.find(option), std::string::npos) << option;
-    }
     EXPECT_EQ(help.err, "");
+    for (const char* option :
+         {"--lock-ip <N>", "--notation <NAME>", "--decode <FRAME>", "--batch <FILE>", "ADDRESS"}) {
+        EXPECT_TRUE(tool::contains(help.out, option)) << option;
+    }
+    for (const QStringList& arguments :
+         {QStringList{"-h"}, QStringList{"-help"}, QStringList{"123456", "--bogus", "--help"}}) {
+        const auto same = runTool(arguments);
+        EXPECT_EQ(same.exitCode, 0);
+        EXPECT_EQ(same.out, help.out) << arguments.join(' ').toStdString();
+    }
 
     const auto version = runTool({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("rvx-strings ", 0), 0U) << version.out;
+    EXPECT_EQ(runTool({"-v"}).out, version.out);
+}
+
+// Lines of at most 79 characters, and no command's name broken across two of them.
+TEST(HelpAndVersion, HelpKeepsEveryNameOnOneLine) {
+    const std::string help = runTool({"--help"}).out;
+    std::string flowing;  // the help with its line breaks and indents as single blanks
+    for (const auto& line : lines(help)) {
+        EXPECT_LE(line.size(), 79U) << line;
+        const auto start = line.find_first_not_of(' ');
+        flowing += ' ' + (start == std::string::npos ? "" : line.substr(start));
+    }
+    const auto count = [](const std::string& text, const std::string& name) {
+        std::size_t n = 0;
+        for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    for (const auto& command : rvx::commandCatalogue) {
+        const std::string name(command.name);
+        EXPECT_GE(count(help, name), 1U) << name;
+        EXPECT_EQ(count(help, name), count(flowing, name)) << name << " is broken:\n" << help;
+    }
+}
+
+// Every command is listed under its plain name, which needs no quotes in a shell.
+TEST(HelpAndVersion, HelpListsThePlainNameOfEachCommand) {
+    const auto help = lines(runTool({"--help"}).out);
+    for (const auto& command : rvx::commandCatalogue) {
+        const std::string plain(command.plainName);
+        EXPECT_TRUE(std::ranges::any_of(help, [&](const std::string& line) {
+            return line.starts_with("  " + plain + ' ') &&
+                   line.ends_with(' ' + std::string(command.name));
+        })) << plain;
+    }
+    EXPECT_EQ(
+        runTool({"123456", "--command", "lock-at-ip", "--priority", "50", "--lock-ip", "3"}).out,
+        "A4 F1 FF FF FF FF 12 34 56 FB FC CD 08 F1\n");
+}
+
+// The text of an installed page, without its formatting: the words as a reader sees them.
+std::string manualPageText() {
+    QProcess gunzip;
+    gunzip.start(QStringLiteral("gzip"),
+                 {QStringLiteral("-dc"), QStringLiteral(RVX_STRINGS_MAN_PATH)});
+    if (!gunzip.waitForFinished(30000)) {
+        return {};
+    }
+    std::string text;
+    for (std::string line : lines(gunzip.readAllStandardOutput().toStdString())) {
+        if (line.starts_with('.')) {
+            const auto blank = line.find(' ');
+            line = blank == std::string::npos ? "" : line.substr(blank + 1);
+        }
+        for (const std::string escape : {"\\fB", "\\fI", "\\fR", "\\fP"}) {
+            for (auto at = line.find(escape); at != std::string::npos; at = line.find(escape)) {
+                line.erase(at, escape.size());
+            }
+        }
+        for (auto at = line.find("\\-"); at != std::string::npos; at = line.find("\\-")) {
+            line.erase(at, 1);
+        }
+        text += line + ' ';
+    }
+    return text;
+}
+
+// --help, the manual page made from it and the README tell the same options and exit statuses.
+TEST(HelpAndVersion, ManualPageAndReadmeAgreeWithTheHelp) {
+    const std::string help = runTool({"--help"}).out;
+    const std::string page = manualPageText();
+    ASSERT_FALSE(page.empty());
+    QFile readmeFile(QStringLiteral(RVX_README_PATH));
+    ASSERT_TRUE(readmeFile.open(QIODevice::ReadOnly));
+    const std::string readme = readmeFile.readAll().toStdString();
+
+    EXPECT_TRUE(tool::contains(page, "EXIT STATUS") || tool::contains(page, "Exit status"));
+    for (const auto& option : cli::optionCatalogue) {
+        const std::string name = "--" + std::string(option.name);
+        EXPECT_TRUE(tool::contains(help, "  " + name) || tool::contains(help, ", " + name)) << name;
+        EXPECT_TRUE(tool::contains(page, name)) << name;
+        EXPECT_TRUE(tool::contains(readme, "`" + name)) << name;
+    }
+    const auto flowing = [](const std::string& text) {  // runs of blanks and breaks as one blank
+        std::string out;
+        for (const char c : text) {
+            if (c != ' ' && c != '\n') {
+                out += c;
+            } else if (!out.empty() && out.back() != ' ') {
+                out += ' ';
+            }
+        }
+        return out;
+    };
+    for (const auto& status : cli::exitStatuses) {
+        const std::string code = std::to_string(status.status);
+        const std::string meaning(status.meaning);
+        EXPECT_TRUE(tool::contains(flowing(help), " " + code + " " + meaning)) << code;
+        EXPECT_TRUE(tool::contains(flowing(page), code + " " + meaning)) << code << "\n" << page;
+        EXPECT_TRUE(tool::contains(readme, "| " + code + " | " + meaning + " |")) << code;
+    }
+    // The README tells of no exit status beyond those.
+    EXPECT_FALSE(tool::contains(readme, "| " + std::to_string(cli::exitStatuses.size()) + " | "));
+}
+
+// A fault in a value shows what was typed on the one line of its message.
+TEST(Output, ABadValueIsOneLineWhateverItHolds) {
+    const auto result = runTool({"123456", "--percent", "5\n0", "--command", "up\x1b[2J"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(lines(result.err),
+              (std::vector<std::string>{
+                  "rvx-strings: --percent \"5\\n0\": not a number; the percentage must be 0 to 100",
+                  "rvx-strings: --command \"up\\x1B[2J\": no such command; the commands are up, "
+                  "down, stop, next-ip-up, next-ip-down, go-to-ip, go-to-percent, jog-up, "
+                  "jog-down, lock-up, lock-down, lock-current, lock-at-ip, unlock"}));
+}
+
+// Runs the binary with arguments as raw bytes: QProcess passes arguments through QString,
+// which cannot carry bytes that are not UTF-8.
+tool::Result runBytes(const std::vector<std::string>& arguments, const std::string& directory) {
+    const std::string outPath = directory + "/out";
+    const std::string errPath = directory + "/err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::string program = RVX_STRINGS_PATH;
+    std::vector<std::string> owned = arguments;
+    std::vector<char*> argv{program.data()};
+    for (auto& argument : owned) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return {};
+    }
+    const auto contentOf = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    return {WEXITSTATUS(status), contentOf(outPath), contentOf(errPath)};
+}
+
+// A list whose file name is not UTF-8 is read under the name given, byte for byte.
+TEST(Output, ABatchFileNameThatIsNotUtf8IsReadAsGiven) {
+    const QTemporaryDir directory;
+    const std::string base = directory.path().toStdString();
+    const std::string path = base +
+                             "/motors-\xFF\xFE-K\xFC"
+                             "che.txt";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << "123456,single,east\n";
+    }
+    const auto result = runBytes({"--batch", path, "--command", "up"}, base);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "label,kind,address,command,string\n"
+              "east,single,123456,Up,AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n");
+
+    const auto missing = runBytes({"--batch", base + "/absent-\xFF.txt"}, base);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_TRUE(tool::contains(missing.err, "No such file or directory")) << missing.err;
 }
 
 }  // namespace

@@ -12,9 +12,10 @@ namespace rvx {
 inline constexpr std::size_t quotedCharacters = 40;
 
 // The text in double quotes, with every control character written as an escape (\n, \r, \t,
-// \x1B, \x00, \x7F) and every byte that is not UTF-8 as \xHH, so that the message stays on one
-// line and sends nothing to the terminal. A text of more than quotedCharacters characters is
-// cut there and followed by "... (N characters)".
+// \x1B, \x00, \x7F, and U+0080 to U+009F as their two bytes \xC2\x9B) and every byte that is
+// not UTF-8 as \xHH, so that the message stays on one line and sends nothing to the terminal.
+// A text of more than quotedCharacters characters is cut there and followed by
+// "... (N characters)".
 [[nodiscard]] std::string quoted(std::string_view text);
 
 }  // namespace rvx
