@@ -467,9 +467,9 @@ std::string_view kindName(rvx::AddressKind kind) {
 // Writes the rows of motor after motor. What is the same for every motor of a kind and
 // command (the command, the frame of address 000000 written in the notation) is made once;
 // a row is the motor's own part, then that text with the address and checksum put in.
-class TableWriterForBatch {
+class BatchTable {
 public:
-    TableWriterForBatch(const BatchJob& job, std::size_t labelWidth);
+    BatchTable(const BatchJob& job, std::size_t labelWidth);
 
     void begin(BufferedWriter& out) const;
     void motor(const Motor& motor, BufferedWriter& out);
@@ -497,7 +497,7 @@ private:
     bool firstRow_ = true;
 };
 
-TableWriterForBatch::TableWriterForBatch(const BatchJob& job, std::size_t labelWidth)
+BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     : format_(job.format),
       notation_(job.notation),
       fixedWidth_(rvx::notationInfo(job.notation).radix == 16),
@@ -562,7 +562,7 @@ TableWriterForBatch::TableWriterForBatch(const BatchJob& job, std::size_t labelW
     }
 }
 
-void TableWriterForBatch::begin(BufferedWriter& out) const {
+void BatchTable::begin(BufferedWriter& out) const {
     if (format_ == Format::Csv) {
         out.append("label,kind,address,command,string\n");
     } else if (format_ == Format::Json) {
@@ -570,13 +570,13 @@ void TableWriterForBatch::begin(BufferedWriter& out) const {
     }
 }
 
-void TableWriterForBatch::end(BufferedWriter& out) const {
+void BatchTable::end(BufferedWriter& out) const {
     if (format_ == Format::Json) {
         out.append(firstRow_ ? "]\n" : "\n]\n");
     }
 }
 
-void TableWriterForBatch::startMotor(const Motor& motor) {
+void BatchTable::startMotor(const Motor& motor) {
     char address[6];
     for (std::size_t k = 0; k < 3; ++k) {
         putHexPair(address + 2 * k, motor.address[k]);
@@ -616,7 +616,7 @@ void TableWriterForBatch::startMotor(const Motor& motor) {
     }
 }
 
-void TableWriterForBatch::motor(const Motor& motor, BufferedWriter& out) {
+void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     startMotor(motor);
     // The checksum is the 16-bit sum of the twelve bytes before it, and the address bytes of
     // address 000000 are zero: the address adds its bytes to the checksum of that frame.
@@ -763,7 +763,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
     }
     std::rewind(again);
     ListReader reader(again, nullptr);
-    TableWriterForBatch table(job, labelWidth);
+    BatchTable table(job, labelWidth);
     BufferedWriter output(out);
     table.begin(output);
     for (std::size_t written = 0; written < motors && !output.failed(); ++written) {

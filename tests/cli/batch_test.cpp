@@ -418,6 +418,57 @@ TEST(BatchInput, AFileNameIsOpenedAsTheBytesGiven) {
                                "directory\n");
 }
 
+// Lists pieced together at random from what lists are made of, and what they should not hold:
+// each is read or refused with messages, never anything else.
+TEST(BatchInput, RandomListsAreWrittenOrRefusedCleanly) {
+    const std::vector<std::string> pieces = {"123456",
+                                             "a1b2c3",
+                                             "FFFFFF",
+                                             ",",
+                                             ",",
+                                             "\"",
+                                             "\"\"",
+                                             "\r",
+                                             "\n",
+                                             "\r\n",
+                                             " ",
+                                             "\t",
+                                             "#",
+                                             "group",
+                                             "single",
+                                             "Hall",
+                                             "=",
+                                             "\x1B",
+                                             std::string(1, '\0'),
+                                             "\xC3\xBC",
+                                             "\xFF",
+                                             std::string(1500, 'x')};
+    std::mt19937 random(5);
+    for (int round = 0; round < 150; ++round) {
+        std::string list;
+        const auto count = random() % 40;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            list += pieces[random() % pieces.size()];
+        }
+        const auto result = tool::run({"--batch", "-", "--command", "Up"}, list);
+        ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 2) << testing::PrintToString(list);
+        if (result.exitCode == 0) {
+            EXPECT_EQ(result.err, "");
+            EXPECT_TRUE(result.out.starts_with(header)) << testing::PrintToString(list);
+            continue;
+        }
+        EXPECT_EQ(result.out, "");
+        const auto messages = lines(result.err);
+        EXPECT_FALSE(messages.empty());
+        for (const std::string& message : messages) {
+            EXPECT_TRUE(message.starts_with("(standard input):")) << message;
+            EXPECT_TRUE(std::ranges::none_of(message, [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+            })) << testing::PrintToString(message);
+        }
+    }
+}
+
 // ---- Messages ----
 
 // Text from the list stands in messages escaped and cut, so that nothing reaches the terminal
