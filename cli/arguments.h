@@ -198,7 +198,9 @@ inline constexpr std::array<OptionInfo, 15> optionCatalogue{{
      modeBit(Mode::Batch),
      "Print the strings of every motor in FILE (\"-\" for standard input), one per line: "
      "ADDRESS[,single|group[,LABEL]]; blank lines and lines starting with # are skipped. "
-     "Columns label, kind, address, command, string."},
+     "Columns label, kind, address, command, string. FILE is read twice, first to check every "
+     "line and then to write the table; standard input, or a pipe, is copied to a temporary "
+     "file for this."},
 }};
 
 // ---- What the arguments ask for ----

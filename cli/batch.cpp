@@ -1,21 +1,32 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string_view>
+#include <system_error>
 
 #include "rvx/address.h"
 #include "rvx/catalogue.h"
-#include "rvx/number.h"
+#include "rvx/message.h"
 
 namespace cli {
 
 namespace {
 
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+bool isLineBreak(char c) {
+    return c == '\n' || c == '\r';
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -28,249 +39,746 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
+bool equalIgnoringCase(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() && std::ranges::equal(text, lower, [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+           });
+}
+
+// The length of the UTF-8 character at offset k; 0 when the bytes there are none.
+std::size_t utf8Length(std::string_view text, std::size_t k) {
+    const auto lead = static_cast<unsigned char>(text[k]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;  // bounds of the second byte
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (k + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t n = 1; n < length; ++n) {
+        const auto c = static_cast<unsigned char>(text[k + n]);
+        if (c < (n == 1 ? low : 0x80) || c > (n == 1 ? high : 0xBF)) {
+            return 0;
         }
     }
-    return lower;
+    return length;
 }
 
 bool isValidUtf8(std::string_view text) {
-    std::size_t k = 0;
-    while (k < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[k]);
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;  // bounds of the second byte
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
+    for (std::size_t k = 0; k < text.size();) {
+        const std::size_t length = utf8Length(text, k);
+        if (length == 0) {
             return false;
-        }
-        if (k + length > text.size()) {
-            return false;
-        }
-        for (std::size_t n = 1; n < length; ++n) {
-            const auto c = static_cast<unsigned char>(text[k + n]);
-            const unsigned char lo = n == 1 ? low : 0x80;
-            const unsigned char hi = n == 1 ? high : 0xBF;
-            if (c < lo || c > hi) {
-                return false;
-            }
         }
         k += length;
     }
     return true;
 }
 
-bool hasControlCharacter(std::string_view text) {
-    return std::ranges::any_of(text, [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u < 0x20 && c != '\t') || u == 0x7F;
-    });
+bool isControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
 }
 
-// A label written as a quoted CSV field ("Hall, ""east""") without its quotes; a label that
-// does not start with a quote as it stands. False when the quotes are not closed or text
-// follows the closing quote.
-bool unquoteLabel(std::string_view text, std::string& label) {
-    if (!text.starts_with('"')) {
-        label = std::string(text);
+constexpr std::array<char, 512> hexPairs = [] {
+    constexpr std::string_view digits = "0123456789ABCDEF";
+    std::array<char, 512> pairs{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        pairs[2 * b] = digits[b >> 4];
+        pairs[2 * b + 1] = digits[b & 0x0F];
+    }
+    return pairs;
+}();
+
+void putHexPair(char* at, unsigned byte) {
+    std::memcpy(at, &hexPairs[2 * (byte & 0xFF)], 2);
+}
+
+// A text as it may stand in a message without being cut, such as a file name: every control
+// character and every byte that is not UTF-8 written as an escape, as rvx::quoted writes them.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (std::size_t k = 0; k < text.size();) {
+        const std::size_t length = utf8Length(text, k);
+        const char c = text[k];
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (length == 0 || isControl(c)) {
+            out += "\\x";
+            out.append(&hexPairs[2 * static_cast<unsigned char>(c)], 2);
+        } else {
+            out += text.substr(k, length);
+        }
+        k += std::max<std::size_t>(length, 1);
+    }
+    return out;
+}
+
+// The label as the text format shows it: on one line, each line break a blank.
+void appendLabelForText(std::string& out, std::string_view label) {
+    for (std::size_t k = 0; k < label.size(); ++k) {
+        if (label[k] == '\r' && k + 1 < label.size() && label[k + 1] == '\n') {
+            ++k;
+        }
+        out += isLineBreak(label[k]) ? ' ' : label[k];
+    }
+}
+
+// ---- Reading a list ----
+
+enum class Part : std::uint8_t { Address, Kind, Label };
+constexpr std::size_t partCount = 3;
+
+// One motor's line as read: its parts, still text.
+struct ListLine {
+    std::size_t number = 0;  // the line it starts on, counted from 1
+    std::array<std::string_view, partCount> parts;
+    // A part that starts with a quote but is no quoted field: the quote is not closed, or text
+    // follows the closing quote. The parts after it are not read.
+    std::optional<Part> badQuote;
+    bool quoteBeyondLimit = false;  // the quote is not closed within maxLineBytes
+};
+
+// Reads a list one line at a time through a buffer of fixed size, whatever the list's length.
+// What it reads can be copied to a second file as it goes.
+class ListReader {
+public:
+    enum class Step : std::uint8_t {
+        Line,     // a motor's line; blank lines and comments are passed over
+        End,      // the list has ended
+        TooLong,  // a line is longer than maxLineBytes; nothing after it is read
+        Failed,   // the list could not be read, or the copy not written; errorCode says why
+    };
+
+    ListReader(std::FILE* in, std::FILE* copy)
+        : in_(in), copy_(copy), buffer_(std::size_t{1} << 16) {}
+
+    Step next(ListLine& line);
+
+    // The number of the line where reading stands: the one just read, or where it stopped.
+    [[nodiscard]] std::size_t lineNumber() const { return number_; }
+    [[nodiscard]] int errorCode() const { return errorCode_; }
+    [[nodiscard]] bool copyFailed() const { return copyFailed_; }
+
+private:
+    // Enough characters to decide about any line: the longest and a carriage return and line
+    // feed after it.
+    static constexpr std::size_t window = maxLineBytes + 2;
+
+    struct Scan {
+        std::size_t end = 0;     // where the line ends: at its line break, or the list's end
+        std::size_t breaks = 0;  // the line breaks inside quoted parts
+        bool tooLong = false;    // the line goes on beyond maxLineBytes
+        bool unclosed = false;   // a quote is not closed; end and breaks are not known
+    };
+
+    bool fill();
+    Scan scanLine(std::string_view data, ListLine& line);
+    void consume(std::string_view data, std::size_t end, std::size_t breaks);
+    // Whether a line may end at offset at of data: a line break there, or the list's end
+    // within the longest line.
+    [[nodiscard]] bool endsAt(std::string_view data, std::size_t at) const {
+        return at < data.size() ? isLineBreak(data[at]) : ended_ && data.size() <= maxLineBytes;
+    }
+
+    std::FILE* in_;
+    std::FILE* copy_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // the first character not read yet
+    std::size_t end_ = 0;    // the end of what the buffer holds
+    bool ended_ = false;     // the list has no more characters than the buffer holds
+    bool started_ = false;
+    std::size_t breaks_ = 0;  // line breaks passed so far
+    std::size_t number_ = 1;
+    int errorCode_ = 0;
+    bool copyFailed_ = false;
+    std::array<std::string, partCount> unquoted_;  // quoted parts that held doubled quotes
+};
+
+bool ListReader::fill() {
+    if (end_ - begin_ >= window || ended_) {
         return true;
     }
-    label.clear();
-    for (std::size_t k = 1; k < text.size(); ++k) {
-        if (text[k] != '"') {
-            label += text[k];
-        } else if (k + 1 < text.size() && text[k + 1] == '"') {
-            label += '"';
-            ++k;
-        } else {
-            return k + 1 == text.size();
-        }
-    }
-    return false;
-}
-
-// The problems of one line's parts, joined; empty when the motor is fine.
-std::string checkMotor(const Motor& motor, std::string_view kindText, bool labelOk) {
-    std::vector<std::string> problems;
-    const auto reading = rvx::readAddress(motor.address);
-    if (!reading.ok()) {
-        problems.push_back(rvx::addressMessage(motor.address, reading));
-    }
-    if (!kindText.empty()) {
-        const std::string kind = lowerAscii(kindText);
-        if (kind != "single" && kind != "group") {
-            problems.push_back("kind \"" + std::string(kindText) + "\": must be single or group");
-        }
-    }
-    if (!labelOk) {
-        problems.emplace_back(
-            "the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")");
-    } else if (!isValidUtf8(motor.label)) {
-        problems.emplace_back("the label is not valid UTF-8");
-    } else if (hasControlCharacter(motor.label)) {
-        problems.emplace_back("the label holds a control character");
-    }
-    std::string joined;
-    for (const auto& problem : problems) {
-        joined += joined.empty() ? "" : "; ";
-        joined += problem;
-    }
-    return joined;
-}
-
-}  // namespace
-
-MotorList readMotorList(std::string_view content, const std::string& sourceName) {
-    MotorList list;
-    if (content.starts_with("\xEF\xBB\xBF")) {
-        content.remove_prefix(3);
-    }
-    std::size_t lineNumber = 0;
-    while (!content.empty()) {
-        ++lineNumber;
-        const std::size_t end = content.find('\n');
-        std::string_view line = content.substr(0, end);
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        const std::string_view trimmed = trimBlanks(line);
-        if (trimmed.empty() || trimmed.front() == '#') {
-            continue;
-        }
-
-        Motor motor;
-        std::string_view kindText;
-        bool labelOk = true;
-        const std::size_t firstComma = line.find(',');
-        motor.address = std::string(trimBlanks(line.substr(0, firstComma)));
-        if (firstComma != std::string_view::npos) {
-            const std::string_view rest = line.substr(firstComma + 1);
-            const std::size_t secondComma = rest.find(',');
-            kindText = trimBlanks(rest.substr(0, secondComma));
-            if (secondComma != std::string_view::npos) {
-                labelOk = unquoteLabel(trimBlanks(rest.substr(secondComma + 1)), motor.label);
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < window && !ended_) {
+        const std::size_t wanted = buffer_.size() - end_;
+        const std::size_t got = std::fread(buffer_.data() + end_, 1, wanted, in_);
+        if (got < wanted) {
+            if (std::ferror(in_) != 0) {
+                errorCode_ = errno;
+                return false;
             }
+            ended_ = true;
         }
-        motor.kind =
-            lowerAscii(kindText) == "group" ? rvx::AddressKind::Group : rvx::AddressKind::Single;
-
-        const std::string problems = checkMotor(motor, kindText, labelOk);
-        if (!problems.empty()) {
-            list.errors.push_back(sourceName + ":" + std::to_string(lineNumber) + ": " + problems);
-        } else if (list.errors.empty()) {
-            list.motors.push_back(std::move(motor));
+        if (copy_ != nullptr && got > 0 &&
+            std::fwrite(buffer_.data() + end_, 1, got, copy_) != got) {
+            errorCode_ = errno;
+            copyFailed_ = true;
+            return false;
         }
+        end_ += got;
     }
-    if (!list.errors.empty()) {
-        list.motors.clear();
-    }
-    return list;
-}
-
-bool readSource(const std::string& path, std::string& content, std::string& error) {
-    const bool standardInput = path == "-";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(
-        standardInput ? nullptr : std::fopen(path.c_str(), "rb"), &std::fclose);
-    std::FILE* file = standardInput ? stdin : owned.get();
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    content.clear();
-    char chunk[1 << 16];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        content.append(chunk, n);
-    }
-    if (std::ferror(file) != 0) {
-        error = std::strerror(errno);
-        return false;
+    if (!started_) {
+        started_ = true;
+        if (std::string_view(buffer_.data(), end_).starts_with("\xEF\xBB\xBF")) {
+            begin_ = 3;
+        }
     }
     return true;
 }
 
+void ListReader::consume(std::string_view data, std::size_t end, std::size_t breaks) {
+    breaks_ += breaks;
+    if (end < data.size()) {
+        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1;
+        ++breaks_;
+    }
+    begin_ += end;
+}
+
+ListReader::Step ListReader::next(ListLine& line) {
+    while (true) {
+        if (!fill()) {
+            return Step::Failed;
+        }
+        const std::string_view data(buffer_.data() + begin_, end_ - begin_);
+        number_ = breaks_ + 1;
+        if (data.empty()) {
+            return Step::End;
+        }
+        const std::size_t limit = std::min(data.size(), maxLineBytes + 1);
+        // Where the first line ends, found only when it is wanted: for a line that is skipped
+        // and for one whose quote is not closed.
+        const auto firstBreak = [&](std::size_t from) {
+            return static_cast<std::size_t>(
+                std::find_if(data.begin() + static_cast<std::ptrdiff_t>(from),
+                             data.begin() + static_cast<std::ptrdiff_t>(limit), isLineBreak) -
+                data.begin());
+        };
+        std::size_t first = 0;
+        while (first < limit && isBlank(data[first])) {
+            ++first;
+        }
+        if (first == limit || isLineBreak(data[first]) || data[first] == '#') {
+            const std::size_t end = firstBreak(first);
+            if (end > maxLineBytes || !endsAt(data, end)) {
+                return Step::TooLong;
+            }
+            consume(data, end, 0);
+            continue;
+        }
+        line = ListLine{};
+        line.number = number_;
+        const Scan scan = scanLine(data, line);
+        if (scan.tooLong) {
+            return Step::TooLong;
+        }
+        if (scan.unclosed) {
+            // A quote that is not closed: the line is reported, and reading goes on after its
+            // first line break, as if the quote had not been there.
+            const std::size_t end = firstBreak(first);
+            if (end > maxLineBytes || !endsAt(data, end)) {
+                return Step::TooLong;
+            }
+            consume(data, end, 0);
+        } else {
+            consume(data, scan.end, scan.breaks);
+        }
+        return Step::Line;
+    }
+}
+
+// Reads the parts of the line at the start of data.
+ListReader::Scan ListReader::scanLine(std::string_view data, ListLine& line) {
+    Scan scan;
+    // Characters a line can reach: the longest line and the break after it.
+    const std::size_t limit = std::min(data.size(), maxLineBytes + 1);
+    const auto endHere = [&](std::size_t at) {
+        scan.end = at;
+        scan.tooLong = at > maxLineBytes || !endsAt(data, at);
+        return scan;
+    };
+    std::size_t i = 0;
+    for (std::size_t part = 0; part < partCount; ++part) {
+        const bool last = part + 1 == partCount;
+        while (i < limit && isBlank(data[i])) {
+            ++i;
+        }
+        if (i < limit && data[i] == '"') {
+            std::size_t close = i + 1;
+            bool doubled = false;
+            std::size_t breaks = 0;
+            while (true) {
+                if (close >= limit) {
+                    line.badQuote = static_cast<Part>(part);
+                    line.quoteBeyondLimit = !(ended_ && data.size() <= maxLineBytes);
+                    scan.unclosed = true;
+                    return scan;
+                }
+                const bool pair = close + 1 < data.size() && data[close + 1] == '"';
+                if (data[close] == '"' && !pair) {
+                    break;
+                }
+                if (data[close] == '"') {
+                    doubled = true;
+                    ++close;
+                } else if (data[close] == '\n' ||
+                           (data[close] == '\r' &&
+                            !(close + 1 < data.size() && data[close + 1] == '\n'))) {
+                    ++breaks;
+                }
+                ++close;
+            }
+            scan.breaks += breaks;
+            std::string_view content = data.substr(i + 1, close - i - 1);
+            if (doubled) {
+                std::string& plain = unquoted_[part];
+                plain.clear();
+                for (std::size_t k = 0; k < content.size(); ++k) {
+                    plain += content[k];
+                    k += content[k] == '"' ? 1 : 0;
+                }
+                content = plain;
+            }
+            line.parts[part] = content;
+            i = close + 1;
+            while (i < limit && isBlank(data[i])) {
+                ++i;
+            }
+            if (!last && i < limit && data[i] == ',') {
+                ++i;
+                continue;
+            }
+            if (!endsAt(data, i)) {
+                line.badQuote = static_cast<Part>(part);
+                while (i < limit && !isLineBreak(data[i])) {
+                    ++i;
+                }
+            }
+            return endHere(i);
+        }
+        const std::size_t start = i;
+        while (i < limit && !isLineBreak(data[i]) && (last || data[i] != ',')) {
+            ++i;
+        }
+        line.parts[part] = trimBlanks(data.substr(start, i - start));
+        if (!last && i < limit && data[i] == ',') {
+            ++i;
+            continue;
+        }
+        return endHere(i);
+    }
+    return endHere(i);
+}
+
+// ---- Checking a line ----
+
+struct Motor {
+    rvx::Address address{};
+    rvx::AddressKind kind = rvx::AddressKind::Single;
+    std::string_view label;
+};
+
+std::string quoteProblem(Part part, bool beyondLimit) {
+    constexpr std::array<std::string_view, partCount> names{"address", "kind", "label"};
+    constexpr std::array<std::string_view, partCount> examples{R"("123456")", R"("group")",
+                                                               R"("Hall, ""east""")"};
+    const auto k = static_cast<std::size_t>(part);
+    if (beyondLimit) {
+        return "the " + std::string(names[k]) + " starts with a quote that is not closed within " +
+               std::to_string(maxLineBytes) + " bytes";
+    }
+    return "the " + std::string(names[k]) + " starts with a quote but is no quoted field (" +
+           std::string(examples[k]) + ")";
+}
+
+// Reads the motor of a line; false and what is wrong, in one line, when it has none.
+bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
+    problems.clear();
+    const auto add = [&problems](std::string_view problem) {
+        problems += problems.empty() ? "" : "; ";
+        problems += problem;
+    };
+    const auto quoteIn = [&line](Part part) { return line.badQuote == part; };
+
+    const std::string_view address = line.parts[static_cast<std::size_t>(Part::Address)];
+    if (quoteIn(Part::Address)) {
+        add(quoteProblem(Part::Address, line.quoteBeyondLimit));
+    } else if (const auto reading = rvx::readAddress(address); reading.ok()) {
+        motor.address = reading.bytes;
+    } else {
+        add(rvx::addressMessage(address, reading));
+    }
+
+    const std::string_view kind = line.parts[static_cast<std::size_t>(Part::Kind)];
+    motor.kind = rvx::AddressKind::Single;
+    if (quoteIn(Part::Kind)) {
+        add(quoteProblem(Part::Kind, line.quoteBeyondLimit));
+    } else if (equalIgnoringCase(kind, "group")) {
+        motor.kind = rvx::AddressKind::Group;
+    } else if (!kind.empty() && !equalIgnoringCase(kind, "single")) {
+        add("kind " + rvx::quoted(kind) + ": must be single or group");
+    }
+
+    motor.label = line.parts[static_cast<std::size_t>(Part::Label)];
+    const bool printableAscii = std::ranges::all_of(
+        motor.label, [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
+    if (quoteIn(Part::Label)) {
+        add(quoteProblem(Part::Label, line.quoteBeyondLimit));
+    } else if (printableAscii) {
+        // the common label, nothing to look at further
+    } else if (!isValidUtf8(motor.label)) {
+        add("the label is not valid UTF-8");
+    } else if (std::ranges::any_of(motor.label, [](char c) {
+                   return isControl(c) && c != '\t' && !isLineBreak(c);
+               })) {
+        add("the label holds a control character");
+    }
+    return problems.empty();
+}
+
+// ---- Writing the table ----
+
+std::string_view kindName(rvx::AddressKind kind) {
+    return kind == rvx::AddressKind::Group ? "group" : "single";
+}
+
+// Writes the rows of motor after motor. What is the same for every motor of a kind and
+// command (the command, the frame of address 000000 written in the notation) is made once;
+// a row is the motor's own part, then that text with the address and checksum put in.
+class BatchTable {
+public:
+    BatchTable(const BatchJob& job, std::size_t labelWidth);
+
+    void begin(BufferedWriter& out) const;
+    void motor(const Motor& motor, BufferedWriter& out);
+    void end(BufferedWriter& out) const;
+
+private:
+    struct RowText {
+        std::string text;  // the row after the motor's part, frame of address 000000 included
+        std::size_t frameAt = 0;
+        std::size_t frameLength = 0;
+        std::optional<rvx::Frame> frame;  // of address 000000
+        // Where the digits of the address bytes and the checksum bytes stand in text; for
+        // notations of two digits a byte, where every frame has the same length.
+        std::array<std::size_t, 5> digitsAt{};
+    };
+
+    void startMotor(const Motor& motor);
+
+    Format format_;
+    rvx::Notation notation_;
+    bool fixedWidth_;
+    std::size_t labelWidth_;
+    std::array<std::vector<RowText>, 2> rows_;  // by kind
+    std::string start_;                         // the motor's own part of each row
+    bool firstRow_ = true;
+};
+
+BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
+    : format_(job.format),
+      notation_(job.notation),
+      fixedWidth_(rvx::notationInfo(job.notation).radix == 16),
+      labelWidth_(labelWidth) {
+    std::size_t commandWidth = 0;
+    for (const std::size_t row : job.rows) {
+        commandWidth = std::max(commandWidth, rvx::commandCatalogue[row].name.size());
+    }
+    // The notation's prefix and separator as they stand inside the string's field (a JSON
+    // string doubles the backslash of "\x"); every byte's two digits follow a prefix.
+    const rvx::NotationInfo& info = rvx::notationInfo(job.notation);
+    const auto inField = [this](std::string_view text) {
+        return format_ == Format::Json ? jsonString(text).size() - 2 : text.size();
+    };
+    const std::size_t prefix = inField(info.prefix);
+    const std::size_t step = prefix + 2 + inField(info.separator);
+
+    for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
+        const std::size_t addressAt = kind == rvx::AddressKind::Group ? rvx::byteAt::firstAddress
+                                                                      : rvx::byteAt::secondAddress;
+        const std::array<std::size_t, 5> patched{addressAt, addressAt + 1, addressAt + 2,
+                                                 rvx::byteAt::checksumHigh,
+                                                 rvx::byteAt::checksumLow};
+        for (const std::size_t row : job.rows) {
+            const rvx::Command& command = rvx::commandCatalogue[row];
+            RowText made;
+            made.frame = rvx::frameFor(command, kind, rvx::Address{}, job.values);
+            const std::string string = inNotation(made.frame, job.notation);
+            std::string field;
+            switch (format_) {
+                case Format::Csv:
+                    appendCsvField(made.text, command.name);
+                    made.text += ',';
+                    appendCsvField(field, string);
+                    break;
+                case Format::Json:
+                    made.text += "\"command\": ";
+                    appendJsonString(made.text, command.name);
+                    made.text += ", \"string\": ";
+                    appendJsonString(field, string);
+                    break;
+                case Format::Text:
+                    made.text += command.name;
+                    made.text.append(commandWidth + 2 - command.name.size(), ' ');
+                    field = string;
+                    break;
+            }
+            // The field holds the string, in quotes or not, as one piece.
+            const std::size_t quote = field.size() > string.size() && field.front() == '"' ? 1 : 0;
+            made.frameAt = made.text.size() + quote;
+            made.frameLength = field.size() - 2 * quote;
+            made.text += field;
+            made.text += format_ == Format::Json ? "}" : "\n";
+            for (std::size_t k = 0; k < patched.size(); ++k) {
+                made.digitsAt[k] = made.frameAt + patched[k] * step + prefix;
+                assert(!made.frame || !fixedWidth_ ||
+                       std::string_view(made.text).substr(made.digitsAt[k], 2) ==
+                           std::string_view(&hexPairs[2 * (*made.frame)[patched[k]]], 2));
+            }
+            rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
+        }
+    }
+}
+
+void BatchTable::begin(BufferedWriter& out) const {
+    if (format_ == Format::Csv) {
+        out.append("label,kind,address,command,string\n");
+    } else if (format_ == Format::Json) {
+        out.append("[");
+    }
+}
+
+void BatchTable::end(BufferedWriter& out) const {
+    if (format_ == Format::Json) {
+        out.append(firstRow_ ? "]\n" : "\n]\n");
+    }
+}
+
+void BatchTable::startMotor(const Motor& motor) {
+    char address[6];
+    for (std::size_t k = 0; k < 3; ++k) {
+        putHexPair(address + 2 * k, motor.address[k]);
+    }
+    const std::string_view addressText(address, sizeof address);
+    start_.clear();
+    switch (format_) {
+        case Format::Csv:
+            appendCsvTextField(start_, motor.label);
+            start_ += ',';
+            start_ += kindName(motor.kind);
+            start_ += ',';
+            start_ += addressText;
+            start_ += ',';
+            break;
+        case Format::Json:
+            start_ += "{\"label\": ";
+            appendJsonString(start_, motor.label);
+            start_ += ", \"kind\": \"";
+            start_ += kindName(motor.kind);
+            start_ += "\", \"address\": \"";
+            start_ += addressText;
+            start_ += "\", ";
+            break;
+        case Format::Text:
+            if (labelWidth_ > 0) {
+                const std::size_t at = start_.size();
+                appendLabelForText(start_, motor.label);
+                const std::size_t width = displayWidth(std::string_view(start_).substr(at));
+                start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
+            }
+            start_ += kindName(motor.kind);
+            start_.append(8 - kindName(motor.kind).size(), ' ');
+            start_ += addressText;
+            start_ += "  ";
+            break;
+    }
+}
+
+void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
+    startMotor(motor);
+    // The checksum is the 16-bit sum of the twelve bytes before it, and the address bytes of
+    // address 000000 are zero: the address adds its bytes to the checksum of that frame.
+    const unsigned addressSum = 0U + motor.address[0] + motor.address[1] + motor.address[2];
+    constexpr std::string_view nextRow = ",\n  ";
+    for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
+        char* at = out.room(nextRow.size() + start_.size() + row.text.size() +
+                            rvx::maxWrittenLength(notation_, rvx::frameLength));
+        if (format_ == Format::Json) {
+            const std::string_view separator = firstRow_ ? nextRow.substr(1) : nextRow;
+            std::memcpy(at, separator.data(), separator.size());
+            at += separator.size();
+        }
+        firstRow_ = false;
+        std::memcpy(at, start_.data(), start_.size());
+        at += start_.size();
+        if (!row.frame) {
+            std::memcpy(at, row.text.data(), row.text.size());
+            at += row.text.size();
+        } else if (fixedWidth_) {
+            std::memcpy(at, row.text.data(), row.text.size());
+            const unsigned checksum = 256U * (*row.frame)[rvx::byteAt::checksumHigh] +
+                                      (*row.frame)[rvx::byteAt::checksumLow] + addressSum;
+            putHexPair(at + row.digitsAt[0], motor.address[0]);
+            putHexPair(at + row.digitsAt[1], motor.address[1]);
+            putHexPair(at + row.digitsAt[2], motor.address[2]);
+            putHexPair(at + row.digitsAt[3], checksum >> 8);
+            putHexPair(at + row.digitsAt[4], checksum);
+            at += row.text.size();
+        } else {
+            rvx::Frame frame = *row.frame;
+            const unsigned checksum = 256U * frame[rvx::byteAt::checksumHigh] +
+                                      frame[rvx::byteAt::checksumLow] + addressSum;
+            const std::size_t addressAt = motor.kind == rvx::AddressKind::Group
+                                              ? rvx::byteAt::firstAddress
+                                              : rvx::byteAt::secondAddress;
+            std::copy(motor.address.begin(), motor.address.end(), frame.begin() + addressAt);
+            frame[rvx::byteAt::checksumHigh] = static_cast<std::uint8_t>(checksum >> 8);
+            frame[rvx::byteAt::checksumLow] = static_cast<std::uint8_t>(checksum & 0xFF);
+            std::memcpy(at, row.text.data(), row.frameAt);
+            at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
+            const std::size_t after = row.frameAt + row.frameLength;
+            std::memcpy(at, row.text.data() + after, row.text.size() - after);
+            at += row.text.size() - after;
+        }
+        out.commit(at);
+    }
+}
+
+}  // namespace
+
 std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation notation) {
     return frame ? rvx::writeFrame(*frame, notation) : std::string();
 }
-
-void writeBatch(const std::vector<Motor>& motors, const rvx::MemoryFields& parameters,
-                const std::vector<std::size_t>& rows, Format format, rvx::Notation notation,
-                StandardOutput& out) {
-    std::size_t labelWidth = 0;
-    for (const Motor& motor : motors) {
-        labelWidth = std::max(labelWidth, displayWidth(motor.label));
-    }
-    std::size_t commandWidth = 0;
-    for (const std::size_t row : rows) {
-        commandWidth = std::max(commandWidth, rvx::commandCatalogue[row].name.size());
-    }
-    TableWriter table(format, {"label", "kind", "address", "command", "string"},
-                      {labelWidth, 6, 6, commandWidth});
-
-    table.begin(out.buffer);
-    rvx::MemoryFields fields = parameters;
-    rvx::CommandStringEngine engine(fields);
-    for (const Motor& motor : motors) {
-        fields.kind = motor.kind;
-        fields.address[static_cast<std::size_t>(motor.kind)] = motor.address;
-        engine.getAddress();
-        const std::string_view kind = motor.kind == rvx::AddressKind::Group ? "group" : "single";
-        const std::string& address = fields.address[static_cast<std::size_t>(motor.kind)];
-        for (const std::size_t row : rows) {
-            table.row(out.buffer, {motor.label, kind, address, rvx::commandCatalogue[row].name,
-                                   inNotation(fields.frames[row], notation)});
-        }
-        out.writeIfLarge();
-    }
-    table.end(out.buffer);
-}
-
-}  // namespace cli
-
-namespace cli {
 
 int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
     const auto report = [err](const std::string& line) {
         const std::string text = line + "\n";
         std::fwrite(text.data(), 1, text.size(), err);
     };
-    std::string content;
-    std::string reason;
-    if (!readSource(job.path, content, reason)) {
-        report("rvx-strings: --batch \"" + job.path + "\": cannot read: " + reason);
+    const bool standardInput = job.path == "-";
+    const std::string source = standardInput ? "(standard input)" : printable(job.path);
+    const std::string option = "rvx-strings: --batch \"" + printable(job.path) + "\": ";
+    const auto cannotRead = [&](const ListReader& reader) {
+        report(option + (reader.copyFailed() ? "cannot keep a copy of it: " : "cannot read: ") +
+               std::strerror(reader.errorCode()));
         return 2;
-    }
-    const auto list = readMotorList(content, job.path == "-" ? "(standard input)" : job.path);
-    if (!list.errors.empty()) {
-        for (const auto& line : list.errors) {
-            report(line);
+    };
+
+    File opened(nullptr, &std::fclose);
+    std::FILE* in = stdin;
+    if (!standardInput) {
+        opened.reset(std::fopen(job.path.c_str(), "rb"));
+        if (!opened) {
+            report(option + "cannot read: " + std::strerror(errno));
+            return 2;
         }
+        in = opened.get();
+    }
+    // A regular file is read again from its start; anything else is copied as it is checked.
+    File copy(nullptr, &std::fclose);
+    std::error_code ignored;
+    if (standardInput || !std::filesystem::is_regular_file(job.path, ignored)) {
+        copy.reset(std::tmpfile());
+        if (!copy) {
+            report(option + "cannot keep a copy of it: " + std::strerror(errno));
+            return 2;
+        }
+    }
+
+    // First reading: every line checked, and the widths the text format needs.
+    ListLine line;
+    Motor motor;
+    std::string problems;
+    std::size_t motors = 0;
+    std::size_t badLines = 0;
+    std::size_t labelWidth = 0;
+    std::string label;
+    {
+        ListReader reader(in, copy.get());
+        for (bool reading = true; reading;) {
+            switch (reader.next(line)) {
+                case ListReader::Step::Line:
+                    if (checkLine(line, motor, problems)) {
+                        ++motors;
+                        if (job.format == Format::Text) {
+                            label.clear();
+                            appendLabelForText(label, motor.label);
+                            labelWidth =
+                                std::max(labelWidth, std::min(displayWidth(label), maxLabelColumn));
+                        }
+                    } else if (++badLines > maxReportedLines) {
+                        report(source + ": more than " + std::to_string(maxReportedLines) +
+                               " bad lines; the rest is not checked");
+                        reading = false;
+                    } else {
+                        report(source + ":" + std::to_string(line.number) + ": " + problems);
+                    }
+                    break;
+                case ListReader::Step::End:
+                    reading = false;
+                    break;
+                case ListReader::Step::TooLong:
+                    report(source + ":" + std::to_string(reader.lineNumber()) +
+                           ": the line is longer than " + std::to_string(maxLineBytes) +
+                           " bytes; the rest of the list is not read");
+                    ++badLines;
+                    reading = false;
+                    break;
+                case ListReader::Step::Failed:
+                    return cannotRead(reader);
+            }
+        }
+    }
+    if (badLines > 0) {
         return 2;
     }
-    rvx::MemoryFields parameters;
-    for (const auto& info : rvx::parameterCatalogue) {
-        parameters.parameter(info.field) =
-            rvx::plainDecimal(job.values[static_cast<std::size_t>(info.field)]);
+
+    // Second reading: the table, motor by motor, until the first write that fails.
+    std::FILE* again = copy ? copy.get() : in;
+    if (copy && std::fflush(copy.get()) != 0) {
+        report(option + "cannot keep a copy of it: " + std::strerror(errno));
+        return 2;
     }
-    StandardOutput output(out);
-    writeBatch(list.motors, parameters, job.rows, job.format, job.notation, output);
+    std::rewind(again);
+    ListReader reader(again, nullptr);
+    BatchTable table(job, labelWidth);
+    BufferedWriter output(out);
+    table.begin(output);
+    for (std::size_t written = 0; written < motors && !output.failed(); ++written) {
+        const auto step = reader.next(line);
+        if (step == ListReader::Step::Failed) {
+            return cannotRead(reader);
+        }
+        if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
+            (void)output.finish();
+            report(option + "the list changed while it was read; the table is cut short");
+            return 2;
+        }
+        table.motor(motor, output);
+    }
+    table.end(output);
     if (!output.finish()) {
         report("rvx-strings: cannot write standard output");
         return 3;

@@ -1,6 +1,8 @@
 #include "output.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace cli {
 
@@ -25,23 +27,42 @@ std::string_view formatName(Format format) {
     return {};
 }
 
-std::string csvField(std::string_view value) {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(value);
+void appendCsvField(std::string& out, std::string_view value) {
+    if (std::ranges::none_of(
+            value, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
+        out += value;
+        return;
     }
-    std::string quoted = "\"";
+    out += '"';
     for (char c : value) {
         if (c == '"') {
-            quoted += '"';
+            out += '"';
         }
-        quoted += c;
+        out += c;
     }
-    quoted += '"';
-    return quoted;
+    out += '"';
 }
 
-std::string jsonString(std::string_view value) {
-    std::string out = "\"";
+std::string csvField(std::string_view value) {
+    std::string field;
+    appendCsvField(field, value);
+    return field;
+}
+
+void appendCsvTextField(std::string& out, std::string_view value) {
+    const auto first = std::ranges::find_if(value, [](char c) { return c != '\t' && c != '\r'; });
+    if (first == value.end() ||
+        (*first != '=' && *first != '+' && *first != '-' && *first != '@')) {
+        appendCsvField(out, value);
+        return;
+    }
+    std::string neutral = "'";
+    neutral += value;
+    appendCsvField(out, neutral);
+}
+
+void appendJsonString(std::string& out, std::string_view value) {
+    out += '"';
     for (char c : value) {
         switch (c) {
             case '"':
@@ -71,7 +92,12 @@ std::string jsonString(std::string_view value) {
         }
     }
     out += '"';
-    return out;
+}
+
+std::string jsonString(std::string_view value) {
+    std::string literal;
+    appendJsonString(literal, value);
+    return literal;
 }
 
 std::size_t displayWidth(std::string_view text) {
@@ -165,6 +191,41 @@ void StandardOutput::writeBuffer() {
         failed_ = true;
     }
     buffer.clear();
+}
+
+BufferedWriter::BufferedWriter(std::FILE* stream, std::size_t capacity)
+    : stream_(stream), buffer_(capacity) {}
+
+char* BufferedWriter::room(std::size_t size) {
+    if (buffer_.size() - used_ < size) {
+        writeOut();
+    }
+    return buffer_.data() + used_;
+}
+
+void BufferedWriter::append(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t part = std::min(text.size(), buffer_.size());
+        char* at = room(part);
+        std::memcpy(at, text.data(), part);
+        commit(at + part);
+        text.remove_prefix(part);
+    }
+}
+
+bool BufferedWriter::finish() {
+    writeOut();
+    if (!failed_ && (std::fflush(stream_) != 0 || std::ferror(stream_) != 0)) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+void BufferedWriter::writeOut() {
+    if (used_ > 0 && !failed_ && std::fwrite(buffer_.data(), 1, used_, stream_) != used_) {
+        failed_ = true;
+    }
+    used_ = 0;
 }
 
 }  // namespace cli

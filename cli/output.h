@@ -18,9 +18,16 @@ enum class Format { Text, Csv, Json };
 
 // A CSV field, quoted when it holds a comma, a quote or a line break (RFC 4180).
 [[nodiscard]] std::string csvField(std::string_view value);
+void appendCsvField(std::string& out, std::string_view value);
+
+// A CSV field for a text the user typed, such as a motor's label. A spreadsheet runs a cell
+// that starts with "=", "+", "-" or "@" (also after tabs or carriage returns) as a formula, so
+// such a text gets a leading "'", as advice against CSV injection has it; otherwise csvField.
+void appendCsvTextField(std::string& out, std::string_view value);
 
 // A JSON string literal: quotes, backslashes and control characters escaped.
 [[nodiscard]] std::string jsonString(std::string_view value);
+void appendJsonString(std::string& out, std::string_view value);
 
 // The number of characters of a UTF-8 text, for lining up columns.
 [[nodiscard]] std::size_t displayWidth(std::string_view text);
@@ -63,6 +70,31 @@ public:
 private:
     void writeBuffer();
     std::FILE* stream_;
+    bool failed_ = false;
+};
+
+// A stream written through one buffer of fixed size, for output of any length: the caller asks
+// for room, writes into it and commits what it wrote; full buffers go out in one write each.
+// The first write that fails is remembered; the caller asks failed() and stops.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(std::FILE* stream, std::size_t capacity = std::size_t{1} << 18);
+
+    // Room for size more characters, size at most the capacity.
+    [[nodiscard]] char* room(std::size_t size);
+    // What was written into the room, up to end, is part of the output.
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+    void append(std::string_view text);
+
+    // Writes what is held and flushes the stream; false when anything could not be written.
+    [[nodiscard]] bool finish();
+    [[nodiscard]] bool failed() const { return failed_; }
+
+private:
+    void writeOut();
+    std::FILE* stream_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
     bool failed_ = false;
 };
 

@@ -1,12 +1,17 @@
 // rvx-strings --batch as a process: the motor list, the table written from it, and bad lines.
-#include <gtest/gtest.h>
+#include "batch.h"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -200,8 +205,11 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
         "123456,single,bad \xC3\x28 UTF-8\n"
         "12 456,both,x\n"
         "abcdef,Group,fine\n"
-        "123456,single,\"open\n"
-        "123456,single,\"closed\" early\n");
+        "123456,single,\"closed\" early\n"
+        // A quote that is never closed is reported on its line, and the lines after it are
+        // read as they stand.
+        "\"123456\",single,\"open\n"
+        "ABCDE\n");
     const auto result = tool::run({"--batch", list.path()});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
@@ -221,6 +229,7 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
             "one; kind \"both\": must be single or group",
         file + ":13: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
         file + ":14: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
+        file + ":15: address \"ABCDE\": must be six hexadecimal digits, not 5 characters",
     };
     EXPECT_EQ(lines(result.err), expected);
 
@@ -252,6 +261,441 @@ TEST(Batch, UsageErrors) {
         {{"--batch"}, {"rvx-strings: Missing value after '--batch'."}},
     };
     tool::expectRefused(cases, "123456\n");
+}
+
+// ---- Reading the list ----
+
+// The table of one motor's Up row, for lists that hold motor 123456.
+const std::string upRow = ",Up,AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n";
+const std::string header = "label,kind,address,command,string\n";
+
+struct ListCase {
+    const char* name;
+    std::string list;
+    std::string table;  // --command Up
+};
+
+// Every part may be quoted, as spreadsheets export them, and a quoted label may hold line
+// breaks (RFC 4180).
+TEST(BatchInput, QuotedPartsAreReadAsCsvFields) {
+    const std::vector<ListCase> cases = {
+        {"every part quoted", "\"123456\",\"single\",\"Kitchen\"\n",
+         header + "Kitchen,single,123456" + upRow},
+        {"blanks around quoted parts", " \"123456\" , \"SINGLE\" , \"Hall, \"\"east\"\"\" \n",
+         header + "\"Hall, \"\"east\"\"\",single,123456" + upRow},
+        {"an empty quoted kind is single", "\"123456\",\"\",Door\n",
+         header + "Door,single,123456" + upRow},
+        {"a label across a carriage return and line feed", "123456,single,\"Hall\r\neast\"\n",
+         header + "\"Hall\r\neast\",single,123456" + upRow},
+        {"a label across a line feed, no break at the end", "123456,,\"Hall\neast\"",
+         header + "\"Hall\neast\",single,123456" + upRow},
+        {"a label across a carriage return", "123456,,\"Hall\reast\"\r",
+         header + "\"Hall\reast\",single,123456" + upRow},
+        {"a # inside a quoted label starts no comment", "123456,,\"a\n# b\"\n",
+         header + "\"a\n# b\",single,123456" + upRow},
+        {"a quote inside an unquoted label is kept", "123456,,Door \"A\", west\n",
+         header + "\"Door \"\"A\"\", west\",single,123456" + upRow},
+    };
+    for (const auto& c : cases) {
+        const auto result = tool::run({"--batch", "-", "--command", "Up"}, c.list);
+        EXPECT_EQ(result.exitCode, 0) << c.name << ": " << result.err;
+        EXPECT_EQ(result.out, c.table) << c.name;
+    }
+}
+
+// A line ends at a line feed, a carriage return, or both; the same list with any of them gives
+// the same table, and bad lines the same numbers.
+TEST(BatchInput, LineEndsMayBeLineFeedsCarriageReturnsOrBoth) {
+    const std::string list = "# motors\n123456,single,Kitchen\n\nA1B2C3,group,Hall\n   \n0A0B0C";
+    const auto expected = tool::run({"--batch", "-"}, list);
+    ASSERT_EQ(expected.exitCode, 0) << expected.err;
+    ASSERT_EQ(lines(expected.out).size(), 1U + 3 * 14);
+
+    for (const std::string_view end : {"\r\n", "\r"}) {
+        std::string changed;
+        for (const char c : list + "\nXYZ\n") {
+            changed += c == '\n' ? std::string(end) : std::string(1, c);
+        }
+        const auto result = tool::run({"--batch", "-"}, changed.substr(0, changed.rfind("XYZ")));
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, expected.out);
+        const auto bad = tool::run({"--batch", "-"}, changed);
+        EXPECT_EQ(bad.err,
+                  "(standard input):7: address \"XYZ\": must be six hexadecimal digits, "
+                  "not 3 characters\n");
+    }
+    const auto mixed = tool::run({"--batch", "-"}, "123456\r\rXYZ\r\nABCDEF\n\r1234\n");
+    EXPECT_EQ(lines(mixed.err),
+              (std::vector<std::string>{
+                  "(standard input):3: address \"XYZ\": must be six hexadecimal digits, not 3 "
+                  "characters",
+                  "(standard input):6: address \"1234\": must be six hexadecimal digits, not 4 "
+                  "characters"}));
+    // Line breaks inside a quoted label count as well.
+    const auto quoted = tool::run({"--batch", "-"}, "123456,,\"first\nsecond\r\nthird\"\r12345G\n");
+    EXPECT_EQ(quoted.err,
+              "(standard input):4: address \"12345G\": must be six hexadecimal digits; character "
+              "6, \"G\", is not one\n");
+}
+
+// What cannot be read twice (a pipe, here standard input named as a file) is kept aside while
+// it is checked, and the table is written from the copy.
+TEST(BatchInput, AListThatCannotBeReadTwiceIsReadOnce) {
+    const std::string list = "123456,single,Kitchen\nA1B2C3,group\n";
+    const auto fromFile = tool::run({"--batch", ListFile(list).path()});
+    const auto fromPipe = tool::run({"--batch", "/dev/stdin"}, list);
+    EXPECT_EQ(fromPipe.exitCode, 0) << fromPipe.err;
+    EXPECT_EQ(fromPipe.out, fromFile.out);
+    EXPECT_EQ(lines(fromPipe.out).size(), 1U + 2 * 14);
+}
+
+struct Captured {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, n);
+    }
+    std::fclose(file);
+    return text;
+}
+
+// runBatch as the command line calls it, with the path as raw bytes.
+Captured runBatch(const std::string& path) {
+    cli::BatchJob job;
+    job.path = path;
+    job.rows = {rvx::rowOf(rvx::CommandId::Up)};
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Captured captured;
+    captured.status = cli::runBatch(job, out, err);
+    captured.out = readAll(out);
+    captured.err = readAll(err);
+    return captured;
+}
+
+// The path is opened as the bytes given; in messages, bytes that are not UTF-8 and control
+// characters are written as escapes.
+TEST(BatchInput, AFileNameIsOpenedAsTheBytesGiven) {
+    const QTemporaryDir directory;
+    const std::string folder = directory.path().toStdString();
+    const std::string name = folder + "/motors-\xFF\xFE.txt";
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("123456,single,Kitchen\n", file);
+    std::fclose(file);
+    const Captured good = runBatch(name);
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out, header + "Kitchen,single,123456" + upRow);
+
+    file = std::fopen(name.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    std::fputs("XYZ\n", file);
+    std::fclose(file);
+    EXPECT_EQ(runBatch(name).err, folder +
+                                      "/motors-\\xFF\\xFE.txt:2: address \"XYZ\": must be six "
+                                      "hexadecimal digits, not 3 characters\n");
+
+    const Captured missing = runBatch(folder + "/\x1B[2Jmissing-\xFF.txt");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "rvx-strings: --batch \"" + folder +
+                               "/\\x1B[2Jmissing-\\xFF.txt\": cannot read: No such file or "
+                               "directory\n");
+}
+
+// Lists pieced together at random from what lists are made of, and what they should not hold:
+// each is read or refused with messages, never anything else.
+TEST(BatchInput, RandomListsAreWrittenOrRefusedCleanly) {
+    const std::vector<std::string> pieces = {"123456",
+                                             "a1b2c3",
+                                             "FFFFFF",
+                                             ",",
+                                             ",",
+                                             "\"",
+                                             "\"\"",
+                                             "\r",
+                                             "\n",
+                                             "\r\n",
+                                             " ",
+                                             "\t",
+                                             "#",
+                                             "group",
+                                             "single",
+                                             "Hall",
+                                             "=",
+                                             "\x1B",
+                                             std::string(1, '\0'),
+                                             "\xC3\xBC",
+                                             "\xFF",
+                                             std::string(1500, 'x')};
+    std::mt19937 random(5);
+    for (int round = 0; round < 150; ++round) {
+        std::string list;
+        const auto count = random() % 40;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            list += pieces[random() % pieces.size()];
+        }
+        const auto result = tool::run({"--batch", "-", "--command", "Up"}, list);
+        ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 2) << testing::PrintToString(list);
+        if (result.exitCode == 0) {
+            EXPECT_EQ(result.err, "");
+            EXPECT_TRUE(result.out.starts_with(header)) << testing::PrintToString(list);
+            continue;
+        }
+        EXPECT_EQ(result.out, "");
+        const auto messages = lines(result.err);
+        EXPECT_FALSE(messages.empty());
+        for (const std::string& message : messages) {
+            EXPECT_TRUE(message.starts_with("(standard input):")) << message;
+            EXPECT_TRUE(std::ranges::none_of(message, [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+            })) << testing::PrintToString(message);
+        }
+    }
+}
+
+// ---- Messages ----
+
+// Text from the list stands in messages escaped and cut, so that nothing reaches the terminal
+// raw and one long line gives one short message.
+TEST(BatchMessages, TextFromTheListIsEscapedAndCut) {
+    const std::string list = std::string("12\x1B[31m34,si\x1Bngle\n") +
+                             std::string(
+                                 "\0\0"
+                                 "12\n",
+                                 5) +
+                             std::string(3000, 'x') + "\n";
+    const auto result = tool::run({"--batch", "-"}, list);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(lines(result.err),
+              (std::vector<std::string>{
+                  "(standard input):1: address \"12\\x1B[31m34\": must be six hexadecimal "
+                  "digits, not 9 characters; kind \"si\\x1Bngle\": must be single or group",
+                  "(standard input):2: address \"\\x00\\x0012\": must be six hexadecimal digits, "
+                  "not 4 characters",
+                  "(standard input):3: address \"" + std::string(40, 'x') +
+                      "\"... (3000 characters): must be six hexadecimal digits, not 3000 "
+                      "characters"}));
+}
+
+struct LimitCase {
+    const char* name;
+    std::string list;
+    int exitCode;
+    std::string err;
+};
+
+// A line is at most 4096 bytes. A longer one ends the reading: a file that is no motor list
+// (a device of endless zeros) is refused at once and never held in memory.
+TEST(BatchMessages, ALineLongerThan4096BytesEndsTheReading) {
+    const std::string longest = "123456,single," + std::string(4096 - 14, 'a');
+    const std::string tooLong =
+        "(standard input):2: the line is longer than 4096 bytes; the rest "
+        "of the list is not read\n";
+    const std::vector<LimitCase> cases = {
+        {"4096 bytes and a line feed", "#\n" + longest + "\n", 0, ""},
+        {"4096 bytes and a carriage return and line feed", "#\n" + longest + "\r\n", 0, ""},
+        {"4096 bytes at the end", "#\n" + longest, 0, ""},
+        {"4097 bytes", "#\n" + longest + "a\n12345G\n", 2, tooLong},
+        {"4097 bytes at the end", "#\n" + longest + "a", 2, tooLong},
+        {"a comment of 4097 bytes", "#\n#" + std::string(4096, ' ') + "\n", 2, tooLong},
+        {"a quoted label of 4097 bytes over two lines",
+         "#\n123456,,\"" + std::string(2000, 'a') + "\n" + std::string(2086, 'a') + "\"\n", 2,
+         tooLong},
+        {"a quote not closed within 4096 bytes",
+         "123456,,\"open\n" +
+             [] {
+                 std::string many;
+                 for (int k = 0; k < 1000; ++k) {
+                     many += "123456\n";
+                 }
+                 return many;
+             }(),
+         2,
+         "(standard input):1: the label starts with a quote that is not closed within 4096 "
+         "bytes\n"},
+    };
+    for (const auto& c : cases) {
+        const auto result = tool::run({"--batch", "-", "--format", "json"}, c.list);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(result.err, c.err) << c.name;
+        EXPECT_EQ(result.out.empty(), c.exitCode != 0) << c.name;
+    }
+
+    // An endless list, ended promptly.
+    QElapsedTimer timer;
+    timer.start();
+    const auto zeros = tool::run({"--batch", "/dev/zero"});
+    EXPECT_EQ(zeros.exitCode, 2);
+    EXPECT_EQ(zeros.out, "");
+    EXPECT_EQ(zeros.err,
+              "/dev/zero:1: the line is longer than 4096 bytes; the rest of the list is not "
+              "read\n");
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
+// A list that is no list at all does not flood the terminal: after a hundred bad lines the
+// rest is not checked.
+TEST(BatchMessages, ReportingStopsAfterAHundredBadLines) {
+    std::string hundred;
+    for (int k = 0; k < 100; ++k) {
+        hundred += "XYZ\n";
+    }
+    const auto all = tool::run({"--batch", "-"}, hundred + "123456\n");
+    EXPECT_EQ(all.exitCode, 2);
+    EXPECT_EQ(lines(all.err).size(), 100U);
+
+    const auto more = tool::run({"--batch", "-"}, hundred + "123456\nXYZ\nXYZ\n");
+    EXPECT_EQ(more.exitCode, 2);
+    const auto messages = lines(more.err);
+    ASSERT_EQ(messages.size(), 101U);
+    EXPECT_EQ(messages[99],
+              "(standard input):100: address \"XYZ\": must be six hexadecimal "
+              "digits, not 3 characters");
+    EXPECT_EQ(messages[100], "(standard input): more than 100 bad lines; the rest is not checked");
+}
+
+// ---- The table written ----
+
+struct LabelCase {
+    const char* name;
+    std::string label;  // as written in the list
+    std::string csv;    // the label column in CSV
+    std::string typed;  // the label in JSON and text
+};
+
+// A label that a spreadsheet would run as a formula gets a leading "'" in CSV; JSON and text
+// keep it as typed.
+TEST(BatchOutput, FormulaLabelsAreDefusedInCsvOnly) {
+    const std::vector<LabelCase> cases = {
+        {"equals sign", "=1+2", "'=1+2", "=1+2"},
+        {"plus sign", "+41 555", "'+41 555", "+41 555"},
+        {"minus sign", "-5 east", "'-5 east", "-5 east"},
+        {"at sign", "@SUM(A1)", "'@SUM(A1)", "@SUM(A1)"},
+        {"tab before it", "\"\t=cmd|' /C calc'!A0\"", "'\t=cmd|' /C calc'!A0",
+         "\t=cmd|' /C calc'!A0"},
+        {"carriage return before it", "\"\r=1\"", "\"'\r=1\"", "\r=1"},
+        {"comma inside", "=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\"",
+         "=HYPERLINK(\"x\",\"y\")"},
+        {"sign later in the label", "Hall = east", "Hall = east", "Hall = east"},
+        {"blank before it", "\" =1\"", " =1", " =1"},
+    };
+    for (const auto& c : cases) {
+        const std::string list = "123456,single," + c.label + "\n";
+        const auto csv = tool::run({"--batch", "-", "--command", "Up"}, list);
+        EXPECT_EQ(csv.out, header + c.csv + ",single,123456" + upRow) << c.name;
+
+        const auto json = tool::run({"--batch", "-", "--command", "Up", "--format", "json"}, list);
+        const QJsonArray array =
+            QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array();
+        ASSERT_EQ(array.size(), 1) << c.name << ": " << json.out;
+        EXPECT_EQ(array[0].toObject()["label"].toString().toStdString(), c.typed) << c.name;
+
+        const auto text = tool::run({"--batch", "-", "--command", "Up", "--format", "text"}, list);
+        std::string shown = c.typed;
+        std::replace(shown.begin(), shown.end(), '\r', ' ');  // a line break shows as a blank
+        EXPECT_TRUE(text.out.starts_with(shown + "  single  123456  Up  AB F1")) << c.name;
+    }
+}
+
+// The text format's label column is at most 40 characters wide: a longer label stands as it is
+// and moves only its own rows.
+TEST(BatchOutput, TextLabelColumnIsBounded) {
+    const std::string longLabel(4000, 'L');
+    const auto result = tool::run(
+        {"--batch", "-", "--format", "text", "--command", "Stop"},
+        "123456,single,Hall\n123456,single," + longLabel + "\n123456,single,\"Two\r\nlines\"\n");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string rest = "single  123456  Stop  AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E";
+    EXPECT_EQ(lines(result.out), (std::vector<std::string>{
+                                     "Hall" + std::string(38, ' ') + rest, longLabel + "  " + rest,
+                                     "Two lines" + std::string(33, ' ') + rest}));
+}
+
+// After the first write that fails, nothing more is made: a table that cannot be written costs
+// little more than checking the list.
+TEST(BatchOutput, WritingStopsAtTheFirstFailedWrite) {
+    std::string list;
+    for (int k = 0; k < 100000; ++k) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%06X,%s,Motor %d\n", k * 167, k % 3 ? "single" : "group",
+                      k);
+        list += line;
+    }
+    const ListFile file(list);
+    const auto cpuSeconds = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    const double start = cpuSeconds();
+    const auto full = tool::run({"--batch", file.path()}, {}, "/dev/full");
+    const double failing = cpuSeconds() - start;
+    const auto written = tool::run({"--batch", file.path()}, {}, "/dev/null");
+    const double whole = cpuSeconds() - start - failing;
+    EXPECT_EQ(full.exitCode, 3);
+    EXPECT_EQ(full.err, "rvx-strings: cannot write standard output\n");
+    EXPECT_EQ(written.exitCode, 0);
+    EXPECT_LT(failing, whole / 2) << "failing " << failing << " s, whole " << whole << " s";
+}
+
+// Every notation in every format says what single calls say, for single motors and groups.
+TEST(BatchOutput, EveryNotationAndFormatAgreesWithSingleCalls) {
+    const QStringList parameters = {"--down",    "250",  "--ip",       "16",
+                                    "--percent", "33.3", "--priority", "7"};
+    for (const auto& info : rvx::notationCatalogue) {
+        const QString notation = QString::fromUtf8(info.name.data(), info.name.size());
+        const QStringList options = parameters + QStringList{"--notation", notation};
+        const std::string list = "123456\nA1B2C3,group\n";
+        const auto csv =
+            lines(tool::run(QStringList{"--batch", "-", "--format", "csv"} + options, list).out);
+        const auto text =
+            lines(tool::run(QStringList{"--batch", "-", "--format", "text"} + options, list).out);
+        const auto json =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(
+                    tool::run(QStringList{"--batch", "-", "--format", "json"} + options, list).out))
+                .array();
+        ASSERT_EQ(csv.size(), 1U + 2 * 14) << info.name;
+        ASSERT_EQ(text.size(), 2U * 14) << info.name;
+        ASSERT_EQ(json.size(), 2 * 14) << info.name;
+        const std::vector<std::pair<QStringList, std::string>> motors = {
+            {{"123456"}, "single,123456"}, {{"A1B2C3", "--group"}, "group,A1B2C3"}};
+        for (std::size_t m = 0; m < motors.size(); ++m) {
+            const auto singleCsv =
+                lines(tool::run(motors[m].first + options + QStringList{"--format", "csv"}).out);
+            const auto singleText = lines(tool::run(motors[m].first + options).out);
+            const auto singleJson =
+                QJsonDocument::fromJson(
+                    QByteArray::fromStdString(
+                        tool::run(motors[m].first + options + QStringList{"--format", "json"}).out))
+                    .array();
+            ASSERT_EQ(singleCsv.size(), 15U) << info.name;
+            for (std::size_t row = 0; row < 14; ++row) {
+                const std::size_t at = 14 * m + row;
+                EXPECT_EQ(csv[1 + at], "," + motors[m].second + "," + singleCsv[1 + row])
+                    << info.name;
+                std::string kindAndAddress = motors[m].second;
+                kindAndAddress.replace(kindAndAddress.find(','), 1, m == 0 ? "  " : "   ");
+                EXPECT_EQ(text[at], kindAndAddress + "  " + singleText[row]) << info.name;
+                const QJsonObject object = json[static_cast<qsizetype>(at)].toObject();
+                EXPECT_EQ(object["string"],
+                          singleJson[static_cast<qsizetype>(row)].toObject()["string"])
+                    << info.name;
+                EXPECT_EQ(object["command"],
+                          singleJson[static_cast<qsizetype>(row)].toObject()["command"])
+                    << info.name;
+            }
+        }
+    }
 }
 
 }  // namespace
