@@ -31,6 +31,7 @@ struct Log {
     explicit Log(Watcher& watcher) {
         QObject::connect(&watcher, &Watcher::received, [this](const Received& run) {
             runs.push_back(run);
+            handed.push_back(QDateTime::currentDateTime());
             lines.push_back((run.isFrame() ? QStringLiteral("frame ") : QStringLiteral("noise ")) +
                             QString::fromLatin1(run.bytes.toHex(' ').toUpper()));
         });
@@ -42,6 +43,7 @@ struct Log {
                          [this] { lines.push_back(QStringLiteral("stopped")); });
     }
     QList<Received> runs;
+    QList<QDateTime> handed;  // when each run was handed over
     QStringList lines;
     QList<Error::Kind> kinds;
 };
@@ -125,6 +127,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log.lines.size(), 1, 5000);
         QCOMPARE_GE(clock.elapsed() - written, settings.silence.count());
         QCOMPARE(log.lines[0], noiseLine(up123456.left(9)));
+        // Its time is when the bytes arrived, not when the silence gave them up.
+        QCOMPARE_GE(log.runs[0].time.msecsTo(log.handed[0]), settings.silence.count());
 
         // The next frame after the silence stands on its own.
         line.write(up123456);
