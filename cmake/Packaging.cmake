@@ -23,8 +23,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "electronics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not found by shlibdeps: the SVG plugins draw the window icon, and the
-# Liberation fonts stand in for the face the windows were laid out in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-liberation2")
+# Liberation fonts stand in for the face the windows were laid out in. Qt Serial Port is named
+# as well, so that the programs that reach the bus find it even where shlibdeps does not.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-liberation2, libqt6serialport6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -1,0 +1,250 @@
+// rvx_bus: the one part of the project that opens a port. It sends frames onto the RVX motor
+// bus and watches what goes by, over a serial line or a raw TCP serial bridge.
+//
+//   target text  --readTarget-->  Target  --+--> Sender     send frames (the window's face)
+//                                           +--> sendFrames the same, blocking (command line)
+//                                           +--> Watcher    frames and noise as they arrive
+//   listPorts()  the serial ports of the machine, for choosing a target
+//
+// Nothing is ever sent on its own: a frame goes out only when a caller hands it to Sender or
+// sendFrames, and the Watcher opens its target for reading only.
+//
+// Targets. A serial device path (/dev/ttyUSB0, /dev/serial/by-id/..., any tty, a
+// pseudo-terminal; COM3 on Windows), or tcp://HOST:PORT for a raw TCP serial bridge (ser2net
+// in raw mode, Ethernet-to-RS-485 converters), which forwards the bytes to its own line as they
+// are. A target is opened for one send or one watch and closed after it, so that no other
+// program is kept off the port in between.
+//
+// Line. 4800 baud, 8 data bits, odd parity, 1 stop bit, no flow control; baud rate and parity
+// can be changed for unusual adapters (Settings). A bridge has line settings of its own; the
+// baud rate is still used for the time the bytes take on its line.
+//
+// Timing. A frame has left when the system has taken its bytes and their line time has passed
+// (lineTime: 14 bytes at 4800 8O1 take 33 ms). Between two frames the line stays quiet for
+// Settings::gap, also between two sends of the same Sender. Opening a bridge connection and each
+// write are bounded by Settings::timeout.
+//
+// Failures come as an Error: a kind to act on and a message of one line that names the target
+// and, where the user can do something, says what. A failure is never reported as a success:
+// a frame counts as sent only once it has left.
+//
+// Threads. Sender and Watcher live in the thread that makes them and work from its event loop;
+// they never wait in it (opening a serial port is one non-blocking system call). sendFrames
+// runs a local event loop and returns when done; every wait in it is bounded.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "rvx/frame.h"
+#include "rvx/scanner.h"
+
+namespace rvx::bus {
+
+// ---- Targets -----------------------------------------------------------------------------
+
+struct Target {
+    enum class Kind : std::uint8_t { Serial, Tcp };
+    Kind kind = Kind::Serial;
+    QString device;    // Serial: the path or port name, as QSerialPort::setPortName takes it
+    QString host;      // Tcp: the bridge's name or address (an IPv6 address without brackets)
+    quint16 port = 0;  // Tcp
+
+    // The target as the user writes it: the device, or tcp://HOST:PORT. Every message names it.
+    [[nodiscard]] QString text() const;
+};
+
+struct TargetReading {
+    std::optional<Target> target;
+    QString problem;  // when there is no target: what is wrong, in one line quoting the text
+};
+
+// Reads a target text: tcp://HOST:PORT (an IPv6 host in brackets, a port 1 to 65535), or else
+// a serial device. Blanks around the text are ignored. Refused with a message: an empty text,
+// another scheme ("udp://..."), a bridge without a port or with a bad one, a HOST:PORT without
+// tcp:// (which is no device), control characters.
+[[nodiscard]] TargetReading readTarget(const QString& text);
+
+// ---- Line and limits ---------------------------------------------------------------------
+
+enum class Parity : std::uint8_t { None, Even, Odd, Mark, Space };
+
+// "none", "even", "odd", "mark", "space" or their initials, case ignored; nullopt otherwise.
+[[nodiscard]] std::optional<Parity> readParity(const QString& text);
+[[nodiscard]] QString parityName(Parity parity);  // "odd"
+
+// The durations are the caller's to check: a timeout or silence of 0 ends the wait at once.
+struct Settings {
+    qint32 baudRate = 4800;  // any rate the port takes; one it refuses is a LineRefused failure
+    Parity parity = Parity::Odd;
+    // The longest wait for a bridge connection and for the system to take a frame's bytes.
+    std::chrono::milliseconds timeout{5000};
+    // The quiet time on the line between two frames, counted from the end of the first.
+    std::chrono::milliseconds gap{50};
+    // Watching: a frame still unfinished after this much silence is given up as noise.
+    std::chrono::milliseconds silence{200};
+};
+
+// The time bytes take on the line: each has a start bit, 8 data bits, the parity bit if any
+// and a stop bit; rounded up to whole milliseconds.
+[[nodiscard]] std::chrono::milliseconds lineTime(std::size_t bytes, const Settings& settings);
+
+// A serial line as the open port reports it.
+struct Line {
+    qint32 baudRate = 0;
+    int dataBits = 0;
+    Parity parity = Parity::None;
+    double stopBits = 0;  // 1, 1.5 or 2
+    bool flowControl = false;
+};
+
+// "4800 8O1", with ", flow control" where there is any.
+[[nodiscard]] QString lineText(const Line& line);
+
+// ---- Failures ----------------------------------------------------------------------------
+
+struct Error {
+    enum class Kind : std::uint8_t {
+        NoSuchPort,         // no serial port by that name
+        PortBusy,           // another program has the port open
+        AccessDenied,       // the user may not open the port
+        LineRefused,        // the port does not take the baud rate or the parity
+        ConnectionRefused,  // nothing listens on the bridge's port
+        HostNotFound,       // the bridge's name is not known
+        ConnectTimedOut,    // no connection to the bridge within Settings::timeout
+        WriteTimedOut,      // the system did not take a frame within Settings::timeout
+        PortLost,           // the port vanished or the bridge closed the connection
+        Other,              // anything else the system reports (the message says what)
+    };
+    Kind kind = Kind::Other;
+    QString message;     // one line that starts with the target
+    int framesSent = 0;  // sending: how many frames had left before the failure
+};
+
+// The message of a failure on a target, as Sender, sendFrames and Watcher word it. detail is
+// what the system said, added where it tells more ("Input/output error").
+[[nodiscard]] QString errorMessage(Error::Kind kind, const Target& target,
+                                   const Settings& settings = {}, const QString& detail = {});
+
+// ---- Sending -----------------------------------------------------------------------------
+
+// Sends frames without blocking: for the window, which keeps one Sender for its connection
+// setting and sends one frame at a time.
+class Sender : public QObject {
+    Q_OBJECT
+public:
+    explicit Sender(QObject* parent = nullptr);
+    ~Sender() override;
+
+    // Starts a send: opens the target, writes the frames one after the other, each once the
+    // previous has left and the gap has passed, and closes the target. Returns at once; the
+    // signals follow from the event loop, never from inside send. Returns false and does
+    // nothing while a send is under way or when there are no frames.
+    bool send(const Target& target, std::span<const Frame> frames, const Settings& settings = {});
+
+    // Whether a send is under way.
+    [[nodiscard]] bool busy() const;
+
+    // The serial line as the port reports it, while a serial target is open.
+    [[nodiscard]] std::optional<Line> line() const;
+
+    // Abandons a send under way: the target is closed at once and bytes the system has not
+    // put on the line yet are dropped. No signal follows.
+    void cancel();
+
+signals:
+    void opened();                              // the target is open and set up
+    void frameSent(int index);                  // frame number index (from 0) has left
+    void finished();                            // every frame has left and the target is closed
+    void failed(const rvx::bus::Error& error);  // the send ended here; the target is closed
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// The blocking face for the command line: sends the frames and returns once they have all
+// left (nullopt) or at the first failure. Needs a QCoreApplication; runs a local event loop.
+// Returns after at most the timeout for the connection, plus for each frame the timeout,
+// its line time and the gap.
+[[nodiscard]] std::optional<Error> sendFrames(const Target& target, std::span<const Frame> frames,
+                                              const Settings& settings = {});
+
+// ---- Watching ----------------------------------------------------------------------------
+
+// A frame or a run of bytes that belongs to no frame, as the watcher saw it arrive.
+struct Received {
+    rvx::ScannedRun::Kind kind = rvx::ScannedRun::Kind::Noise;
+    QByteArray bytes;  // a frame's fourteen bytes, or the noise; decode frames with decodeFrame
+    QDateTime time;    // when its last byte arrived
+
+    [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Frame; }
+    [[nodiscard]] std::span<const std::uint8_t> span() const {
+        return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                static_cast<std::size_t>(bytes.size())};
+    }
+};
+
+// Watches a target for --monitor: opens it for reading only and hands over every frame and
+// every run of noise, in the order they arrived, until stopped or the port is lost.
+class Watcher : public QObject {
+    Q_OBJECT
+public:
+    explicit Watcher(QObject* parent = nullptr);
+    ~Watcher() override;
+
+    // Starts watching; opened() or failed() follows from the event loop. Returns false and
+    // does nothing while watching already.
+    bool start(const Target& target, const Settings& settings = {});
+
+    // Stops watching: what arrived and was held back comes out as received() (unfinished
+    // frames as noise), the target is closed, and stopped() is signalled, all before stop
+    // returns. Does nothing when not watching.
+    void stop();
+
+    [[nodiscard]] bool watching() const;
+    [[nodiscard]] std::optional<Line> line() const;
+
+signals:
+    void opened();
+    void received(const rvx::bus::Received& run);
+    // Opening failed, or the port was lost; what had arrived came out before. Watching ended.
+    void failed(const rvx::bus::Error& error);
+    void stopped();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// ---- Ports -------------------------------------------------------------------------------
+
+struct PortInfo {
+    QString systemLocation;  // /dev/ttyUSB0, COM3
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    QString byIdLink;  // the /dev/serial/by-id/... link to it, where there is one
+};
+
+// The serial ports of the machine, by system location.
+[[nodiscard]] QList<PortInfo> listPorts();
+
+// The link in directory that points to the port (a path), or an empty text.
+[[nodiscard]] QString byIdLink(const QString& systemLocation,
+                               const QString& directory = QStringLiteral("/dev/serial/by-id"));
+
+}  // namespace rvx::bus
+
+Q_DECLARE_METATYPE(rvx::bus::Error)
+Q_DECLARE_METATYPE(rvx::bus::Received)

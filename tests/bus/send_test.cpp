@@ -1,0 +1,422 @@
+// Sending frames onto a real serial line (a pseudo-terminal) and to a real TCP bridge.
+#include <grp.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include "bus_support.h"
+#include "rvx/bus.h"
+#include "rvx/catalogue.h"
+#include "rvx/frame.h"
+
+using bus_test::Bridge;
+using bus_test::bytesOf;
+using bus_test::fromHex;
+using bus_test::PseudoTerminal;
+using rvx::bus::Error;
+using rvx::bus::Sender;
+using rvx::bus::Settings;
+using rvx::bus::Target;
+
+Q_DECLARE_METATYPE(rvx::bus::Parity)
+
+namespace {
+
+rvx::Frame frameOf(rvx::CommandId command, rvx::AddressKind kind = rvx::AddressKind::Single) {
+    return rvx::frameFor(rvx::commandOf(command), kind, {0x12, 0x34, 0x56}, rvx::startValues())
+        .value();
+}
+
+const QByteArray up123456 = fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+const QByteArray down123456 = fromHex("AB F1 FF FF FF FF 12 34 56 FD FF FF 09 2F");
+
+Target targetOf(const QString& text) {
+    const auto reading = rvx::bus::readTarget(text);
+    if (!reading.target) {
+        qFatal("bad target in a test: %s", qPrintable(reading.problem));
+    }
+    return *reading.target;
+}
+
+// Waits, bounded, until the send has finished or failed; the failure, if any.
+std::optional<Error> outcomeOf(QSignalSpy& finished, QSignalSpy& failed) {
+    if (!QTest::qWaitFor([&] { return finished.count() + failed.count() > 0; }, 15000)) {
+        return Error{Error::Kind::Other, QStringLiteral("the send never ended"), 0};
+    }
+    if (failed.count() > 0) {
+        return failed.at(0).at(0).value<Error>();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+class SendTest : public QObject {
+    Q_OBJECT
+    QElapsedTimer clock;
+
+private slots:
+    void initTestCase() { clock.start(); }
+
+    void upForMotor123456ReachesTheLineAt4800Odd() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy opened(&sender, &Sender::opened);
+        QSignalSpy sent(&sender, &Sender::frameSent);
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        // The settings the library asked of the open port, and what the kernel keeps.
+        std::optional<rvx::bus::Line> asked;
+        termios kept{};
+        connect(&sender, &Sender::opened, this, [&] {
+            asked = sender.line();
+            kept = line.settings();
+        });
+
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        QVERIFY(sender.send(targetOf(line.path()), std::span(&up, 1)));
+        QVERIFY(sender.busy());
+        QVERIFY(!sender.send(targetOf(line.path()), std::span(&up, 1)));  // one at a time
+        QCOMPARE(opened.count(), 0);  // signals come from the event loop, not from send
+
+        QCOMPARE(outcomeOf(finished, failed).has_value(), false);
+        QVERIFY(!sender.busy());
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(sent.count(), 1);
+        QCOMPARE(sent.at(0).at(0).toInt(), 0);
+        QCOMPARE(line.arrived().bytes, up123456);
+
+        QVERIFY(asked.has_value());
+        QCOMPARE(asked->baudRate, 4800);
+        QCOMPARE(asked->dataBits, 8);
+        QCOMPARE(asked->parity, rvx::bus::Parity::Odd);
+        QCOMPARE(asked->stopBits, 1.0);
+        QCOMPARE(asked->flowControl, false);
+        QCOMPARE(rvx::bus::lineText(*asked), QStringLiteral("4800 8O1"));
+        QCOMPARE(cfgetospeed(&kept), speed_t{B4800});
+        QCOMPARE(kept.c_cflag & CSIZE, tcflag_t{CS8});
+        QCOMPARE(kept.c_cflag & (CRTSCTS | CSTOPB), tcflag_t{0});
+    }
+
+    void theBlockingSendWaitsUntilTheFrameHasLeft() {
+        PseudoTerminal line(clock);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const qint64 start = clock.elapsed();
+        QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1)).has_value(), false);
+        // 14 bytes of 11 bits at 4800 baud are on the line for 33 ms.
+        QCOMPARE_GE(clock.elapsed() - start, 33);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
+    void framesKeepTheGapBetweenThem_data() {
+        QTest::addColumn<int>("gap");
+        QTest::newRow("the default gap of 50 ms") << 50;
+        QTest::newRow("a longer gap of 150 ms") << 150;
+    }
+    void framesKeepTheGapBetweenThem() {
+        QFETCH(int, gap);
+        PseudoTerminal line(clock);
+        Settings settings;
+        settings.gap = std::chrono::milliseconds(gap);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        const qint64 start = clock.elapsed();
+        QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), frames, settings).has_value(), false);
+        QCOMPARE_GE(clock.elapsed() - start, 2 * 33 + gap);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456 + down123456, 5000);
+        const auto& arrived = line.arrived();
+        QCOMPARE_GE(arrived.timeOf(14) - arrived.timeOf(13), gap);
+    }
+
+    void twoSendsOfOneSenderKeepTheGap() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const rvx::Frame down = frameOf(rvx::CommandId::Down);
+        QVERIFY(sender.send(targetOf(line.path()), std::span(&up, 1)));
+        QCOMPARE(outcomeOf(finished, failed).has_value(), false);
+        QVERIFY(sender.send(targetOf(line.path()), std::span(&down, 1)));
+        finished.clear();
+        QCOMPARE(outcomeOf(finished, failed).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456 + down123456, 5000);
+        QCOMPARE_GE(line.arrived().timeOf(14) - line.arrived().timeOf(13), 50);
+    }
+
+    void baudRateAndParityCanBeChanged() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        std::optional<rvx::bus::Line> asked;
+        speed_t kept = 0;
+        connect(&sender, &Sender::opened, this, [&] {
+            asked = sender.line();
+            const termios t = line.settings();
+            kept = cfgetospeed(&t);
+        });
+        Settings settings;
+        settings.baudRate = 9600;
+        settings.parity = rvx::bus::Parity::None;
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        QVERIFY(sender.send(targetOf(line.path()), std::span(&up, 1), settings));
+        const auto error = outcomeOf(finished, failed);
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QVERIFY(asked.has_value());
+        QCOMPARE(rvx::bus::lineText(*asked), QStringLiteral("9600 8N1"));
+        QCOMPARE(kept, speed_t{B9600});
+        QCOMPARE(line.arrived().bytes, up123456);
+    }
+
+    // A pseudo-terminal refuses even parity outright (it keeps no parity bit at all), as an
+    // adapter refuses a line it cannot make.
+    void aLineThePortRefusesIsReported_data() {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<rvx::bus::Parity>("parity");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a negative baud rate")
+            << -4800 << rvx::bus::Parity::Odd
+            << ": the port does not take -4800 baud with odd parity (Invalid baud rate value)";
+        QTest::newRow("even parity on a pseudo-terminal")
+            << 4800 << rvx::bus::Parity::Even
+            << ": the port does not take 4800 baud with even parity (Invalid argument)";
+    }
+    void aLineThePortRefusesIsReported() {
+        QFETCH(int, baud);
+        QFETCH(rvx::bus::Parity, parity);
+        QFETCH(QString, message);
+        PseudoTerminal line(clock);
+        Settings settings;
+        settings.baudRate = baud;
+        settings.parity = parity;
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1), settings);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::LineRefused);
+        QCOMPARE(error->message, line.path() + message);
+        QVERIFY(line.nothingSent());
+    }
+
+    void aPortThatDoesNotExistIsReported_data() {
+        QTest::addColumn<QString>("device");
+        QTest::newRow("a tty path") << QStringLiteral("/dev/ttyRVX-none");
+        QTest::newRow("a by-id link") << QStringLiteral("/dev/serial/by-id/usb-RVX-none-port0");
+        QTest::newRow("a bare port name") << QStringLiteral("ttyRVX-none");
+    }
+    void aPortThatDoesNotExistIsReported() {
+        QFETCH(QString, device);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(device), std::span(&up, 1));
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::NoSuchPort);
+        QCOMPARE(error->message, device + QStringLiteral(": no such serial port"));
+        QCOMPARE(error->framesSent, 0);
+    }
+
+    void aFileThatIsNoPortIsReported() {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(file.fileName()), std::span(&up, 1));
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::Other);
+        QVERIFY2(
+            error->message.startsWith(file.fileName() + ": cannot be opened as a serial port: "),
+            qPrintable(error->message));
+        QCOMPARE(file.size(), 0);
+    }
+
+    void aPortInUseIsReportedAsBusy() {
+        PseudoTerminal line(clock);
+        rvx::bus::Watcher holder;
+        QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
+        QVERIFY(holder.start(targetOf(line.path())));
+        QVERIFY(held.wait(5000));
+
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1));
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::PortBusy);
+        QCOMPARE(error->message, line.path() + ": the port is in use by another program");
+
+        holder.stop();  // once it is free the frame goes
+        QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1)).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
+    // A user outside the dialout group: the test runs the send as user nobody when it runs as
+    // root (root may open any port), or takes its own rights to the port away otherwise.
+    void aPortThatMayNotBeOpenedSaysHowToGetAccess() {
+        PseudoTerminal line(clock);
+        QProcess probe;
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            probe.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                    ::_exit(125);
+                }
+            });
+        } else {
+            QCOMPARE(::chmod(line.path().toLocal8Bit().constData(), 0), 0);
+        }
+        probe.start(QStringLiteral(RVX_SEND_PROBE), {line.path()});
+        QVERIFY(probe.waitForFinished(15000));
+        QCOMPARE(probe.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
+                 line.path() + QStringLiteral(": no permission to open the port; join the dialout "
+                                              "group (sudo usermod -aG dialout $USER), then log "
+                                              "out and in again"));
+        QVERIFY(line.nothingSent());
+    }
+
+    void aPortClosedBeforeTheWriteIsLost() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        connect(&sender, &Sender::opened, this, [&] { line.closeMaster(); });
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        QVERIFY(sender.send(targetOf(line.path()), std::span(&up, 1)));
+        const auto error = outcomeOf(finished, failed);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::PortLost);
+        QVERIFY2(error->message.startsWith(line.path() + ": the port was lost"),
+                 qPrintable(error->message));
+        QCOMPARE(error->framesSent, 0);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!sender.busy());
+    }
+
+    void aPortLostBetweenFramesIsNeverASuccess() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy sent(&sender, &Sender::frameSent);
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        Settings settings;
+        settings.gap = std::chrono::milliseconds(300);
+        QVERIFY(sender.send(targetOf(line.path()), frames, settings));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+        line.closeMaster();  // during the line time of the first frame or the gap
+        const auto error = outcomeOf(finished, failed);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::PortLost);
+        QVERIFY(error->framesSent <= 1);
+        QCOMPARE(sent.count(), error->framesSent);
+        QVERIFY2(error->message.endsWith(
+                     QStringLiteral("; %1 of 2 frames had been sent").arg(error->framesSent)),
+                 qPrintable(error->message));
+        QCOMPARE(finished.count(), 0);
+    }
+
+    void aWriteTheSystemDoesNotTakeTimesOut() {
+        PseudoTerminal line(clock);
+        line.stopOutput();
+        Settings settings;
+        settings.timeout = std::chrono::milliseconds(300);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const qint64 start = clock.elapsed();
+        const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1), settings);
+        QCOMPARE_GE(clock.elapsed() - start, 300);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::WriteTimedOut);
+        QCOMPARE(error->message,
+                 line.path() + ": the frame was not taken for sending within 0.3 s");
+        line.restartOutput();
+        QVERIFY(line.nothingSent());  // what was not taken was dropped, not sent later
+
+        // The port was let go: the next send goes through.
+        QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1)).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
+    void cancelEndsASendWithoutSignalsAndFreesThePort() {
+        PseudoTerminal line(clock);
+        Sender sender;
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        QVERIFY(sender.send(targetOf(line.path()), frames));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+        sender.cancel();
+        QVERIFY(!sender.busy());
+        const rvx::Frame stop = frameOf(rvx::CommandId::Stop);
+        QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), std::span(&stop, 1)).has_value(),
+                 false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes.size(), 28, 5000);
+        QCOMPARE(line.arrived().bytes.mid(14), bytesOf(stop));
+        QCOMPARE(finished.count() + failed.count(), 0);
+    }
+
+    void theBridgeReceivesTheSameFrames() {
+        Bridge bridge(clock);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        QCOMPARE(rvx::bus::sendFrames(targetOf(bridge.target()), frames).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.arrived().bytes, up123456 + down123456, 5000);
+        QCOMPARE_GE(bridge.arrived().timeOf(14) - bridge.arrived().timeOf(13), 50);
+        QCOMPARE(bridge.connections().size(), 1);
+        // The connection was closed after the last frame.
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.connections().at(0)->state(),
+                                  QAbstractSocket::UnconnectedState, 5000);
+    }
+
+    void aRefusedConnectionIsReported() {
+        quint16 port = 0;
+        {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            port = closed.serverPort();
+        }
+        const QString target = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(target), std::span(&up, 1));
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::ConnectionRefused);
+        QCOMPARE(error->message,
+                 target + QStringLiteral(": connection refused; nothing listens on port %1 of "
+                                         "127.0.0.1")
+                              .arg(port));
+    }
+
+    void anAbsentHostIsReported() {
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error =
+            rvx::bus::sendFrames(targetOf("tcp://rvx-bridge.invalid:4001"), std::span(&up, 1));
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::HostNotFound);
+        QCOMPARE(
+            error->message,
+            QStringLiteral("tcp://rvx-bridge.invalid:4001: host rvx-bridge.invalid not found"));
+    }
+
+    void aBridgeClosingTheConnectionIsNeverASuccess() {
+        Bridge bridge(clock);
+        bridge.closeAfter(14);
+        Settings settings;
+        settings.gap = std::chrono::milliseconds(300);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        const auto error = rvx::bus::sendFrames(targetOf(bridge.target()), frames, settings);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, Error::Kind::PortLost);
+        // The first frame counts as sent only once its line time has passed.
+        QVERIFY(error->framesSent <= 1);
+        QCOMPARE(error->message,
+                 bridge.target() + QStringLiteral(": the connection to the bridge was lost (the "
+                                                  "bridge closed it); %1 of 2 frames had been "
+                                                  "sent")
+                                       .arg(error->framesSent));
+        QCOMPARE(bridge.arrived().bytes, up123456);
+    }
+};
+
+QTEST_GUILESS_MAIN(SendTest)
+#include "send_test.moc"
