@@ -16,6 +16,7 @@
 
 #include "controls.h"
 #include "frmHELP.h"
+#include "motor_sender.h"
 #include "rvx/address.h"
 #include "rvx/notation.h"
 #include "rvx/number.h"
@@ -298,6 +299,7 @@ frmMain::frmMain() {
                 [this, field](const QPoint& at) { showStringMenu(field, at); });
     }
 
+    motorSender = new MotorSender(this);
     cmdHELP->setFocus();
 }
 
@@ -591,6 +593,7 @@ void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
     // Each notation is shown by its name and the way it writes the first two bytes.
     QMenu* copyAs = menu->addMenu(QStringLiteral("Copy &as"));
     copyAs->setObjectName(QStringLiteral("menuCopyAs"));
+    copyAs->menuAction()->setObjectName(QStringLiteral("actCopyAsMenu"));
     copyAs->setEnabled(frame.has_value());
     for (const rvx::NotationInfo& notation : rvx::notationCatalogue) {
         const std::uint8_t firstTwo[] = {rvx::motionMessageCode, rvx::lengthByte};
@@ -606,6 +609,20 @@ void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
             });
         action->setObjectName(QStringLiteral("actCopyAs_") + fromView(notation.name));
     }
+
+    // The bus: the frame goes out only from this entry, one frame at a time.
+    menu->addSeparator();
+    QAction* send = menu->addAction(QStringLiteral("Send to &motor"), this, [this, field] {
+        if (const auto shown = frameIn(field)) {
+            motorSender->send(field, *shown);
+        }
+    });
+    send->setObjectName(QStringLiteral("actSend"));
+    send->setEnabled(frame.has_value() && !motorSender->busy());
+    QAction* connection = menu->addAction(QStringLiteral("&Bus connection\u2026"), this,
+                                          [this] { motorSender->chooseConnection(); });
+    connection->setObjectName(QStringLiteral("actBusConnection"));
+    connection->setEnabled(!motorSender->busy());
     menu->popup(field->mapToGlobal(at));
 }
 

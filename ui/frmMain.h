@@ -34,6 +34,7 @@ class QPoint;
 class QPushButton;
 class QRadioButton;
 class frmHELP;
+class MotorSender;
 
 class frmMain : public QWidget, private rvx::CalculationFields {
     Q_OBJECT
@@ -158,4 +159,5 @@ private:
     std::map<const QLineEdit*, std::optional<rvx::Frame>> frames_;
     rvx::CommandStringEngine engine{*this};
     std::unique_ptr<frmHELP> help_;
+    MotorSender* motorSender{};  // sends a string's frame when its menu asks; a child
 };

@@ -108,6 +108,10 @@ public:
         return t;
     }
 
+    // The line's settings as they were when the first bytes arrived, while the sender still
+    // had the port open (a port's settings are set back when it is closed).
+    [[nodiscard]] termios settingsAtFirstArrival() const { return firstArrival_; }
+
     // Nothing at all waiting on the master side, after reading what was there.
     [[nodiscard]] bool nothingSent() {
         readMaster();
@@ -123,11 +127,15 @@ private:
             if (n <= 0) {
                 break;
             }
+            if (arrived_.bytes.isEmpty()) {
+                firstArrival_ = settings();
+            }
             arrived_.add(QByteArray(buffer, n), clock_.elapsed());
         }
     }
 
     const QElapsedTimer& clock_;
+    termios firstArrival_{};
     int master_ = -1;
     int slave_ = -1;
     QString path_;

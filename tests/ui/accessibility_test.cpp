@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QPlainTextEdit>
 
+#include "bus_connection.h"
 #include "frmHELP.h"
 #include "window_driver.h"
 
@@ -83,6 +84,34 @@ private slots:
         QVERIFY(ui.click("cmdCALCS"));
         QCOMPARE(QAccessible::queryAccessibleInterface(ui.get("lblS"))->text(QAccessible::Name),
                  QStringLiteral("ERROR, % must be 0 - 100"));
+    }
+
+    // The menu of a string and the connection dialog: every entry and field is named.
+    void theBusMenuAndDialogAreNamed() {
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.calculated());
+        QMenu* menu = ui.openMenu("txtUP");
+        QVERIFY(menu != nullptr);
+        QStringList entries;
+        for (QAction* action : menu->findChildren<QAction*>()) {
+            if (!action->isSeparator() && !action->objectName().isEmpty()) {
+                entries << QString(action->text()).remove(QLatin1Char('&'));
+            }
+        }
+        menu->close();
+        for (const char* entry : {"Copy", "Copy as", "Send to motor", "Bus connection\u2026",
+                                  "compact  (ABF1\u2026)"}) {
+            QVERIFY2(entries.contains(QString::fromUtf8(entry)), entry);
+        }
+
+        BusConnectionDialog dialog(std::nullopt);
+        int named = 0;
+        for (QWidget* widget : focusable(dialog)) {
+            QVERIFY2(!spokenName(widget).trimmed().isEmpty(), qPrintable(widget->objectName()));
+            ++named;
+        }
+        QCOMPARE(named, 8);  // two options, port, refresh, host, TCP port, baud rate, parity
     }
 
     // The icon is drawn from its SVG: without the SVG plugins it would be empty.

@@ -1,22 +1,11 @@
 // The menu of a string: copying it, and copying its bytes in each notation.
 #include <QAction>
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QMenu>
 
 #include "window_driver.h"
 
 namespace {
-
-// Opens the menu of a field as a right click does (the platform turns the click into a
-// context menu event) and returns it; null where none opened.
-QMenu* openMenu(Driver& ui, const char* name) {
-    QLineEdit* field = ui.field(name);
-    const QPoint at = field->rect().center();
-    QContextMenuEvent click(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
-    QApplication::sendEvent(field, &click);
-    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
-}
 
 QAction* entry(QMenu* menu, const QString& name) {
     return menu->findChild<QAction*>(name);
@@ -43,7 +32,7 @@ private slots:
         Driver ui(window);
         QVERIFY(ui.calculated());
         for (const auto& [name, text] : upIn) {
-            QMenu* menu = openMenu(ui, "txtUP");
+            QMenu* menu = ui.openMenu("txtUP");
             QVERIFY(menu != nullptr);
             QAction* action = entry(menu, QStringLiteral("actCopyAs_") + QLatin1String(name));
             QVERIFY2(action != nullptr && action->isEnabled(), name);
@@ -52,7 +41,7 @@ private slots:
             QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(text));
         }
         // Copy takes the string as shown.
-        QMenu* menu = openMenu(ui, "txtGP");
+        QMenu* menu = ui.openMenu("txtGP");
         entry(menu, QStringLiteral("actCopy"))->trigger();
         menu->close();
         QCOMPARE(QGuiApplication::clipboard()->text(), ui.text("txtGP"));
@@ -64,7 +53,7 @@ private slots:
         Driver ui(window);
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(QStringLiteral("Up")));
-        QMenu* menu = openMenu(ui, "txtS");
+        QMenu* menu = ui.openMenu("txtS");
         QVERIFY(menu != nullptr);
         entry(menu, QStringLiteral("actCopyAs_compact"))->trigger();
         menu->close();
@@ -79,7 +68,7 @@ private slots:
         Driver ui(window);
         QVERIFY(ui.click("optSM"));
         QVERIFY(ui.click("optMQR"));
-        QMenu* menu = openMenu(ui, "txtUP");
+        QMenu* menu = ui.openMenu("txtUP");
         QVERIFY(menu != nullptr);
         QVERIFY(!entry(menu, QStringLiteral("actCopy"))->isEnabled());
         QVERIFY(!menu->findChild<QMenu*>(QStringLiteral("menuCopyAs"))->isEnabled());
@@ -95,7 +84,7 @@ private slots:
         QVERIFY(ui.backspace("txtSTOP"));
         QVERIFY(ui.type("txtSTOP", QStringLiteral("F")));
         QVERIFY(!window.frameIn(ui.field("txtSTOP")));
-        menu = openMenu(ui, "txtSTOP");
+        menu = ui.openMenu("txtSTOP");
         QVERIFY(!menu->findChild<QMenu*>(QStringLiteral("menuCopyAs"))->isEnabled());
         menu->close();
     }

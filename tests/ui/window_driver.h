@@ -5,8 +5,10 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -112,6 +114,30 @@ public:
         const QRect item = view->visualRect(view->model()->index(index, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
         return combo->currentIndex() == index && !view->isVisible();
+    }
+
+    // Opens the menu of a string field as a right click does (the platform turns the click into
+    // a context menu event) and returns it; null where none opened.
+    [[nodiscard]] QMenu* openMenu(const char* name) const {
+        QLineEdit* edit = field(name);
+        const QPoint at = edit->rect().center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, edit->mapToGlobal(at));
+        QApplication::sendEvent(edit, &click);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+
+    // Opens the menu of a string field and picks an entry of it, by the entry's object name.
+    [[nodiscard]] bool pickFromMenu(const char* name, const QString& entry) const {
+        QMenu* menu = openMenu(name);
+        QAction* action = menu != nullptr ? menu->findChild<QAction*>(entry) : nullptr;
+        const bool usable = action != nullptr && action->isEnabled();
+        if (usable) {
+            action->trigger();
+        }
+        if (menu != nullptr) {
+            menu->close();
+        }
+        return usable;
     }
 
     // A valid single motor address calculated in the "All Commands" view.
