@@ -12,7 +12,9 @@ and unlocking, as hexadecimal byte text with the checksum appended,
 ready to paste into a controller or a terminal.
 
 The package holds the desktop program rvx-string-calculator and the
-command line rvx-strings for scripts. Neither sends anything on the bus.")
+command line rvx-strings for scripts. Both can send a frame to a motor
+through a USB to RS-485 adapter or a TCP serial bridge when asked, and
+rvx-strings can watch the bus; nothing is sent unless the user asks.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${RVX_HOMEPAGE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
