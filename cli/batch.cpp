@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "rvx/address.h"
+#include "rvx/ascii.h"
 #include "rvx/catalogue.h"
 #include "rvx/message.h"
 
@@ -37,100 +38,6 @@ std::string_view trimBlanks(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool equalIgnoringCase(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() && std::ranges::equal(text, lower, [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-           });
-}
-
-// The length of the UTF-8 character at offset k; 0 when the bytes there are none.
-std::size_t utf8Length(std::string_view text, std::size_t k) {
-    const auto lead = static_cast<unsigned char>(text[k]);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // bounds of the second byte
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (k + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t n = 1; n < length; ++n) {
-        const auto c = static_cast<unsigned char>(text[k + n]);
-        if (c < (n == 1 ? low : 0x80) || c > (n == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t k = 0; k < text.size();) {
-        const std::size_t length = utf8Length(text, k);
-        if (length == 0) {
-            return false;
-        }
-        k += length;
-    }
-    return true;
-}
-
-bool isControl(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u < 0x20 || u == 0x7F;
-}
-
-constexpr std::array<char, 512> hexPairs = [] {
-    constexpr std::string_view digits = "0123456789ABCDEF";
-    std::array<char, 512> pairs{};
-    for (std::size_t b = 0; b < 256; ++b) {
-        pairs[2 * b] = digits[b >> 4];
-        pairs[2 * b + 1] = digits[b & 0x0F];
-    }
-    return pairs;
-}();
-
-void putHexPair(char* at, unsigned byte) {
-    std::memcpy(at, &hexPairs[2 * (byte & 0xFF)], 2);
-}
-
-// A text as it may stand in a message without being cut, such as a file name: every control
-// character and every byte that is not UTF-8 written as an escape, as rvx::quoted writes them.
-std::string printable(std::string_view text) {
-    std::string out;
-    for (std::size_t k = 0; k < text.size();) {
-        const std::size_t length = utf8Length(text, k);
-        const char c = text[k];
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (length == 0 || isControl(c)) {
-            out += "\\x";
-            out.append(&hexPairs[2 * static_cast<unsigned char>(c)], 2);
-        } else {
-            out += text.substr(k, length);
-        }
-        k += std::max<std::size_t>(length, 1);
-    }
-    return out;
 }
 
 // The label as the text format shows it: on one line, each line break a blank.
@@ -435,9 +342,9 @@ bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
     motor.kind = rvx::AddressKind::Single;
     if (quoteIn(Part::Kind)) {
         add(quoteProblem(Part::Kind, line.quoteBeyondLimit));
-    } else if (equalIgnoringCase(kind, "group")) {
+    } else if (rvx::ascii::equalIgnoringCase(kind, "group")) {
         motor.kind = rvx::AddressKind::Group;
-    } else if (!kind.empty() && !equalIgnoringCase(kind, "single")) {
+    } else if (!kind.empty() && !rvx::ascii::equalIgnoringCase(kind, "single")) {
         add("kind " + rvx::quoted(kind) + ": must be single or group");
     }
 
@@ -448,10 +355,10 @@ bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
         add(quoteProblem(Part::Label, line.quoteBeyondLimit));
     } else if (printableAscii) {
         // the common label, nothing to look at further
-    } else if (!isValidUtf8(motor.label)) {
+    } else if (!rvx::ascii::isValidUtf8(motor.label)) {
         add("the label is not valid UTF-8");
     } else if (std::ranges::any_of(motor.label, [](char c) {
-                   return isControl(c) && c != '\t' && !isLineBreak(c);
+                   return rvx::ascii::isControl(c) && c != '\t' && !isLineBreak(c);
                })) {
         add("the label holds a control character");
     }
@@ -480,8 +387,8 @@ private:
         std::string text;  // the row after the motor's part, frame of address 000000 included
         std::size_t frameAt = 0;
         std::size_t frameLength = 0;
-        std::optional<rvx::Frame> frame;  // of address 000000
-        // Where the digits of the address bytes and the checksum bytes stand in text; for
+        rvx::FramesForAddresses frames;
+        // Where the digits of the bytes that change with the address stand in text; for
         // notations of two digits a byte, where every frame has the same length.
         std::array<std::size_t, 5> digitsAt{};
     };
@@ -516,16 +423,12 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     const std::size_t step = prefix + 2 + inField(info.separator);
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
-        const std::size_t addressAt = kind == rvx::AddressKind::Group ? rvx::byteAt::firstAddress
-                                                                      : rvx::byteAt::secondAddress;
-        const std::array<std::size_t, 5> patched{addressAt, addressAt + 1, addressAt + 2,
-                                                 rvx::byteAt::checksumHigh,
-                                                 rvx::byteAt::checksumLow};
         for (const std::size_t row : job.rows) {
             const rvx::Command& command = rvx::commandCatalogue[row];
-            RowText made;
-            made.frame = rvx::frameFor(command, kind, rvx::Address{}, job.values);
-            const std::string string = inNotation(made.frame, job.notation);
+            RowText made{{}, 0, 0, rvx::FramesForAddresses(command, kind, job.values), {}};
+            const std::string string =
+                made.frames.made() ? rvx::writeFrame(made.frames.forAddress({}), job.notation)
+                                   : std::string();
             std::string field;
             switch (format_) {
                 case Format::Csv:
@@ -551,11 +454,8 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
             made.frameLength = field.size() - 2 * quote;
             made.text += field;
             made.text += format_ == Format::Json ? "}" : "\n";
-            for (std::size_t k = 0; k < patched.size(); ++k) {
-                made.digitsAt[k] = made.frameAt + patched[k] * step + prefix;
-                assert(!made.frame || !fixedWidth_ ||
-                       std::string_view(made.text).substr(made.digitsAt[k], 2) ==
-                           std::string_view(&hexPairs[2 * (*made.frame)[patched[k]]], 2));
+            for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
+                made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
             }
             rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
         }
@@ -577,10 +477,9 @@ void BatchTable::end(BufferedWriter& out) const {
 }
 
 void BatchTable::startMotor(const Motor& motor) {
+    // The address is its three bytes written compact.
     char address[6];
-    for (std::size_t k = 0; k < 3; ++k) {
-        putHexPair(address + 2 * k, motor.address[k]);
-    }
+    rvx::writeBytesTo(address, motor.address, rvx::Notation::Compact);
     const std::string_view addressText(address, sizeof address);
     start_.clear();
     switch (format_) {
@@ -618,9 +517,6 @@ void BatchTable::startMotor(const Motor& motor) {
 
 void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     startMotor(motor);
-    // The checksum is the 16-bit sum of the twelve bytes before it, and the address bytes of
-    // address 000000 are zero: the address adds its bytes to the checksum of that frame.
-    const unsigned addressSum = 0U + motor.address[0] + motor.address[1] + motor.address[2];
     constexpr std::string_view nextRow = ",\n  ";
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
         char* at = out.room(nextRow.size() + start_.size() + row.text.size() +
@@ -633,29 +529,24 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
         firstRow_ = false;
         std::memcpy(at, start_.data(), start_.size());
         at += start_.size();
-        if (!row.frame) {
+        if (!row.frames.made()) {
             std::memcpy(at, row.text.data(), row.text.size());
             at += row.text.size();
         } else if (fixedWidth_) {
+            // The text of address 000000, with the bytes that change written over it: the
+            // address's own, then the checksum's.
             std::memcpy(at, row.text.data(), row.text.size());
-            const unsigned checksum = 256U * (*row.frame)[rvx::byteAt::checksumHigh] +
-                                      (*row.frame)[rvx::byteAt::checksumLow] + addressSum;
-            putHexPair(at + row.digitsAt[0], motor.address[0]);
-            putHexPair(at + row.digitsAt[1], motor.address[1]);
-            putHexPair(at + row.digitsAt[2], motor.address[2]);
-            putHexPair(at + row.digitsAt[3], checksum >> 8);
-            putHexPair(at + row.digitsAt[4], checksum);
+            const std::uint16_t checksum = row.frames.checksumFor(motor.address);
+            const std::array<std::uint8_t, 5> bytes{motor.address[0], motor.address[1],
+                                                    motor.address[2],
+                                                    static_cast<std::uint8_t>(checksum >> 8),
+                                                    static_cast<std::uint8_t>(checksum & 0xFF)};
+            for (std::size_t k = 0; k < bytes.size(); ++k) {
+                std::memcpy(at + row.digitsAt[k], &rvx::ascii::hexPairs[2 * bytes[k]], 2);
+            }
             at += row.text.size();
         } else {
-            rvx::Frame frame = *row.frame;
-            const unsigned checksum = 256U * frame[rvx::byteAt::checksumHigh] +
-                                      frame[rvx::byteAt::checksumLow] + addressSum;
-            const std::size_t addressAt = motor.kind == rvx::AddressKind::Group
-                                              ? rvx::byteAt::firstAddress
-                                              : rvx::byteAt::secondAddress;
-            std::copy(motor.address.begin(), motor.address.end(), frame.begin() + addressAt);
-            frame[rvx::byteAt::checksumHigh] = static_cast<std::uint8_t>(checksum >> 8);
-            frame[rvx::byteAt::checksumLow] = static_cast<std::uint8_t>(checksum & 0xFF);
+            const rvx::Frame frame = row.frames.forAddress(motor.address);
             std::memcpy(at, row.text.data(), row.frameAt);
             at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
             const std::size_t after = row.frameAt + row.frameLength;
@@ -678,8 +569,8 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         std::fwrite(text.data(), 1, text.size(), err);
     };
     const bool standardInput = job.path == "-";
-    const std::string source = standardInput ? "(standard input)" : printable(job.path);
-    const std::string option = "rvx-strings: --batch \"" + printable(job.path) + "\": ";
+    const std::string source = standardInput ? "(standard input)" : rvx::escaped(job.path);
+    const std::string option = "rvx-strings: --batch \"" + rvx::escaped(job.path) + "\": ";
     const auto cannotRead = [&](const ListReader& reader) {
         report(option + (reader.copyFailed() ? "cannot keep a copy of it: " : "cannot read: ") +
                std::strerror(reader.errorCode()));

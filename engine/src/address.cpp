@@ -1,6 +1,6 @@
 #include "rvx/address.h"
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 #include "rvx/message.h"
 
 namespace rvx {

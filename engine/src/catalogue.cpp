@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 
 namespace rvx {
 

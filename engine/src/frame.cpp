@@ -93,4 +93,26 @@ std::optional<Frame> frameFor(const Command& command, AddressKind kind, const Ad
     return composed.frame;
 }
 
+FramesForAddresses::FramesForAddresses(const Command& command, AddressKind kind,
+                                       const ParameterValues& values)
+    : base_(frameFor(command, kind, Address{}, values)) {
+    const std::size_t at =
+        kind == AddressKind::Group ? byteAt::firstAddress : byteAt::secondAddress;
+    varying_ = {at, at + 1, at + 2, byteAt::checksumHigh, byteAt::checksumLow};
+    if (base_) {
+        baseChecksum_ = checksumOf(std::span(*base_).first(byteAt::checksumHigh));
+    }
+}
+
+Frame FramesForAddresses::forAddress(const Address& address) const {
+    Frame frame = base_.value();
+    for (std::size_t k = 0; k < address.size(); ++k) {
+        frame[varying_[k]] = address[k];
+    }
+    const std::uint16_t checksum = checksumFor(address);
+    frame[byteAt::checksumHigh] = static_cast<std::uint8_t>(checksum >> 8);
+    frame[byteAt::checksumLow] = static_cast<std::uint8_t>(checksum & 0xFF);
+    return frame;
+}
+
 }  // namespace rvx

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 #include "rvx/notation.h"
 #include "rvx/number.h"
 

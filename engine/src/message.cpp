@@ -1,6 +1,6 @@
 #include "rvx/message.h"
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 
 namespace rvx {
 
@@ -13,6 +13,30 @@ bool isC1Control(std::string_view text, std::size_t offset, std::size_t length) 
            static_cast<unsigned char>(text[offset + 1]) <= 0x9F;
 }
 
+// Appends the character at offset, escaped where it must be, and returns its length.
+std::size_t appendEscaped(std::string& out, std::string_view text, std::size_t offset) {
+    const std::size_t length = ascii::utf8Length(text, offset);
+    const auto c = static_cast<unsigned char>(text[offset]);
+    if (c == '\n') {
+        out += "\\n";
+    } else if (c == '\r') {
+        out += "\\r";
+    } else if (c == '\t') {
+        out += "\\t";
+    } else if (ascii::isControl(static_cast<char>(c)) ||
+               !ascii::startsValidCharacter(text, offset) || isC1Control(text, offset, length)) {
+        for (std::size_t k = 0; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(text[offset + k]);
+            out += "\\x";
+            out += ascii::hexPairs[2 * byte];
+            out += ascii::hexPairs[2 * byte + 1];
+        }
+    } else {
+        out.append(text.substr(offset, length));
+    }
+    return length;
+}
+
 }  // namespace
 
 std::string quoted(std::string_view text) {
@@ -20,26 +44,7 @@ std::string quoted(std::string_view text) {
     std::size_t offset = 0;
     std::size_t characters = 0;
     while (offset < text.size() && characters < quotedCharacters) {
-        const std::size_t length = ascii::utf8Length(text, offset);
-        const auto c = static_cast<unsigned char>(text[offset]);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F || !ascii::startsValidCharacter(text, offset) ||
-                   isC1Control(text, offset, length)) {
-            for (std::size_t k = 0; k < length; ++k) {
-                const auto byte = static_cast<unsigned char>(text[offset + k]);
-                out += "\\x";
-                out += ascii::hexPairs[2 * byte];
-                out += ascii::hexPairs[2 * byte + 1];
-            }
-        } else {
-            out.append(text.substr(offset, length));
-        }
-        offset += length;
+        offset += appendEscaped(out, text, offset);
         ++characters;
     }
     out += '"';
@@ -49,6 +54,14 @@ std::string quoted(std::string_view text) {
             ++total;
         }
         out += "... (" + std::to_string(total) + " characters)";
+    }
+    return out;
+}
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (std::size_t offset = 0; offset < text.size();) {
+        offset += appendEscaped(out, text, offset);
     }
     return out;
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 
 namespace rvx {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <system_error>
 
-#include "ascii.h"
+#include "rvx/ascii.h"
 
 namespace rvx {
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "rvx/frame.h"
@@ -100,6 +101,32 @@ TEST(ComposeFrame, ASumBeyondSixteenBitsOrAByteBeyondFFMakesNoFrame) {
     auto values = rvx::startValues();
     values[static_cast<std::size_t>(ParameterField::RU)] = -1;
     EXPECT_FALSE(rvx::frameFor(down, rvx::AddressKind::Single, address, values));
+}
+
+// A motor list's frames: one plan per command and kind, then only the address put in.
+TEST(ComposeFrame, FramesForManyAddressesAreTheFramesOfEach) {
+    std::mt19937 random(7);
+    auto values = rvx::startValues();
+    values[static_cast<std::size_t>(ParameterField::RU)] = 250;
+    values[static_cast<std::size_t>(ParameterField::Pct)] = 33.3;
+    for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
+        for (const auto& command : rvx::commandCatalogue) {
+            const rvx::FramesForAddresses frames(command, kind, values);
+            ASSERT_TRUE(frames.made());
+            for (int k = 0; k < 200; ++k) {
+                const auto bits = random();
+                const rvx::Address address{static_cast<std::uint8_t>(bits),
+                                           static_cast<std::uint8_t>(bits >> 8),
+                                           static_cast<std::uint8_t>(bits >> 16)};
+                ASSERT_EQ(frames.forAddress(address), rvx::frameFor(command, kind, address, values))
+                    << command.name << " " << rvx::addressText(address);
+            }
+        }
+    }
+    values[static_cast<std::size_t>(ParameterField::RU)] = 300;  // no byte form
+    EXPECT_FALSE(rvx::FramesForAddresses(rvx::commandOf(rvx::CommandId::Down),
+                                         rvx::AddressKind::Single, values)
+                     .made());
 }
 
 TEST(ReadValue, JudgesAgainstTheAdmittedValuesAndSaysWhy) {

@@ -73,4 +73,34 @@ using ParameterValues = std::array<double, parameterFieldCount>;
 [[nodiscard]] std::optional<Frame> frameFor(const Command& command, AddressKind kind,
                                             const Address& address, const ParameterValues& values);
 
+// The frames of one command and kind for many addresses, as a motor list needs them. The
+// parameters are converted and the frame composed once; each address then only takes its place
+// and adds its bytes to the checksum, the sum of the twelve bytes before it. forAddress gives
+// exactly what frameFor gives for that address.
+class FramesForAddresses {
+public:
+    FramesForAddresses(const Command& command, AddressKind kind, const ParameterValues& values);
+
+    // Whether the values make a frame at all.
+    [[nodiscard]] bool made() const { return base_.has_value(); }
+
+    // The frame for an address; only where made().
+    [[nodiscard]] Frame forAddress(const Address& address) const;
+
+    // The checksum of that frame alone, for a writer that puts only the bytes that change into
+    // a text it keeps. Inline: a motor list asks it for every row.
+    [[nodiscard]] std::uint16_t checksumFor(const Address& address) const {
+        return static_cast<std::uint16_t>(baseChecksum_ + address[0] + address[1] + address[2]);
+    }
+
+    // The places of the bytes that change from one address to the next: the three address
+    // bytes, then the two checksum bytes. All the others are the same for every address.
+    [[nodiscard]] const std::array<std::size_t, 5>& varyingBytes() const { return varying_; }
+
+private:
+    std::optional<Frame> base_;  // the frame of address 000000
+    std::uint16_t baseChecksum_ = 0;
+    std::array<std::size_t, 5> varying_{};
+};
+
 }  // namespace rvx

@@ -18,4 +18,8 @@ inline constexpr std::size_t quotedCharacters = 40;
 // "... (N characters)".
 [[nodiscard]] std::string quoted(std::string_view text);
 
+// The same escapes without the quotes and without cutting: for a text that must stand whole,
+// such as a file name.
+[[nodiscard]] std::string escaped(std::string_view text);
+
 }  // namespace rvx

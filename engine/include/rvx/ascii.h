@@ -1,4 +1,4 @@
-// Character helpers of the engine: ASCII classes and case, hexadecimal digits, and stepping
+// Character helpers of the project: ASCII classes and case, hexadecimal digits, and stepping
 // through UTF-8 one character at a time. None depends on the C or C++ locale.
 #pragma once
 
@@ -102,6 +102,22 @@ constexpr std::size_t utf8Length(std::string_view text, std::size_t offset) {
 // Whether the byte at offset starts a valid UTF-8 character (an ASCII byte does).
 constexpr bool startsValidCharacter(std::string_view text, std::size_t offset) {
     return static_cast<unsigned char>(text[offset]) < 0x80 || utf8Length(text, offset) > 1;
+}
+
+// Whether the whole text is valid UTF-8.
+constexpr bool isValidUtf8(std::string_view text) {
+    for (std::size_t offset = 0; offset < text.size(); offset += utf8Length(text, offset)) {
+        if (!startsValidCharacter(text, offset)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A control character of ASCII: 00 to 1F and 7F.
+constexpr bool isControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
 }
 
 }  // namespace rvx::ascii
