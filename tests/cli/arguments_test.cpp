@@ -87,7 +87,7 @@ TEST(Arguments, HelpAndVersionAreAnsweredWhateverElseIsGiven) {
     for (const Arguments& arguments :
          {Arguments{"-h"}, Arguments{"--help"}, Arguments{"-help"}, Arguments{"--h"},
           Arguments{"12345", "--bogus", "--ip", "99", "--help"}, Arguments{"--version", "-h"},
-          Arguments{"--decode", "--help"}}) {
+          Arguments{"--decode", "--help"}, Arguments{"--help=all"}}) {
         requestOf<cli::HelpRequest>(arguments);
     }
     for (const Arguments& arguments : {Arguments{"-v"}, Arguments{"--version"},
