@@ -205,10 +205,6 @@ std::optional<double> wholeNumber(std::string_view text, double low, double high
     return number;
 }
 
-std::string numberText(double value) {
-    return rvx::plainDecimal(value);
-}
-
 // A TARGET: UTF-8 text that the bus library reads as a serial port or a bridge. A text that is
 // not UTF-8 would name another port once decoded, so it is refused rather than changed.
 std::optional<rvx::bus::Target> readTargetOf(const std::string& name, const std::string& value,
@@ -392,7 +388,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 } else {
                     faults.add(position, name + " " + rvx::quoted(value) +
                                              ": must be a whole number from " +
-                                             numberText(minBaud) + " to " + numberText(maxBaud));
+                                             rvx::plainDecimal(minBaud) + " to " +
+                                             rvx::plainDecimal(maxBaud));
                 }
                 break;
             case OptionKind::Parity:
@@ -411,8 +408,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 } else {
                     faults.add(position, name + " " + rvx::quoted(value) +
                                              ": must be a number of seconds from " +
-                                             numberText(minTimeoutSeconds) + " to " +
-                                             numberText(maxTimeoutSeconds));
+                                             rvx::plainDecimal(minTimeoutSeconds) + " to " +
+                                             rvx::plainDecimal(maxTimeoutSeconds));
                 }
                 break;
             }
@@ -422,7 +419,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 } else {
                     faults.add(position, name + " " + rvx::quoted(value) +
                                              ": must be a whole number of frames from 1 to " +
-                                             numberText(maxCount));
+                                             rvx::plainDecimal(maxCount));
                 }
                 break;
         }

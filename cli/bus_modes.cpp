@@ -80,8 +80,7 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
     if (format == Format::Json) {
         const std::string time = text(run.time.toUTC().toString(Qt::ISODateWithMs));
         if (run.isFrame()) {
-            const std::string line = decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
-            return line.substr(0, line.size() - 1);
+            return decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
         }
         return "{\"bytes\":" + jsonString(rvx::writeBytes(bytes)) +
                ",\"noise\":true,\"time\":" + jsonString(time) + "}";
@@ -203,41 +202,33 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
         tell(err, "no serial ports found");
         return exitSuccess;
     }
-    struct Row {
-        std::string port, description, manufacturer, serial, link;
-    };
     const bool json = request.format == Format::Json;
     const auto field = [json](const QString& value) {
         return json ? text(value) : value.isEmpty() ? std::string("-") : printable(value);
     };
+    // The text has a header line; JSON names the columns in each object.
+    using Row = std::array<std::string, 5>;
+    const Row header{"port", "description", "manufacturer", "serial", "link"};
     std::vector<Row> rows;
+    if (!json) {
+        rows.push_back(header);
+    }
     for (const auto& port : ports) {
         rows.push_back({field(port.systemLocation), field(port.description),
                         field(port.manufacturer), field(port.serialNumber), field(port.byIdLink)});
     }
-    const Row header{"port", "description", "manufacturer", "serial", "link"};
-    std::vector<std::size_t> widths(5, 0);
+    std::vector<std::size_t> widths(header.size(), 0);
     for (const Row& row : rows) {
-        for (const Row* r : {&header, &row}) {
-            const std::string* parts[] = {&r->port, &r->description, &r->manufacturer, &r->serial,
-                                          &r->link};
-            for (std::size_t k = 0; k < widths.size(); ++k) {
-                widths[k] = std::max(widths[k], displayWidth(*parts[k]));
-            }
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], displayWidth(row[k]));
         }
     }
-    TableWriter table(
-        request.format,
-        {header.port, header.description, header.manufacturer, header.serial, header.link}, widths);
+    TableWriter table(request.format, {header[0], header[1], header[2], header[3], header[4]},
+                      widths);
     StandardOutput output(out);
     table.begin(output.buffer);
-    if (!json) {
-        table.row(output.buffer, {header.port, header.description, header.manufacturer,
-                                  header.serial, header.link});
-    }
     for (const Row& row : rows) {
-        table.row(output.buffer,
-                  {row.port, row.description, row.manufacturer, row.serial, row.link});
+        table.row(output.buffer, {row[0], row[1], row[2], row[3], row[4]});
     }
     table.end(output.buffer);
     if (!output.finish()) {

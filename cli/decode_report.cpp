@@ -254,7 +254,7 @@ std::string decodeJsonLine(std::span<const std::uint8_t> bytes, const rvx::Decod
                            std::string_view time) {
     JsonLayout json(true);
     writeDecodeJson(json, bytes, std::nullopt, decoded, time);
-    return json.text() + "\n";
+    return json.text();
 }
 
 std::string decodeSummary(std::span<const std::uint8_t> bytes, const rvx::DecodedFrame& decoded) {

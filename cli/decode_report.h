@@ -25,8 +25,8 @@ namespace cli {
 [[nodiscard]] std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                                      const rvx::DecodedFrame& decoded);
 
-// The same object on one line, for a frame read off the bus: notation null (no text was read)
-// and time, when the frame arrived, between parameters and valid.
+// The same object on one line (without its line break), for a frame read off the bus: notation
+// null (no text was read) and time, when the frame arrived, between parameters and valid.
 [[nodiscard]] std::string decodeJsonLine(std::span<const std::uint8_t> bytes,
                                          const rvx::DecodedFrame& decoded, std::string_view time);
 
