@@ -223,8 +223,7 @@ std::optional<rvx::bus::Target> readTargetOf(const std::string& name, const std:
 
 std::string parityNames() {
     std::vector<std::string> names;
-    for (const auto parity : {rvx::bus::Parity::None, rvx::bus::Parity::Even, rvx::bus::Parity::Odd,
-                              rvx::bus::Parity::Mark, rvx::bus::Parity::Space}) {
+    for (const auto parity : parities) {
         names.push_back(rvx::bus::parityName(parity).toStdString());
     }
     return alternatives(names);

@@ -114,9 +114,7 @@ std::string optionDetails(const OptionInfo& option) {
                    " (default " + std::to_string(rvx::bus::Settings{}.baudRate) + ").";
         case OptionKind::Parity: {
             std::vector<std::string> names;
-            for (const auto parity :
-                 {rvx::bus::Parity::None, rvx::bus::Parity::Even, rvx::bus::Parity::Odd,
-                  rvx::bus::Parity::Mark, rvx::bus::Parity::Space}) {
+            for (const auto parity : parities) {
                 names.push_back(rvx::bus::parityName(parity).toStdString() +
                                 (parity == rvx::bus::Settings{}.parity ? " (default)" : ""));
             }
