@@ -1,9 +1,12 @@
 #include "arguments.h"
 
+#include <QString>
 #include <algorithm>
+#include <cmath>
 
 #include "rvx/decode.h"
 #include "rvx/message.h"
+#include "rvx/number.h"
 #include "rvx/value_rules.h"
 
 namespace cli {
@@ -105,13 +108,14 @@ std::string quotedAll(const std::vector<std::string>& texts, std::string_view se
 }
 
 // An option as given: where, and its value (none for an option without one). An option given
-// more than once has all its places and values here. An option whose value is missing still
-// counts as given, so that a mode asked for without its value is still the mode.
+// more than once has all its places and values here. An option whose value is missing, or a
+// switch given a value, still counts as given, so that a mode asked for that way is still the
+// mode (--list-ports=all is not taken for a missing ADDRESS).
 struct Given {
     const OptionInfo* option = nullptr;
     std::vector<std::size_t> positions;
     std::vector<std::string> values;
-    bool lacksValue;  // given without the value it takes (already told)
+    bool told;  // given without the value it takes, or a switch with one: already a fault
 
     [[nodiscard]] bool repeated() const { return values.size() > 1; }
 };
@@ -150,10 +154,12 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
         if (equals != std::string::npos) {
             value = argument.substr(equals + 1);
         }
+        bool told = false;
         if (option->valueName.empty()) {
             if (value) {
                 faults.add(k, spelled + " takes no value, given " + rvx::quoted(*value));
-                continue;
+                value.reset();
+                told = true;
             }
         } else if (!value) {
             // The next argument is the value, unless it is itself an option: "--ip --down 5"
@@ -172,10 +178,55 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
         entry->positions.push_back(position);
         if (value) {
             entry->values.push_back(std::move(*value));
-        } else if (!option->valueName.empty()) {
-            entry->lacksValue = true;
+        } else if (!option->valueName.empty() || told) {
+            entry->told = true;
         }
     }
+}
+
+// The options of the modes an option is used with ("--send or --monitor"), for an option given
+// without any of them.
+std::string modeOptions(unsigned usedWith) {
+    std::vector<std::string> names;
+    for (const ModeInfo& info : modeCatalogue) {
+        if (!info.alone && !info.option.empty() && (usedWith & modeBit(info.mode)) != 0) {
+            names.emplace_back(info.option);
+        }
+    }
+    return alternatives(names);
+}
+
+// A whole number within bounds, or nullopt.
+std::optional<double> wholeNumber(std::string_view text, double low, double high) {
+    const auto number = rvx::readNumber(text);
+    if (!number || *number != std::floor(*number) || *number < low || *number > high) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// A TARGET: UTF-8 text that the bus library reads as a serial port or a bridge. A text that is
+// not UTF-8 would name another port once decoded, so it is refused rather than changed.
+std::optional<rvx::bus::Target> readTargetOf(const std::string& name, const std::string& value,
+                                             std::size_t position, Faults& faults) {
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    if (text.toUtf8().toStdString() != value) {
+        faults.add(position, name + " " + rvx::quoted(value) + ": not UTF-8 text");
+        return std::nullopt;
+    }
+    const rvx::bus::TargetReading reading = rvx::bus::readTarget(text);
+    if (!reading.target) {
+        faults.add(position, name + " " + rvx::quoted(value) + ": " + reading.reason.toStdString());
+    }
+    return reading.target;
+}
+
+std::string parityNames() {
+    std::vector<std::string> names;
+    for (const auto parity : parities) {
+        names.push_back(rvx::bus::parityName(parity).toStdString());
+    }
+    return alternatives(names);
 }
 
 Request requestOf(Mode alone) {
@@ -227,6 +278,12 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     const Mode mode = modeGiven != nullptr ? modeGiven->option->mode : Mode::Strings;
     const ModeInfo& info = modeInfo(mode);
 
+    // --send turns the strings or the report of --decode into one frame sent.
+    const auto sendGiven = std::ranges::find_if(
+        given, [](const Given& g) { return g.option->kind == OptionKind::Send; });
+    const bool sending =
+        sendGiven != given.end() && (sendGiven->option->usedWith & modeBit(mode)) != 0;
+
     rvx::AddressKind kind = rvx::AddressKind::Single;
     rvx::ParameterValues values = rvx::startValues();
     std::vector<std::size_t> rows;
@@ -234,20 +291,36 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     Format format = info.formats[0];
     std::optional<rvx::Notation> notation;
     bool notationRead = true;
-    std::optional<std::string> modeValue;  // FRAME or FILE
+    std::optional<std::string> modeValue;  // FRAME, FILE or TARGET
+    std::optional<rvx::bus::Target> sendTarget;
+    rvx::bus::Settings line;
+    std::optional<std::uint64_t> count;
     for (const Given& g : given) {
         const OptionInfo& option = *g.option;
         const std::size_t position = g.positions[0];
         const std::string name = optionName(option);
-        if (g.lacksValue || (option.kind == OptionKind::Mode && option.mode != mode)) {
+        if (g.told || (option.kind == OptionKind::Mode && option.mode != mode)) {
             continue;  // told already: the value is missing, or two modes were asked for
         }
         if ((option.usedWith & modeBit(mode)) == 0) {
-            std::string message = name + " is not used with " + std::string(info.option);
+            std::string message = mode == Mode::Strings
+                                      ? name + " is used only with " + modeOptions(option.usedWith)
+                                      : name + " is not used with " + std::string(info.option);
             if (option.kind == OptionKind::Group && !info.groupHint.empty()) {
                 message += "; " + std::string(info.groupHint);
             }
             faults.add(position, message);
+            continue;
+        }
+        const bool lineOption = option.kind == OptionKind::Baud ||
+                                option.kind == OptionKind::Parity ||
+                                option.kind == OptionKind::Timeout;
+        if (lineOption && mode != Mode::Monitor && !sending) {
+            faults.add(position, name + " is used only with --send or --monitor");
+            continue;
+        }
+        if (option.kind == OptionKind::Format && sending) {
+            faults.add(position, name + " is not used with --send, which writes one line of text");
             continue;
         }
         if (g.repeated()) {
@@ -305,7 +378,63 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 }
                 break;
             }
+            case OptionKind::Send:
+                sendTarget = readTargetOf(name, value, position, faults);
+                break;
+            case OptionKind::Baud:
+                if (const auto baud = wholeNumber(value, minBaud, maxBaud)) {
+                    line.baudRate = static_cast<qint32>(*baud);
+                } else {
+                    faults.add(position, name + " " + rvx::quoted(value) +
+                                             ": must be a whole number from " +
+                                             rvx::plainDecimal(minBaud) + " to " +
+                                             rvx::plainDecimal(maxBaud));
+                }
+                break;
+            case OptionKind::Parity:
+                if (const auto parity = rvx::bus::readParity(
+                        QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))) {
+                    line.parity = *parity;
+                } else {
+                    faults.add(position,
+                               name + " " + rvx::quoted(value) + ": must be " + parityNames());
+                }
+                break;
+            case OptionKind::Timeout: {
+                const auto seconds = rvx::readNumber(value);
+                if (seconds && *seconds >= minTimeoutSeconds && *seconds <= maxTimeoutSeconds) {
+                    line.timeout = std::chrono::milliseconds(std::llround(*seconds * 1000));
+                } else {
+                    faults.add(position, name + " " + rvx::quoted(value) +
+                                             ": must be a number of seconds from " +
+                                             rvx::plainDecimal(minTimeoutSeconds) + " to " +
+                                             rvx::plainDecimal(maxTimeoutSeconds));
+                }
+                break;
+            }
+            case OptionKind::Count:
+                if (const auto frames = wholeNumber(value, 1, maxCount)) {
+                    count = static_cast<std::uint64_t>(*frames);
+                } else {
+                    faults.add(position, name + " " + rvx::quoted(value) +
+                                             ": must be a whole number of frames from 1 to " +
+                                             rvx::plainDecimal(maxCount));
+                }
+                break;
         }
+    }
+
+    // One frame is sent, never the fourteen: --send with the strings needs --command.
+    const bool commandGiven = std::ranges::any_of(
+        given, [](const Given& g) { return g.option->kind == OptionKind::Command; });
+    if (sending && mode == Mode::Strings && !commandGiven) {
+        faults.add(sendGiven->positions[0],
+                   "--send sends one frame: choose it with --command; the fourteen strings are "
+                   "never sent together");
+    }
+    std::optional<rvx::bus::Target> monitorTarget;
+    if (mode == Mode::Monitor && modeValue) {
+        monitorTarget = readTargetOf("--monitor", *modeValue, modeGiven->positions[0], faults);
     }
 
     rvx::Address address{};
@@ -371,18 +500,27 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
         }
     }
     const rvx::Notation written = notation.value_or(rvx::Notation::Spaced);
+    std::optional<BusRequest> send;
+    if (sending) {
+        send = BusRequest{*sendTarget, line};
+    }
     switch (mode) {
         case Mode::Decode:
+            decode.send = send;
             return {decode, {}};
         case Mode::Batch:
             return {BatchJob{*modeValue, values, rows, format, written}, {}};
+        case Mode::Monitor:
+            return {MonitorRequest{BusRequest{*monitorTarget, line}, format, count}, {}};
+        case Mode::ListPorts:
+            return {ListPortsRequest{format}, {}};
         case Mode::Help:
         case Mode::Version:
             return {requestOf(mode), {}};
         case Mode::Strings:
             break;
     }
-    return {StringsRequest{kind, address, values, rows, oneCommand, format, written}, {}};
+    return {StringsRequest{kind, address, values, rows, oneCommand, format, written, send}, {}};
 }
 
 }  // namespace cli

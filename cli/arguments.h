@@ -4,7 +4,8 @@
 // Three tables describe the command line: the options, the modes (what the program is asked to
 // do) and the exit statuses. The parser and --help both walk them, and the manual page is made
 // from --help, so an option, a mode or an exit status is added in one place. The arguments are
-// bytes, never decoded: a file name that is not UTF-8 reaches --batch as it was given.
+// bytes, never decoded: a file name that is not UTF-8 reaches --batch as it was given. Only a
+// TARGET is read as UTF-8 text, since the bus library names ports in text.
 #pragma once
 
 #include <array>
@@ -20,6 +21,7 @@
 #include "batch.h"
 #include "output.h"
 #include "rvx/address.h"
+#include "rvx/bus.h"
 #include "rvx/catalogue.h"
 #include "rvx/frame.h"
 #include "rvx/notation.h"
@@ -32,27 +34,35 @@ inline constexpr int exitSuccess = 0;
 inline constexpr int exitFindings = 1;
 inline constexpr int exitUsage = 2;
 inline constexpr int exitOutput = 3;
+inline constexpr int exitBus = 4;
 
 struct ExitStatus {
     int status;
     std::string_view meaning;  // a sentence, as --help and the README say it
 };
 
-inline constexpr std::array<ExitStatus, 4> exitStatuses{{
-    {exitSuccess, "The strings, the report, the help or the version were written."},
+inline constexpr std::array<ExitStatus, 5> exitStatuses{{
+    {exitSuccess,
+     "The strings, the report, the list of ports, the help or the version were written; the "
+     "frame of --send has left; --monitor was stopped by Ctrl+C or --count."},
     {exitFindings,
      "--decode: FRAME is a frame, but not one that rvx-strings makes from admitted values; the "
-     "findings say why."},
+     "findings say why. With --send it is not sent."},
     {exitUsage,
      "A bad argument, a bad line in FILE, or a FRAME text that is no frame (a wrong number of "
      "bytes included): each is named on standard error and nothing is written on standard "
      "output."},
     {exitOutput, "Standard output could not be written (a full disk, for instance)."},
+    {exitBus,
+     "The bus could not be used: the port is absent, in use or not permitted, the bridge "
+     "refused the connection or is not known, a wait timed out, or the port was lost. The "
+     "message is on standard error and nothing is written on standard output; --monitor keeps "
+     "what it wrote before."},
 }};
 
 // ---- Modes ----
 
-enum class Mode : std::uint8_t { Strings, Decode, Batch, Help, Version };
+enum class Mode : std::uint8_t { Strings, Decode, Batch, Monitor, ListPorts, Help, Version };
 
 // The set of modes an option is used with, a bit each.
 [[nodiscard]] constexpr unsigned modeBit(Mode mode) {
@@ -75,20 +85,35 @@ struct ModeInfo {
 
 // Help before version, so that a command line with both is answered with the help; --help
 // names the formats of the others in this order.
-inline constexpr std::array<ModeInfo, 5> modeCatalogue{{
+inline constexpr std::array<ModeInfo, 7> modeCatalogue{{
     // clang-format off
-    {Mode::Help,    "--help",    true,  {}, 0, "", ""},
-    {Mode::Version, "--version", true,  {}, 0, "", ""},
-    {Mode::Strings, "",          false, {Format::Text, Format::Csv, Format::Json}, 3, "", ""},
-    {Mode::Decode,  "--decode",  false, {Format::Text, Format::Json}, 2, "", ""},
-    {Mode::Batch,   "--batch",   false, {Format::Csv, Format::Json, Format::Text}, 3,
+    {Mode::Help,      "--help",       true,  {}, 0, "", ""},
+    {Mode::Version,   "--version",    true,  {}, 0, "", ""},
+    {Mode::Strings,   "",             false, {Format::Text, Format::Csv, Format::Json}, 3, "", ""},
+    {Mode::Decode,    "--decode",     false, {Format::Text, Format::Json}, 2, "", ""},
+    {Mode::Batch,     "--batch",      false, {Format::Csv, Format::Json, Format::Text}, 3,
      "the addresses come from FILE", "give the kind on each line of FILE"},
+    {Mode::Monitor,   "--monitor",    false, {Format::Text, Format::Json}, 2,
+     "the frames come from TARGET", ""},
+    {Mode::ListPorts, "--list-ports", false, {Format::Text, Format::Json}, 2, "", ""},
     // clang-format on
 }};
 
 [[nodiscard]] const ModeInfo& modeInfo(Mode mode);
 
 // ---- Options ----
+
+// The admitted values of the bus options. Baud rates from the slowest a serial port offers to
+// the fastest of common USB adapters; waits up to an hour; counts up to a billion frames.
+inline constexpr double minBaud = 50;
+inline constexpr double maxBaud = 4'000'000;
+inline constexpr double minTimeoutSeconds = 0.001;
+inline constexpr double maxTimeoutSeconds = 3600;
+inline constexpr double maxCount = 1'000'000'000;
+// The parities --parity names, in the order --help lists them.
+inline constexpr std::array<rvx::bus::Parity, 5> parities{
+    rvx::bus::Parity::None, rvx::bus::Parity::Even, rvx::bus::Parity::Odd, rvx::bus::Parity::Mark,
+    rvx::bus::Parity::Space};
 
 enum class OptionKind : std::uint8_t {
     Group,      // --group: ADDRESS is a group address
@@ -97,6 +122,11 @@ enum class OptionKind : std::uint8_t {
     Command,    // --command NAME
     Notation,   // --notation NAME
     Format,     // --format FORMAT
+    Send,       // --send TARGET: the one frame goes onto the bus
+    Baud,       // --baud N, --parity NAME, --timeout SECONDS: the line, for --send and --monitor
+    Parity,
+    Timeout,
+    Count,  // --count N: --monitor stops after N frames
 };
 
 struct OptionInfo {
@@ -111,11 +141,18 @@ struct OptionInfo {
 };
 
 namespace detail {
-inline constexpr unsigned anyMode = modeBit(Mode::Strings) | modeBit(Mode::Decode) |
-                                    modeBit(Mode::Batch) | modeBit(Mode::Help) |
-                                    modeBit(Mode::Version);
+inline constexpr unsigned anyMode =
+    modeBit(Mode::Strings) | modeBit(Mode::Decode) | modeBit(Mode::Batch) | modeBit(Mode::Monitor) |
+    modeBit(Mode::ListPorts) | modeBit(Mode::Help) | modeBit(Mode::Version);
 inline constexpr unsigned making = modeBit(Mode::Strings) | modeBit(Mode::Batch);
 inline constexpr unsigned writing = making | modeBit(Mode::Decode);
+inline constexpr unsigned sending = modeBit(Mode::Strings) | modeBit(Mode::Decode);
+// The line options: with --send, or with --monitor.
+inline constexpr unsigned onTheBus = sending | modeBit(Mode::Monitor);
+inline constexpr OptionInfo busOption(std::string_view name, std::string_view valueName,
+                                      OptionKind kind, unsigned usedWith, std::string_view help) {
+    return {name, 0, valueName, kind, Mode::Strings, {}, usedWith, help};
+}
 inline constexpr OptionInfo parameterOption(std::string_view name, rvx::ParameterField field,
                                             std::string_view help) {
     return {name, 0, "N", OptionKind::Parameter, Mode::Strings, field, making, help};
@@ -123,7 +160,7 @@ inline constexpr OptionInfo parameterOption(std::string_view name, rvx::Paramete
 }  // namespace detail
 
 // In the order --help lists them.
-inline constexpr std::array<OptionInfo, 15> optionCatalogue{{
+inline constexpr std::array<OptionInfo, 22> optionCatalogue{{
     {"help",
      'h',
      "",
@@ -179,7 +216,7 @@ inline constexpr std::array<OptionInfo, 15> optionCatalogue{{
      OptionKind::Format,
      Mode::Strings,
      {},
-     detail::writing,
+     detail::writing | modeBit(Mode::Monitor) | modeBit(Mode::ListPorts),
      "Output format:"},
     {"decode",
      0,
@@ -201,9 +238,46 @@ inline constexpr std::array<OptionInfo, 15> optionCatalogue{{
      "Columns label, kind, address, command, string. FILE is read twice, first to check every "
      "line and then to write the table; standard input, or a pipe, is copied to a temporary "
      "file for this."},
+    detail::busOption("send", "TARGET", OptionKind::Send, detail::sending,
+                      "Send one frame to TARGET: the string of --command, or the FRAME of "
+                      "--decode when it is valid. Nothing else is ever sent."),
+    detail::busOption("baud", "N", OptionKind::Baud, detail::onTheBus,
+                      "Baud rate of the serial line, with --send or --monitor"),
+    detail::busOption("parity", "NAME", OptionKind::Parity, detail::onTheBus,
+                      "Parity of the serial line, with --send or --monitor:"),
+    detail::busOption("timeout", "SECONDS", OptionKind::Timeout, detail::onTheBus,
+                      "The longest wait for a bridge's connection and for a frame to be taken "
+                      "for sending"),
+    {"monitor",
+     0,
+     "TARGET",
+     OptionKind::Mode,
+     Mode::Monitor,
+     {},
+     modeBit(Mode::Monitor),
+     "Watch the bus at TARGET and report every frame and every run of bytes that belongs to no "
+     "frame as they arrive, until Ctrl+C. Nothing is sent."},
+    detail::busOption("count", "N", OptionKind::Count, modeBit(Mode::Monitor),
+                      "With --monitor, stop after N frames (frames with findings count, noise "
+                      "does not)"),
+    {"list-ports",
+     0,
+     "",
+     OptionKind::Mode,
+     Mode::ListPorts,
+     {},
+     modeBit(Mode::ListPorts),
+     "List the serial ports of this machine: description, maker, serial number and "
+     "/dev/serial/by-id link."},
 }};
 
 // ---- What the arguments ask for ----
+
+// Where a frame goes or the frames come from, and the line.
+struct BusRequest {
+    rvx::bus::Target target;
+    rvx::bus::Settings settings;  // baud rate, parity and timeout as given, the rest default
+};
 
 // The strings of one address.
 struct StringsRequest {
@@ -214,6 +288,7 @@ struct StringsRequest {
     bool oneCommand = false;  // --command was given: as text, the string alone is printed
     Format format = Format::Text;
     rvx::Notation notation = rvx::Notation::Spaced;
+    std::optional<BusRequest> send;  // --send: the one row's frame goes there
 };
 
 // A frame to check: always fourteen bytes; any other count is refused as no frame.
@@ -221,12 +296,25 @@ struct DecodeRequest {
     rvx::Frame frame{};
     rvx::Notation notation = rvx::Notation::Spaced;  // the notation the text was read in
     Format format = Format::Text;
+    std::optional<BusRequest> send;  // --send: the frame goes there if the decoder finds no fault
+};
+
+// Watching the bus.
+struct MonitorRequest {
+    BusRequest bus;
+    Format format = Format::Text;
+    std::optional<std::uint64_t> count;  // --count: stop after so many frames
+};
+
+struct ListPortsRequest {
+    Format format = Format::Text;
 };
 
 struct HelpRequest {};
 struct VersionRequest {};
 
-using Request = std::variant<StringsRequest, DecodeRequest, BatchJob, HelpRequest, VersionRequest>;
+using Request = std::variant<StringsRequest, DecodeRequest, BatchJob, MonitorRequest,
+                             ListPortsRequest, HelpRequest, VersionRequest>;
 
 struct ParsedArguments {
     std::optional<Request> request;   // set when every argument is right
@@ -238,6 +326,7 @@ struct ParsedArguments {
 // or after ADDRESS; a value follows its option as the next argument or after "=" (--ip=3); long
 // options may be written with one dash (-ip 3); "--" ends the options. An option that takes a
 // value may be given once. --help and --version are answered whatever else is given.
+// A TARGET is checked here (readTarget), so that a wrong one is a bad argument like any other.
 [[nodiscard]] ParsedArguments parseArguments(const std::vector<std::string>& arguments);
 
 // What --help prints: lines of at most helpWidth characters, no name of a command split.

@@ -1,5 +1,6 @@
 #include "decode_report.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -10,11 +11,13 @@ namespace cli {
 
 namespace {
 
-// JSON laid out one member or element a line, indented by four blanks a level, keys in
-// alphabetical order as the report has always been written. Strings go through jsonString, the
-// one writer of JSON strings that the tables use as well.
+// JSON laid out one member or element a line, indented by four blanks a level, or compact on one
+// line; keys in alphabetical order as the report has always been written. Strings go through
+// jsonString, the one writer of JSON strings that the tables use as well.
 class JsonLayout {
 public:
+    explicit JsonLayout(bool compact = false) : compact_(compact) {}
+
     void beginObject() { open('{'); }
     void endObject() { close('}'); }
     void beginArray() { open('['); }
@@ -22,7 +25,7 @@ public:
     void key(std::string_view name) {
         next();
         text_ += cli::jsonString(name);
-        text_ += ": ";
+        text_ += compact_ ? ":" : ": ";
         afterKey_ = true;
     }
     void string(std::string_view value) {
@@ -52,9 +55,13 @@ private:
             return;
         }
         if (!filled_.empty()) {
-            text_ += filled_.back() ? ",\n" : "\n";
+            if (compact_) {
+                text_ += filled_.back() ? "," : "";
+            } else {
+                text_ += filled_.back() ? ",\n" : "\n";
+                text_.append(4 * filled_.size(), ' ');
+            }
             filled_.back() = true;
-            text_.append(4 * filled_.size(), ' ');
         }
     }
     void open(char bracket) {
@@ -64,11 +71,14 @@ private:
     }
     void close(char bracket) {
         filled_.pop_back();
-        text_ += '\n';
-        text_.append(4 * filled_.size(), ' ');
+        if (!compact_) {
+            text_ += '\n';
+            text_.append(4 * filled_.size(), ' ');
+        }
         text_ += bracket;
     }
 
+    bool compact_;
     std::string text_;
     std::vector<bool> filled_;  // per open level: whether it holds anything yet
     bool afterKey_ = false;
@@ -113,6 +123,10 @@ std::string countText(std::size_t count) {
 
 }  // namespace
 
+std::string decodedAddress(const rvx::DecodedFrame& decoded) {
+    return addressText(decoded);
+}
+
 std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                        const rvx::DecodedFrame& decoded) {
     std::string out;
@@ -139,9 +153,13 @@ std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notati
     return out;
 }
 
-std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
-                       const rvx::DecodedFrame& decoded) {
-    JsonLayout json;
+namespace {
+
+// The members of the report: notation null for bytes that were read off the bus rather than
+// from a text, and time only for those.
+void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
+                     std::optional<rvx::Notation> notation, const rvx::DecodedFrame& decoded,
+                     std::optional<std::string_view> time) {
     json.beginObject();
     json.key("address");
     decoded.address ? json.string(*decoded.address) : json.null();
@@ -176,7 +194,7 @@ std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notati
         json.null();
     }
     json.key("notation");
-    json.string(notationName(notation));
+    notation ? json.string(notationName(*notation)) : json.null();
 
     json.key("notes");
     json.beginArray();
@@ -205,10 +223,58 @@ std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notati
     }
     json.endArray();
 
+    if (time) {
+        json.key("time");
+        json.string(*time);
+    }
     json.key("valid");
     json.boolean(decoded.madeByTool());
     json.endObject();
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (const auto& part : parts) {
+        text += text.empty() ? "" : separator;
+        text += part;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
+                       const rvx::DecodedFrame& decoded) {
+    JsonLayout json;
+    writeDecodeJson(json, bytes, notation, decoded, std::nullopt);
     return json.text() + "\n";
+}
+
+std::string decodeJsonLine(std::span<const std::uint8_t> bytes, const rvx::DecodedFrame& decoded,
+                           std::string_view time) {
+    JsonLayout json(true);
+    writeDecodeJson(json, bytes, std::nullopt, decoded, time);
+    return json.text();
+}
+
+std::string decodeSummary(std::span<const std::uint8_t> bytes, const rvx::DecodedFrame& decoded) {
+    std::vector<std::string> parts{rvx::writeBytes(bytes)};
+    parts.push_back(decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name)
+                                    : "unknown command");
+    parts.push_back(decoded.address ? addressText(decoded) : "unknown address");
+    for (const auto& parameter : decoded.parameters) {
+        parts.push_back(parameter.description);
+    }
+    if (decoded.madeByTool()) {
+        parts.emplace_back("valid");
+    } else {
+        std::vector<std::string> findings;
+        for (const auto& finding : decoded.findings) {
+            findings.push_back(finding.message);
+        }
+        parts.push_back("not valid: " + joined(findings, "; "));
+    }
+    return joined(parts, "  ");
 }
 
 }  // namespace cli

@@ -1,12 +1,18 @@
-// --decode: what the engine's decoder found, as text for people or JSON for programs.
+// --decode: what the engine's decoder found, as text for people or JSON for programs; and the
+// same for a frame read off the bus by --monitor, one line each.
 #pragma once
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "rvx/decode.h"
 
 namespace cli {
+
+// The address as the report tells it: "single motor 123456", "group 0A0B0C", "FFFFFF, single
+// motor or group" or "unknown".
+[[nodiscard]] std::string decodedAddress(const rvx::DecodedFrame& decoded);
 
 // Lines "Name:  value": the frame, its notation, command, address, parameters, every finding
 // and note, and the result.
@@ -18,5 +24,15 @@ namespace cli {
 // order too), each member on a line of its own.
 [[nodiscard]] std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                                      const rvx::DecodedFrame& decoded);
+
+// The same object on one line (without its line break), for a frame read off the bus: notation
+// null (no text was read) and time, when the frame arrived, between parameters and valid.
+[[nodiscard]] std::string decodeJsonLine(std::span<const std::uint8_t> bytes,
+                                         const rvx::DecodedFrame& decoded, std::string_view time);
+
+// One line without its line break: the bytes, the command, the address, the parameters and
+// "valid", or "not valid: " and the findings; parts apart by two blanks.
+[[nodiscard]] std::string decodeSummary(std::span<const std::uint8_t> bytes,
+                                        const rvx::DecodedFrame& decoded);
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 
 #include "arguments.h"
 #include "rvx/catalogue.h"
+#include "rvx/number.h"
 
 namespace cli {
 
@@ -112,9 +113,29 @@ std::string optionDetails(const OptionInfo& option) {
             }
             return text + ".";
         }
+        case OptionKind::Baud:
+            return ": " + rvx::plainDecimal(minBaud) + " to " + rvx::plainDecimal(maxBaud) +
+                   " (default " + std::to_string(rvx::bus::Settings{}.baudRate) + ").";
+        case OptionKind::Parity: {
+            std::vector<std::string> names;
+            for (const auto parity : parities) {
+                names.push_back(rvx::bus::parityName(parity).toStdString() +
+                                (parity == rvx::bus::Settings{}.parity ? " (default)" : ""));
+            }
+            return " " + listed(names) + ".";
+        }
+        case OptionKind::Timeout: {
+            const auto seconds = static_cast<double>(rvx::bus::Settings{}.timeout.count()) / 1000;
+            return ", in seconds: " + rvx::plainDecimal(minTimeoutSeconds) + " to " +
+                   rvx::plainDecimal(maxTimeoutSeconds) + " (default " +
+                   rvx::plainDecimal(seconds) + ").";
+        }
+        case OptionKind::Count:
+            return ".";
         case OptionKind::Group:
         case OptionKind::Mode:
         case OptionKind::Command:
+        case OptionKind::Send:
             break;
     }
     return {};
@@ -137,12 +158,17 @@ std::string optionLead(const OptionInfo& option) {
 std::string helpText() {
     std::string out =
         "Usage: rvx-strings [--group] ADDRESS [OPTION]...\n"
+        "  or:  rvx-strings [--group] ADDRESS --command NAME [OPTION]... --send TARGET\n"
         "  or:  rvx-strings --decode FRAME [--notation NAME] [--format FORMAT]\n"
-        "  or:  rvx-strings --batch FILE [OPTION]...\n";
+        "  or:  rvx-strings --decode FRAME [--notation NAME] --send TARGET\n"
+        "  or:  rvx-strings --batch FILE [OPTION]...\n"
+        "  or:  rvx-strings --monitor TARGET [--count N] [--format FORMAT]\n"
+        "  or:  rvx-strings --list-ports [--format FORMAT]\n";
     fill(out, "",
          "Print the command strings of the RVX serial motor bus for a single motor or group "
          "address: 14-byte frames as hexadecimal byte text, checksum included. Or check a given "
-         "string, or print the strings of a whole list of motors.",
+         "string, or print the strings of a whole list of motors. Or send one frame to the "
+         "motors, watch the bus, or list the serial ports.",
          0);
     out += '\n';
     fill(out, "",
@@ -165,6 +191,14 @@ std::string helpText() {
          "may also be written with one dash (-ip 3), and options may stand before or after "
          "ADDRESS. An option that takes a value is given once. Every bad argument is reported, "
          "and nothing is written then.",
+         0);
+    out += '\n';
+    fill(out, "",
+         "TARGET is a serial port (/dev/ttyUSB0, a link in /dev/serial/by-id, COM3) or a serial "
+         "bridge that forwards raw TCP to its serial line, written tcp://HOST:PORT. The line is "
+         "4800 baud, 8 data bits, odd parity and 1 stop bit unless --baud or --parity say "
+         "otherwise; a bridge keeps its own line settings, which must match. Nothing is sent "
+         "without --send, and --send sends one frame.",
          0);
 
     out += "\nCommands for --command, by either name:\n";

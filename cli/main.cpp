@@ -1,9 +1,11 @@
 // rvx-strings: prints the command strings of a motor or group address, of a whole list of
-// motors (--batch), or says what a given string does and whether it is right (--decode).
+// motors (--batch), or says what a given string does and whether it is right (--decode); sends
+// one of those frames (--send), watches the bus (--monitor) or lists the serial ports.
 //
 // A dispatcher: the arguments are read by parseArguments, every fault goes to standard error
 // with exit status 2 and nothing on standard output; otherwise the request is run. The frames
-// come from the engine (frameFor, the decoder) and the batch from runBatch.
+// come from the engine (frameFor, the decoder), the batch from runBatch and everything on the
+// bus from bus_modes, the only part that starts Qt.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "arguments.h"
 #include "batch.h"
+#include "bus_modes.h"
 #include "decode_report.h"
 #include "output.h"
 #include "rvx/catalogue.h"
@@ -63,6 +66,42 @@ int main(int argc, char* argv[]) {
     const cli::Request& request = *parsed.request;
     if (const auto* job = std::get_if<cli::BatchJob>(&request)) {
         return cli::runBatch(*job, stdout, stderr);
+    }
+    if (const auto* monitor = std::get_if<cli::MonitorRequest>(&request)) {
+        return cli::runMonitor(*monitor, stdout, stderr);
+    }
+    if (const auto* ports = std::get_if<cli::ListPortsRequest>(&request)) {
+        return cli::listPorts(*ports, stdout, stderr);
+    }
+    if (const auto* strings = std::get_if<cli::StringsRequest>(&request);
+        strings && strings->send) {
+        const std::size_t row = strings->rows.front();
+        const auto frame = rvx::frameFor(rvx::commandCatalogue[row], strings->kind,
+                                         strings->address, strings->values);
+        if (!frame) {
+            writeError("rvx-strings: " + std::string(rvx::commandCatalogue[row].name) +
+                       ": no frame can be made from these values");
+            return cli::exitUsage;
+        }
+        return cli::sendFrame(*frame, strings->notation, *strings->send, stdout, stderr);
+    }
+    if (const auto* decode = std::get_if<cli::DecodeRequest>(&request); decode && decode->send) {
+        // Only a frame the decoder finds nothing wrong with goes onto the bus.
+        const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
+        if (decoded.madeByTool()) {
+            return cli::sendFrame(decode->frame, rvx::Notation::Spaced, *decode->send, stdout,
+                                  stderr);
+        }
+        cli::StandardOutput out;
+        out.buffer = cli::decodeText(decode->frame, decode->notation, decoded);
+        if (!out.finish()) {
+            writeError("rvx-strings: cannot write standard output");
+            return cli::exitOutput;
+        }
+        writeError("rvx-strings: --send: not sent; " + std::to_string(decoded.findings.size()) +
+                   (decoded.findings.size() == 1 ? " finding" : " findings") +
+                   " in the frame, and only a valid frame is sent");
+        return cli::exitFindings;
     }
 
     cli::StandardOutput out;

@@ -15,7 +15,7 @@ QString quoted(const QString& text) {
 }
 
 TargetReading refuse(const QString& text, const QString& why) {
-    return {std::nullopt, QStringLiteral("target %1: %2").arg(quoted(text), why)};
+    return {std::nullopt, QStringLiteral("target %1: %2").arg(quoted(text), why), why};
 }
 
 bool hasControlCharacter(const QString& text) {
@@ -64,7 +64,7 @@ TargetReading readBridge(const QString& text) {
     target.kind = Target::Kind::Tcp;
     target.host = host;
     target.port = static_cast<quint16>(port);
-    return {target, {}};
+    return {target, {}, {}};
 }
 
 QString seconds(std::chrono::milliseconds duration) {
@@ -85,8 +85,10 @@ QString Target::text() const {
 TargetReading readTarget(const QString& text) {
     const QString given = text.trimmed();
     if (given.isEmpty()) {
-        return {std::nullopt, QStringLiteral("no target: name a serial port (/dev/ttyUSB0, "
-                                             "COM3) or a bridge (tcp://HOST:PORT)")};
+        const QString name =
+            QStringLiteral("name a serial port (/dev/ttyUSB0, COM3) or a bridge (tcp://HOST:PORT)");
+        return {std::nullopt, QStringLiteral("no target: ") + name,
+                QStringLiteral("empty; ") + name};
     }
     if (hasControlCharacter(given)) {
         return refuse(given, QStringLiteral("holds a control character"));
@@ -106,7 +108,7 @@ TargetReading readTarget(const QString& text) {
     }
     Target target;
     target.device = given;
-    return {target, {}};
+    return {target, {}, {}};
 }
 
 std::optional<Parity> readParity(const QString& text) {

@@ -111,6 +111,11 @@ private slots:
         const auto reading = rvx::bus::readTarget(text);
         QVERIFY(!reading.target.has_value());
         QTEST(reading.problem, "problem");
+        // The reason alone, for a caller that quotes the text in its own way.
+        const bool empty = text.trimmed().isEmpty();
+        QVERIFY2(empty ? reading.reason.startsWith(QStringLiteral("empty; "))
+                       : reading.problem.endsWith(QStringLiteral("\": ") + reading.reason),
+                 qPrintable(reading.reason));
     }
 
     void parityNames_data() {

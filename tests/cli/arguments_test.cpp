@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "rvx/bus.h"
 #include "rvx/catalogue.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST(Arguments, HelpAndVersionAreAnsweredWhateverElseIsGiven) {
     for (const Arguments& arguments :
          {Arguments{"-h"}, Arguments{"--help"}, Arguments{"-help"}, Arguments{"--h"},
           Arguments{"12345", "--bogus", "--ip", "99", "--help"}, Arguments{"--version", "-h"},
-          Arguments{"--decode", "--help"}}) {
+          Arguments{"--decode", "--help"}, Arguments{"--help=all"}}) {
         requestOf<cli::HelpRequest>(arguments);
     }
     for (const Arguments& arguments : {Arguments{"-v"}, Arguments{"--version"},
@@ -408,3 +409,166 @@ TEST(Messages, NoFaultLineHoldsAControlCharacter) {
 }
 
 }  // namespace
+
+// ---- The bus: --send, --monitor, --list-ports and the line ----
+
+TEST(Bus, SendCarriesTheOneFrameTheTargetAndTheLine) {
+    const auto plain = requestOf<cli::StringsRequest>(
+        {"123456", "--command", "up", "--send", "/dev/serial/by-id/usb-FTDI-if00-port0"});
+    ASSERT_TRUE(plain.send.has_value());
+    EXPECT_EQ(plain.rows, std::vector<std::size_t>{rvx::rowOf(rvx::CommandId::Up)});
+    EXPECT_EQ(plain.send->target.kind, rvx::bus::Target::Kind::Serial);
+    EXPECT_EQ(plain.send->target.device.toStdString(), "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_EQ(plain.send->settings.baudRate, 4800);
+    EXPECT_EQ(plain.send->settings.parity, rvx::bus::Parity::Odd);
+    EXPECT_EQ(plain.send->settings.timeout, std::chrono::milliseconds(5000));
+
+    const auto bridge = requestOf<cli::StringsRequest>(
+        {"--send=tcp://rs485-gw.local:4001", "--baud", "9600", "--parity", "N", "--timeout", "0.25",
+         "--group", "0a0b0c", "--command", "go-to-ip", "--ip", "3"});
+    ASSERT_TRUE(bridge.send.has_value());
+    EXPECT_EQ(bridge.send->target.kind, rvx::bus::Target::Kind::Tcp);
+    EXPECT_EQ(bridge.send->target.host.toStdString(), "rs485-gw.local");
+    EXPECT_EQ(bridge.send->target.port, 4001);
+    EXPECT_EQ(bridge.send->settings.baudRate, 9600);
+    EXPECT_EQ(bridge.send->settings.parity, rvx::bus::Parity::None);
+    EXPECT_EQ(bridge.send->settings.timeout, std::chrono::milliseconds(250));
+    EXPECT_EQ(bridge.kind, rvx::AddressKind::Group);
+
+    const auto decode = requestOf<cli::DecodeRequest>({"--decode", up123456, "--send", "COM3"});
+    ASSERT_TRUE(decode.send.has_value());
+    EXPECT_EQ(decode.send->target.device.toStdString(), "COM3");
+    EXPECT_FALSE(requestOf<cli::DecodeRequest>({"--decode", up123456}).send.has_value());
+    EXPECT_FALSE(requestOf<cli::StringsRequest>({"123456"}).send.has_value());
+}
+
+TEST(Bus, MonitorAndListPortsAreModesOfTheirOwn) {
+    const auto monitor =
+        requestOf<cli::MonitorRequest>({"--monitor", "tcp://[fe80::1]:23", "--count", "1e3",
+                                        "--format", "json", "--parity", "even", "--baud", "19200"});
+    EXPECT_EQ(monitor.bus.target.host.toStdString(), "fe80::1");
+    EXPECT_EQ(monitor.count, std::optional<std::uint64_t>(1000));
+    EXPECT_EQ(monitor.format, cli::Format::Json);
+    EXPECT_EQ(monitor.bus.settings.parity, rvx::bus::Parity::Even);
+    EXPECT_EQ(monitor.bus.settings.baudRate, 19200);
+    const auto unbounded = requestOf<cli::MonitorRequest>({"--monitor", "/dev/ttyUSB0"});
+    EXPECT_FALSE(unbounded.count.has_value());
+    EXPECT_EQ(unbounded.format, cli::Format::Text);
+
+    EXPECT_EQ(requestOf<cli::ListPortsRequest>({"--list-ports"}).format, cli::Format::Text);
+    EXPECT_EQ(requestOf<cli::ListPortsRequest>({"-list-ports", "--format=json"}).format,
+              cli::Format::Json);
+}
+
+// Nothing is sent unless one frame was asked for exactly: every doubt is a bad argument.
+TEST(Bus, FaultsOfTheBusOptions) {
+    expectFaults({
+        {"--send without --command",
+         {"123456", "--send", "/dev/ttyUSB0"},
+         {"rvx-strings: --send sends one frame: choose it with --command; the fourteen strings "
+          "are never sent together"}},
+        {"--send with a command that is none: that fault alone",
+         {"123456", "--command", "jump", "--send", "/dev/ttyUSB0"},
+         {"rvx-strings: --command \"jump\": no such command; the commands are up, down, stop, "
+          "next-ip-up, next-ip-down, go-to-ip, go-to-percent, jog-up, jog-down, lock-up, "
+          "lock-down, lock-current, lock-at-ip, unlock"}},
+        {"--send twice",
+         {"123456", "--command", "up", "--send", "/dev/ttyUSB0", "--send", "/dev/ttyUSB1"},
+         {"rvx-strings: --send is given more than once (\"/dev/ttyUSB0\", \"/dev/ttyUSB1\"); give "
+          "it once"}},
+        {"--send without its target",
+         {"123456", "--command", "up", "--send"},
+         {"rvx-strings: Missing value after '--send'."}},
+        {"another scheme",
+         {"123456", "--command", "up", "--send", "udp://10.0.0.5:4001"},
+         {"rvx-strings: --send \"udp://10.0.0.5:4001\": \"udp://\" is no kind of target here; "
+          "name a serial port or a bridge as tcp://HOST:PORT"}},
+        {"a bridge without tcp://",
+         {"--monitor", "10.0.0.5:4001"},
+         {"rvx-strings: --monitor \"10.0.0.5:4001\": no serial port; for a bridge write "
+          "tcp://10.0.0.5:4001"}},
+        {"an empty target",
+         {"--decode", up123456, "--send="},
+         {"rvx-strings: --send \"\": empty; name a serial port (/dev/ttyUSB0, COM3) or a bridge "
+          "(tcp://HOST:PORT)"}},
+        {"a control character, shown escaped",
+         {"--monitor", "/dev/ttyUSB0\x1B[2J"},
+         {"rvx-strings: --monitor \"/dev/ttyUSB0\\x1B[2J\": holds a control character"}},
+        {"a target that is not UTF-8",
+         {"--monitor", "/dev/tty\xFF"},
+         {"rvx-strings: --monitor \"/dev/tty\\xFF\": not UTF-8 text"}},
+        {"--count without --monitor",
+         {"123456", "--count", "3"},
+         {"rvx-strings: --count is used only with --monitor"}},
+        {"--count with --decode",
+         {"--decode", up123456, "--count", "3"},
+         {"rvx-strings: --count is not used with --decode"}},
+        {"the line without --send or --monitor",
+         {"123456", "--baud", "9600", "--parity", "even", "--timeout", "1"},
+         {"rvx-strings: --baud is used only with --send or --monitor",
+          "rvx-strings: --parity is used only with --send or --monitor",
+          "rvx-strings: --timeout is used only with --send or --monitor"}},
+        {"the line with --list-ports",
+         {"--list-ports", "--baud", "9600"},
+         {"rvx-strings: --baud is not used with --list-ports"}},
+        {"--format with --send",
+         {"123456", "--command", "up", "--format", "json", "--send", "/dev/ttyUSB0"},
+         {"rvx-strings: --format is not used with --send, which writes one line of text"}},
+        {"--send with the other modes",
+         {"--batch", "-", "--send", "/dev/ttyUSB0"},
+         {"rvx-strings: --send is not used with --batch"}},
+        {"--send with --monitor",
+         {"--monitor", "/dev/ttyUSB0", "--send", "/dev/ttyUSB1"},
+         {"rvx-strings: --send is not used with --monitor"}},
+        {"what makes strings, with --monitor",
+         {"--monitor", "/dev/ttyUSB0", "123456", "--group", "--command", "up", "--notation",
+          "compact"},
+         {"rvx-strings: ADDRESS \"123456\" is not used with --monitor; the frames come from TARGET",
+          "rvx-strings: --group is not used with --monitor",
+          "rvx-strings: --command is not used with --monitor",
+          "rvx-strings: --notation is not used with --monitor"}},
+        {"two modes",
+         {"--monitor", "/dev/ttyUSB0", "--list-ports"},
+         {"rvx-strings: --monitor and --list-ports cannot be used together"}},
+        {"a value given to --list-ports",
+         {"--list-ports=all"},
+         {"rvx-strings: --list-ports takes no value, given \"all\""}},
+        {"a format --list-ports does not write",
+         {"--list-ports", "--format", "csv"},
+         {"rvx-strings: --format \"csv\": must be text or json with --list-ports"}},
+    });
+}
+
+TEST(Bus, FaultsOfTheLineValues) {
+    expectFaults({
+        {"parity",
+         {"--monitor", "COM3", "--parity", "odd1"},
+         {"rvx-strings: --parity \"odd1\": must be none, even, odd, mark or space"}},
+        {"baud rates",
+         {"--monitor", "COM3", "--baud", "4800.5", "--timeout", "0", "--count", "0"},
+         {"rvx-strings: --baud \"4800.5\": must be a whole number from 50 to 4000000",
+          "rvx-strings: --timeout \"0\": must be a number of seconds from 0.001 to 3600",
+          "rvx-strings: --count \"0\": must be a whole number of frames from 1 to 1000000000"}},
+    });
+    const std::pair<const char*, std::vector<std::string>> rejected[] = {
+        {"--baud", {"49", "4000001", "x", "", "-4800", "nan"}},
+        {"--timeout", {"-1", "0.0004", "3600.5", "1e400", "5s"}},
+        {"--count", {"1.5", "-1", "1000000001", "many"}},
+        {"--parity", {"", "ood", "\xFF"}},
+    };
+    for (const auto& [option, values] : rejected) {
+        for (const auto& value : values) {
+            const auto faults = faultsOf({"--monitor", "COM3", option, value});
+            ASSERT_EQ(faults.size(), 1U) << option << " " << value;
+            EXPECT_EQ(faults[0].rfind("rvx-strings: " + std::string(option) + " ", 0), 0U)
+                << faults[0];
+        }
+    }
+    // The bounds themselves are admitted.
+    for (const auto& [option, value] :
+         {std::pair{"--baud", "50"}, std::pair{"--baud", "4000000"},
+          std::pair{"--timeout", "0.001"}, std::pair{"--timeout", "3600"},
+          std::pair{"--count", "1"}, std::pair{"--count", "1e9"}}) {
+        requestOf<cli::MonitorRequest>({"--monitor", "COM3", option, value});
+    }
+}

@@ -160,6 +160,24 @@ TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
     }
 }
 
+// The bus options refused as a process: nothing written, nothing sent (the targets are ports
+// that would take the frame), exit status 2. Each fault's wording is in the parser's tests.
+TEST(BadArguments, BusOptionsAreRefusedBeforeAnythingIsSent) {
+    tool::expectRefused({
+        {{"123456", "--send", "/dev/null"}, {"rvx-strings: --send sends one frame"}},
+        {{"123456", "--command", "up", "--count", "3", "--send", "/dev/null"},
+         {"rvx-strings: --count is used only with --monitor"}},
+        {{"123456", "--command", "up", "--send", "tcp://127.0.0.1"},
+         {"rvx-strings: --send \"tcp://127.0.0.1\": no port"}},
+        {{"123456", "--command", "up", "--parity", "oddly", "--send", "/dev/null"},
+         {"rvx-strings: --parity \"oddly\": must be none, even, odd, mark or space"}},
+        {{"123456", "--command", "up", "--send", "/dev/null", "--send", "/dev/null"},
+         {"rvx-strings: --send is given more than once"}},
+        {{"--monitor", "/dev/null", "--count", "0", "--baud", "fast"},
+         {"rvx-strings: --count \"0\"", "rvx-strings: --baud \"fast\""}},
+    });
+}
+
 TEST(BadArguments, EveryBadArgumentIsReportedNotOnlyTheFirst) {
     const auto result =
         runTool({"12345X", "--ip", "99", "--percent", "x", "--format", "yaml", "--priority", "50"});

@@ -67,6 +67,7 @@ struct Target {
 struct TargetReading {
     std::optional<Target> target;
     QString problem;  // when there is no target: what is wrong, in one line quoting the text
+    QString reason;   // the same without the text, for a caller that quotes it in its own way
 };
 
 // Reads a target text: tcp://HOST:PORT (an IPv6 host in brackets, a port 1 to 65535), or else

@@ -66,6 +66,10 @@ public:
         }
         path_ = QString::fromLocal8Bit(name);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        // A child process (rvx-strings, a probe) opens the line by its path and inherits
+        // neither end: closing the master must end the line for it too.
+        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
         notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readMaster(); });
     }

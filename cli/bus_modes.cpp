@@ -1,0 +1,241 @@
+#include "bus_modes.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decode_report.h"
+#include "output.h"
+#include "rvx/bus.h"
+#include "rvx/catalogue.h"
+#include "rvx/decode.h"
+
+namespace cli {
+
+namespace {
+
+// The event loop the bus library works from. It is handed a name of its own rather than the
+// user's arguments, which Qt would otherwise look through for options of its own.
+class BusApplication {
+public:
+    BusApplication() : app_(argc_, argv_.data()) {}
+
+private:
+    int argc_ = 1;
+    char name_[12] = "rvx-strings";
+    std::array<char*, 2> argv_{name_, nullptr};
+    QCoreApplication app_;
+};
+
+bool writeLine(std::FILE* stream, const std::string& line) {
+    const std::string text = line + "\n";
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+           std::fflush(stream) == 0;
+}
+
+void tell(std::FILE* err, const std::string& message) {
+    writeLine(err, "rvx-strings: " + message);
+}
+
+std::string text(const QString& value) {
+    return value.toStdString();
+}
+
+// The line as it is asked for: 8 data bits, 1 stop bit and no flow control are fixed.
+std::string lineOf(const rvx::bus::Settings& settings) {
+    return text(rvx::bus::lineText({settings.baudRate, 8, settings.parity, 1, false}));
+}
+
+// Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
+std::string placeOf(const BusRequest& bus) {
+    const std::string line = lineOf(bus.settings);
+    return text(bus.target.text()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
+                                          ? " (bridge; line " + line + " assumed)"
+                                          : " (" + line + ")");
+}
+
+std::string counted(std::uint64_t count, const std::string& one, const std::string& many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Set by the signal handler, read from the event loop.
+volatile std::sig_atomic_t stopAsked = 0;
+
+// A second Ctrl+C ends the program at once, should the first not be answered.
+extern "C" void askToStop(int signal) {
+    stopAsked = 1;
+    std::signal(signal, SIG_DFL);
+}
+
+// How often the event loop looks whether Ctrl+C was pressed.
+constexpr int signalPollMs = 50;
+
+std::string monitorLine(const rvx::bus::Received& run, Format format) {
+    const auto bytes = run.span();
+    if (format == Format::Json) {
+        const std::string time = text(run.time.toUTC().toString(Qt::ISODateWithMs));
+        if (run.isFrame()) {
+            return decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
+        }
+        return "{\"bytes\":" + jsonString(rvx::writeBytes(bytes)) +
+               ",\"noise\":true,\"time\":" + jsonString(time) + "}";
+    }
+    const std::string time = text(run.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")));
+    if (run.isFrame()) {
+        return time + "  " + decodeSummary(bytes, rvx::decodeFrame(bytes));
+    }
+    return time + "  " + rvx::writeBytes(bytes) + "  noise, " +
+           counted(bytes.size(), "byte", "bytes");
+}
+
+// A text from a device (its description, its maker) on one line of a terminal.
+std::string printable(const QString& value) {
+    QString shown = value;
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text(shown);
+}
+
+}  // namespace
+
+int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
+              std::FILE* out, std::FILE* err) {
+    const BusApplication application;
+    if (const auto error = rvx::bus::sendFrames(bus.target, std::span(&frame, 1), bus.settings)) {
+        tell(err, text(error->message));
+        return exitBus;
+    }
+    const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
+    const std::string command =
+        decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name) : "a frame";
+    const std::string line = "Sent " + command + " to " + decodedAddress(decoded) + " on " +
+                             placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
+    if (!writeLine(out, line)) {
+        tell(err, "cannot write standard output");
+        return exitOutput;
+    }
+    return exitSuccess;
+}
+
+int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
+    const BusApplication application;
+    stopAsked = 0;
+    std::signal(SIGINT, askToStop);
+    std::signal(SIGTERM, askToStop);
+
+    rvx::bus::Watcher watcher;
+    std::uint64_t frames = 0;
+    std::uint64_t noise = 0;
+    int status = exitSuccess;
+    bool ended = false;  // nothing more is written once the end is decided
+    // Stops once control is back in the event loop: stop() hands over what it held back, and
+    // it may be asked from inside the watcher's own signal.
+    const auto end = [&](int endStatus) {
+        if (ended) {
+            return;
+        }
+        ended = true;
+        status = endStatus;
+        QTimer::singleShot(0, &watcher, [&watcher] {
+            watcher.stop();
+            QCoreApplication::quit();
+        });
+    };
+
+    QObject::connect(&watcher, &rvx::bus::Watcher::opened, &watcher,
+                     [&] { tell(err, "watching " + placeOf(request.bus) + "; Ctrl+C stops"); });
+    QObject::connect(&watcher, &rvx::bus::Watcher::received, &watcher,
+                     [&](const rvx::bus::Received& run) {
+                         if (ended) {
+                             return;
+                         }
+                         (run.isFrame() ? frames : noise) += 1;
+                         if (!writeLine(out, monitorLine(run, request.format))) {
+                             tell(err, "cannot write standard output");
+                             end(exitOutput);
+                         } else if (request.count && frames >= *request.count) {
+                             end(exitSuccess);
+                         }
+                     });
+    QObject::connect(&watcher, &rvx::bus::Watcher::failed, &watcher,
+                     [&](const rvx::bus::Error& error) {
+                         if (!ended) {
+                             ended = true;
+                             status = exitBus;
+                             tell(err, text(error.message));
+                         }
+                         QCoreApplication::quit();
+                     });
+
+    QTimer signalPoll;
+    QObject::connect(&signalPoll, &QTimer::timeout, &watcher, [&] {
+        if (stopAsked == 0 || ended) {
+            return;
+        }
+        watcher.stop();  // what was held back is written first
+        ended = true;
+        tell(err, "stopped; " + counted(frames, "frame", "frames") + " and " +
+                      counted(noise, "run", "runs") + " of noise seen");
+        QCoreApplication::quit();
+    });
+    signalPoll.start(signalPollMs);
+
+    watcher.start(request.bus.target, request.bus.settings);
+    QCoreApplication::exec();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return status;
+}
+
+int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
+    const BusApplication application;
+    const QList<rvx::bus::PortInfo> ports = rvx::bus::listPorts();
+    if (ports.isEmpty() && request.format == Format::Text) {
+        tell(err, "no serial ports found");
+        return exitSuccess;
+    }
+    const bool json = request.format == Format::Json;
+    const auto field = [json](const QString& value) {
+        return json ? text(value) : value.isEmpty() ? std::string("-") : printable(value);
+    };
+    // The text has a header line; JSON names the columns in each object.
+    using Row = std::array<std::string, 5>;
+    const Row header{"port", "description", "manufacturer", "serial", "link"};
+    std::vector<Row> rows;
+    if (!json) {
+        rows.push_back(header);
+    }
+    for (const auto& port : ports) {
+        rows.push_back({field(port.systemLocation), field(port.description),
+                        field(port.manufacturer), field(port.serialNumber), field(port.byIdLink)});
+    }
+    std::vector<std::size_t> widths(header.size(), 0);
+    for (const Row& row : rows) {
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            widths[k] = std::max(widths[k], displayWidth(row[k]));
+        }
+    }
+    TableWriter table(request.format, {header[0], header[1], header[2], header[3], header[4]},
+                      widths);
+    StandardOutput output(out);
+    table.begin(output.buffer);
+    for (const Row& row : rows) {
+        table.row(output.buffer, {row[0], row[1], row[2], row[3], row[4]});
+    }
+    table.end(output.buffer);
+    if (!output.finish()) {
+        tell(err, "cannot write standard output");
+        return exitOutput;
+    }
+    return exitSuccess;
+}
+
+}  // namespace cli

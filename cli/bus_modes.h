@@ -1,0 +1,31 @@
+// The modes of rvx-strings that reach the bus: --send, --monitor and --list-ports, on top of
+// rvx_bus. Only they make a QCoreApplication and run Qt's event loop; the other modes never do.
+//
+// Each returns the exit status. A failure of the bus is one line on err and exitBus, with
+// nothing written on out (--monitor keeps the lines it wrote before the failure).
+#pragma once
+
+#include <cstdio>
+
+#include "arguments.h"
+#include "rvx/frame.h"
+#include "rvx/notation.h"
+
+namespace cli {
+
+// Sends one frame and, once it has left, writes one line on out that says what went where:
+// "Sent Up to single motor 123456 on /dev/ttyUSB0 (4800 8O1): AB F1 ...", the bytes in the
+// notation given.
+int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
+              std::FILE* out, std::FILE* err);
+
+// Watches the bus and writes a line for every frame and every run of noise as it arrives,
+// flushed at once, until --count frames have been seen, Ctrl+C (SIGINT) or SIGTERM, or a
+// failure. Stopped by a signal, it says on err how many frames it saw.
+int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err);
+
+// The serial ports of the machine as a table (a header line, "-" for what is not known) or a
+// JSON array. No ports is no failure: text says so on err, JSON is an empty array.
+int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err);
+
+}  // namespace cli

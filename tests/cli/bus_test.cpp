@@ -1,0 +1,439 @@
+// rvx-strings on the bus, run as a process the way an installer runs it: --send onto a real
+// serial line (a pseudo-terminal whose far end the test holds) and to a real TCP bridge,
+// --monitor of what the test puts on the line, --list-ports, and every failure of the bus.
+#include "rvx/bus.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+
+#include "bus_support.h"
+
+using bus_test::Bridge;
+using bus_test::fromHex;
+using bus_test::PseudoTerminal;
+
+namespace {
+
+const QByteArray up123456 = fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+const QByteArray upGroup123456 = fromHex("AB F1 FF 12 34 56 FF FF FF FE FF FF 09 30");
+const QByteArray upChecksumOff = fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 20");
+
+QString spaced(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+// rvx-strings running as a child; its output is gathered from the test's event loop, so that
+// the pseudo-terminal and the bridge are served while it runs.
+class Tool {
+public:
+    explicit Tool(const QStringList& arguments) {
+        QObject::connect(&process_, &QProcess::readyReadStandardOutput,
+                         [this] { out_ += process_.readAllStandardOutput(); });
+        QObject::connect(&process_, &QProcess::readyReadStandardError,
+                         [this] { err_ += process_.readAllStandardError(); });
+        process_.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
+    }
+
+    [[nodiscard]] bool ended(int timeout = 20000) {
+        const bool done =
+            QTest::qWaitFor([this] { return process_.state() == QProcess::NotRunning; }, timeout);
+        out_ += process_.readAllStandardOutput();
+        err_ += process_.readAllStandardError();
+        return done && process_.exitStatus() == QProcess::NormalExit;
+    }
+    [[nodiscard]] int exitCode() const { return process_.exitCode(); }
+    [[nodiscard]] bool running() const { return process_.state() != QProcess::NotRunning; }
+
+    [[nodiscard]] const QByteArray& out() const { return out_; }
+    [[nodiscard]] QString err() const { return QString::fromUtf8(err_); }
+    [[nodiscard]] QStringList outLines() const { return linesOf(out_); }
+    [[nodiscard]] QStringList errLines() const { return linesOf(err_); }
+
+    // Waits until standard error holds this text: the port is open once it says "watching".
+    [[nodiscard]] bool saysOnError(const QString& text, int timeout = 10000) {
+        return QTest::qWaitFor([&] { return err().contains(text) || !running(); }, timeout) &&
+               err().contains(text);
+    }
+    [[nodiscard]] bool hasOutLines(qsizetype count, int timeout = 10000) {
+        return QTest::qWaitFor([&] { return outLines().size() >= count || !running(); }, timeout) &&
+               outLines().size() >= count;
+    }
+
+    void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
+
+private:
+    static QStringList linesOf(const QByteArray& bytes) {
+        QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty()) {
+            lines.removeLast();
+        }
+        return lines;
+    }
+
+    QProcess process_;
+    QByteArray out_;
+    QByteArray err_;
+};
+
+// The report of --decode --format json for these bytes, as the monitor must repeat it.
+QJsonObject decodeReport(const QByteArray& frame) {
+    Tool decode({"--decode", spaced(frame), "--format", "json"});
+    if (!decode.ended()) {
+        return {};
+    }
+    return QJsonDocument::fromJson(decode.out()).object();
+}
+
+// A text time stamp of the monitor: "HH:mm:ss.zzz" and two blanks before the rest.
+const QRegularExpression textTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "));
+
+enum class Setup { None, PortHeld, OutputStopped, ClosedBridge };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+class CliBusTest : public QObject {
+    Q_OBJECT
+    QElapsedTimer clock;
+
+private slots:
+    void initTestCase() { clock.start(); }
+
+    // ---- --send ----
+
+    void sendPutsExactlyTheOneFrameOnTheLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("said");  // after "Sent "; %1 is the port
+        QTest::newRow("Up for single motor 123456")
+            << QStringList{"123456", "--command", "Up"} << up123456
+            << "Up to single motor 123456 on %1 (4800 8O1): AB F1 FF FF FF FF 12 34 56 FE FF FF "
+               "09 30";
+        QTest::newRow("Stop for group 0A0B0C, written escaped")
+            << QStringList{"--group", "0a0b0c", "--command", "stop", "--notation", "escaped"}
+            << fromHex("AB F1 FF 0A 0B 0C FF FF FF FC FF FF 08 B3")
+            << "Stop to group 0A0B0C on %1 (4800 8O1): "
+               "\\xAB\\xF1\\xFF\\x0A\\x0B\\x0C\\xFF\\xFF\\xFF\\xFC\\xFF\\xFF\\x08\\xB3";
+        QTest::newRow("Go to IP # with its IP number")
+            << QStringList{"123456", "--ip", "3", "--command", "go-to-ip"}
+            << fromHex("AB F1 FF FF FF FF 12 34 56 FB FD FF 09 2B")
+            << "Go to IP # to single motor 123456 on %1 (4800 8O1): AB F1 FF FF FF FF 12 34 56 "
+               "FB FD FF 09 2B";
+        QTest::newRow("a valid frame of --decode, read compact")
+            << QStringList{"--decode", "abf1ffffffff123456feffff0930"} << up123456
+            << "Up to single motor 123456 on %1 (4800 8O1): AB F1 FF FF FF FF 12 34 56 FE FF FF "
+               "09 30";
+        QTest::newRow("another line for an unusual adapter")
+            << QStringList{"123456", "--command", "up", "--baud", "9600", "--parity", "none"}
+            << up123456
+            << "Up to single motor 123456 on %1 (9600 8N1): AB F1 FF FF FF FF 12 34 56 FE FF FF "
+               "09 30";
+    }
+    void sendPutsExactlyTheOneFrameOnTheLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, said);
+        PseudoTerminal line(clock);
+        Tool tool(arguments + QStringList{"--send", line.path()});
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.err(), QString());
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(tool.out()), "Sent " + said.arg(line.path()) + "\n");
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, frame, 5000);
+        QVERIFY(line.nothingSent());  // that frame, nothing after it
+        QCOMPARE(line.arrived().bytes, frame);
+    }
+
+    // The speed the port is set to, read while the frame waits: the line's output is stopped,
+    // so that the system does not take the frame and the port stays open. A pseudo-terminal
+    // keeps the speed (not the parity); closing the port puts back the one it had before.
+    void theBaudRateReachesThePort_data() {
+        QTest::addColumn<QStringList>("line");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("4800 by default") << QStringList{} << int{B4800};
+        QTest::newRow("--baud 9600") << QStringList{"--baud", "9600"} << int{B9600};
+        QTest::newRow("--baud 19200, parity none")
+            << QStringList{"--baud=19200", "--parity", "none"} << int{B19200};
+    }
+    void theBaudRateReachesThePort() {
+        QFETCH(QStringList, line);
+        QFETCH(int, speed);
+        PseudoTerminal port(clock);
+        port.stopOutput();
+        Tool tool(QStringList{"123456", "--command", "stop", "--send", port.path()} + line);
+        const auto kept = [&port] {
+            const termios settings = port.settings();
+            return static_cast<int>(cfgetospeed(&settings));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(kept(), speed, 5000);
+        QVERIFY(tool.running());
+        port.restartOutput();
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(port.arrived().bytes,
+                                  fromHex("AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E"), 5000);
+    }
+
+    void theBridgeReceivesTheSameFrame() {
+        Bridge bridge(clock);
+        Tool tool({"--send", bridge.target(), "123456", "--command", "up"});
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.err(), QString());
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(tool.out()),
+                 "Sent Up to single motor 123456 on " + bridge.target() +
+                     " (bridge; line 4800 8O1 assumed): AB F1 FF FF FF FF 12 34 56 FE FF FF 09 "
+                     "30\n");
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.arrived().bytes, up123456, 5000);
+        QCOMPARE(bridge.connections().size(), 1);
+    }
+
+    // Only a frame the decoder finds nothing wrong with is sent; the report says why not.
+    void aFrameWithFindingsIsNotSent_data() {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a wrong checksum")
+            << "AB F1 FF FF FF FF 12 34 56 FB FD FF 09 20"
+            << "rvx-strings: --send: not sent; 1 finding in the frame, and only a valid frame is "
+               "sent";
+        QTest::newRow("a length byte and a priority out of range")
+            << "a4 f0 ff 0a 0b 0c ff ff ff fb fe ff 08 a9"
+            << "rvx-strings: --send: not sent; 2 findings in the frame, and only a valid frame "
+               "is sent";
+    }
+    void aFrameWithFindingsIsNotSent() {
+        QFETCH(QString, frame);
+        QFETCH(QString, message);
+        PseudoTerminal line(clock);
+        Tool report({"--decode", frame});
+        QVERIFY(report.ended());
+        Tool tool({"--decode", frame, "--send", line.path()});
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 1);
+        QCOMPARE(tool.out(), report.out());  // the report as usual
+        QCOMPARE(tool.errLines(), QStringList{message});
+        QTest::qWait(100);
+        QVERIFY(line.nothingSent());
+    }
+
+    // ---- Failures of the bus: exit status 4, the message alone on standard error ----
+
+    void aBusFailureIsExitStatus4_data() {
+        QTest::addColumn<QStringList>("arguments");  // %1: a pseudo-terminal or a closed port
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("message");
+        const QStringList up{"123456", "--command", "up", "--send", "%1"};
+        QTest::newRow("sending to a port that does not exist")
+            << QStringList{"123456", "--command", "up", "--send", "/dev/ttyRVX-none"} << Setup::None
+            << "rvx-strings: /dev/ttyRVX-none: no such serial port";
+        QTest::newRow("watching a port that does not exist")
+            << QStringList{"--monitor", "/dev/serial/by-id/usb-RVX-none-if00-port0"} << Setup::None
+            << "rvx-strings: /dev/serial/by-id/usb-RVX-none-if00-port0: no such serial port";
+        QTest::newRow("a bridge where nothing listens")
+            << up << Setup::ClosedBridge
+            << "rvx-strings: %1: connection refused; nothing listens on port %2 of 127.0.0.1";
+        QTest::newRow("a bridge whose name is not known")
+            << QStringList{"--monitor", "tcp://rvx-bridge.invalid:4001"} << Setup::None
+            << "rvx-strings: tcp://rvx-bridge.invalid:4001: host rvx-bridge.invalid not found";
+        QTest::newRow("a port held by another program")
+            << up << Setup::PortHeld << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("a line the port refuses")
+            << up + QStringList{"--parity", "even"} << Setup::None
+            << "rvx-strings: %1: the port does not take 4800 baud with even parity (Invalid "
+               "argument)";
+        QTest::newRow("a frame the system does not take in time")
+            << up + QStringList{"--timeout", "0.3"} << Setup::OutputStopped
+            << "rvx-strings: %1: the frame was not taken for sending within 0.3 s";
+    }
+    void aBusFailureIsExitStatus4() {
+        QFETCH(QStringList, arguments);
+        QFETCH(Setup, setup);
+        QFETCH(QString, message);
+        PseudoTerminal line(clock);
+        QString target = line.path();
+        quint16 port = 0;
+        if (setup == Setup::ClosedBridge) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            port = closed.serverPort();
+            target = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
+        }
+        rvx::bus::Watcher holder;
+        if (setup == Setup::PortHeld) {
+            QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
+            QVERIFY(holder.start(*rvx::bus::readTarget(line.path()).target));
+            QVERIFY(held.wait(5000));
+        }
+        if (setup == Setup::OutputStopped) {
+            line.stopOutput();
+        }
+        for (QString& argument : arguments) {
+            argument.replace(QStringLiteral("%1"), target);
+        }
+        Tool tool(arguments);
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 4);
+        QCOMPARE(tool.out(), QByteArray());
+        message.replace(QStringLiteral("%1"), target)
+            .replace(QStringLiteral("%2"), QString::number(port));
+        QCOMPARE(tool.errLines(), QStringList{message});
+        if (setup == Setup::OutputStopped) {
+            line.restartOutput();
+        }
+        holder.stop();
+        QVERIFY(line.nothingSent());
+    }
+
+    // ---- --monitor ----
+
+    // Noise, a frame, a group frame split across two writes and a frame with a wrong checksum;
+    // --count 3 stops after the third frame, so the frame after it is not reported.
+    void monitorReportsEachRunAsItArrives_data() {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("text") << "text";
+        QTest::newRow("json") << "json";
+    }
+    void monitorReportsEachRunAsItArrives() {
+        QFETCH(QString, format);
+        PseudoTerminal line(clock);
+        Tool tool({"--monitor", line.path(), "--count", "3", "--format", format});
+        QVERIFY2(tool.saysOnError("watching"), qPrintable(tool.err()));
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        line.write(fromHex("00 11 22") + up123456 + upGroup123456.left(5));
+        QTest::qWait(60);
+        line.write(upGroup123456.mid(5) + upChecksumOff + up123456);
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(tool.errLines(),
+                 QStringList{"rvx-strings: watching " + line.path() + " (4800 8O1); Ctrl+C stops"});
+        QVERIFY(line.nothingSent());  // watching never writes
+
+        const QStringList lines = tool.outLines();
+        QCOMPARE(lines.size(), 4);
+        if (format == QStringLiteral("text")) {
+            QStringList rests;
+            for (const QString& text : lines) {
+                QVERIFY2(textTime.match(text).hasMatch(), qPrintable(text));
+                rests << text.mid(14);
+            }
+            QCOMPARE(rests,
+                     (QStringList{
+                         "00 11 22  noise, 3 bytes",
+                         spaced(up123456) + "  Up  single motor 123456  valid",
+                         spaced(upGroup123456) + "  Up  group 123456  valid",
+                         spaced(upChecksumOff) +
+                             "  Up  single motor 123456  not valid: bytes 13-14: checksum is 09 "
+                             "20, should be 09 30, the 16-bit sum of bytes 1 to 12",
+                     }));
+            return;
+        }
+        const QByteArrayList frames{up123456, upGroup123456, upChecksumOff};
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            QJsonParseError error{};
+            QJsonObject object = QJsonDocument::fromJson(lines[k].toUtf8(), &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            // When the bytes arrived, in UTC, to the millisecond.
+            const QString time = object.take(QStringLiteral("time")).toString();
+            QVERIFY2(time.endsWith(QLatin1Char('Z')), qPrintable(time));
+            const QDateTime arrived = QDateTime::fromString(time, Qt::ISODateWithMs);
+            QVERIFY2(arrived.isValid() && arrived >= before.addMSecs(-1000) &&
+                         arrived <= QDateTime::currentDateTimeUtc(),
+                     qPrintable(time));
+            if (k == 0) {
+                QCOMPARE(object, (QJsonObject{{"bytes", "00 11 22"}, {"noise", true}}));
+                continue;
+            }
+            // The report of --decode --format json, but read from no text.
+            QJsonObject expected = decodeReport(frames[k - 1]);
+            QVERIFY(!expected.isEmpty());
+            expected[QStringLiteral("notation")] = QJsonValue::Null;
+            QCOMPARE(object, expected);
+        }
+    }
+
+    // Ctrl+C: what arrived is written, the count goes to standard error, exit status 0. The
+    // first line is read while the monitor still runs: each line is flushed as it comes.
+    void ctrlCStopsTheMonitorCleanly() {
+        PseudoTerminal line(clock);
+        Tool tool({"--monitor", line.path()});
+        QVERIFY(tool.saysOnError("watching"));
+        line.write(up123456 + up123456.left(6));
+        QVERIFY(tool.hasOutLines(1));
+        QVERIFY(tool.running());
+        tool.signal(SIGINT);
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 0);
+        const QStringList lines = tool.outLines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].mid(14), spaced(up123456) + "  Up  single motor 123456  valid");
+        QCOMPARE(lines[1].mid(14), spaced(up123456.left(6)) + "  noise, 6 bytes");
+        QCOMPARE(tool.errLines().last(),
+                 QStringLiteral("rvx-strings: stopped; 1 frame and 1 run of noise seen"));
+
+        // The port was let go.
+        Tool send({"123456", "--command", "up", "--send", line.path()});
+        QVERIFY(send.ended());
+        QCOMPARE(send.exitCode(), 0);
+    }
+
+    void aPortLostWhileWatchingKeepsWhatWasWritten() {
+        PseudoTerminal line(clock);
+        Tool tool({"--monitor", line.path(), "--format", "json"});
+        QVERIFY(tool.saysOnError("watching"));
+        line.write(up123456);
+        QVERIFY(tool.hasOutLines(1));
+        line.closeMaster();
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 4);
+        QCOMPARE(tool.outLines().size(), 1);
+        QCOMPARE(tool.errLines().last(), "rvx-strings: " + line.path() + ": the port was lost");
+    }
+
+    // ---- --list-ports ----
+
+    void listPortsNamesThePortsOfTheMachine() {
+        QStringList locations;
+        for (const auto& port : rvx::bus::listPorts()) {
+            locations << port.systemLocation;
+        }
+
+        Tool json({"--list-ports", "--format", "json"});
+        QVERIFY(json.ended());
+        QCOMPARE(json.exitCode(), 0);
+        const QJsonArray array = QJsonDocument::fromJson(json.out()).array();
+        QStringList listed;
+        for (const auto& value : array) {
+            const QJsonObject object = value.toObject();
+            QCOMPARE(object.keys(),
+                     (QStringList{"description", "link", "manufacturer", "port", "serial"}));
+            listed << object[QStringLiteral("port")].toString();
+        }
+        QCOMPARE(listed, locations);
+
+        Tool text({"--list-ports"});
+        QVERIFY(text.ended());
+        QCOMPARE(text.exitCode(), 0);
+        if (locations.isEmpty()) {
+            QCOMPARE(text.out(), QByteArray());
+            QCOMPARE(text.errLines(), QStringList{"rvx-strings: no serial ports found"});
+            return;
+        }
+        const QStringList lines = text.outLines();
+        QCOMPARE(lines.size(), locations.size() + 1);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("port ")), qPrintable(lines[0]));
+        QVERIFY(lines[0].contains(QStringLiteral("  description  ")));
+        for (qsizetype k = 0; k < locations.size(); ++k) {
+            QVERIFY2(lines[k + 1].startsWith(locations[k] + ' '), qPrintable(lines[k + 1]));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(CliBusTest)
+#include "bus_test.moc"
