@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rvx/bus.h"
+#include "rvx/message.h"
 
 namespace rvx::bus {
 
@@ -10,8 +11,9 @@ namespace {
 
 const QString tcpScheme = QStringLiteral("tcp://");
 
+// A text in a message as the engine shows one: control characters escaped, a long one cut.
 QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return QString::fromStdString(rvx::quoted(text.toStdString()));
 }
 
 TargetReading refuse(const QString& text, const QString& why) {

@@ -103,7 +103,7 @@ private slots:
             << "target \"10.0.0.5:4001\": no serial port; for a bridge "
                "write tcp://10.0.0.5:4001";
         QTest::newRow("a control character") << "/dev/ttyUSB0\n/dev/ttyUSB1"
-                                             << "target \"/dev/ttyUSB0\n/dev/ttyUSB1\": holds a "
+                                             << "target \"/dev/ttyUSB0\\n/dev/ttyUSB1\": holds a "
                                                 "control character";
     }
     void badTargetsAreRefusedWithAReason() {
