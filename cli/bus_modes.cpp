@@ -125,6 +125,32 @@ int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest&
     return exitSuccess;
 }
 
+int sendCommand(const StringsRequest& request, std::FILE* out, std::FILE* err) {
+    const rvx::Command& command = rvx::commandCatalogue[request.rows.front()];
+    const auto frame = rvx::frameFor(command, request.kind, request.address, request.values);
+    if (!frame) {  // admitted values always make one
+        tell(err, std::string(command.name) + ": no frame can be made from these values");
+        return exitUsage;
+    }
+    return sendFrame(*frame, request.notation, *request.send, out, err);
+}
+
+int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
+    const rvx::DecodedFrame decoded = rvx::decodeFrame(request.frame);
+    if (decoded.madeByTool()) {
+        return sendFrame(request.frame, rvx::Notation::Spaced, *request.send, out, err);
+    }
+    StandardOutput output(out);
+    output.buffer = decodeText(request.frame, request.notation, decoded);
+    if (!output.finish()) {
+        tell(err, "cannot write standard output");
+        return exitOutput;
+    }
+    tell(err, "--send: not sent; " + counted(decoded.findings.size(), "finding", "findings") +
+                  " in the frame, and only a valid frame is sent");
+    return exitFindings;
+}
+
 int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
     stopAsked = 0;

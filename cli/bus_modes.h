@@ -19,6 +19,13 @@ namespace cli {
 int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err);
 
+// --send with --command: the one string's frame, sent as sendFrame does.
+int sendCommand(const StringsRequest& request, std::FILE* out, std::FILE* err);
+
+// --send with --decode: the frame is sent only when the decoder finds nothing wrong with it;
+// otherwise the report is written as --decode writes it, err says why, and the status is 1.
+int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err);
+
 // Watches the bus and writes a line for every frame and every run of noise as it arrives,
 // flushed at once, until --count frames have been seen, Ctrl+C (SIGINT) or SIGTERM, or a
 // failure. Stopped by a signal, it says on err how many frames it saw.

@@ -93,8 +93,9 @@ std::string optionDetails(const OptionInfo& option) {
             // literal added to a string in the release build.
             std::string text = " ";
             text += listed(names);
-            text += ". With --decode, the notation to read; the hexadecimal ones are recognised "
-                    "without it, decimal is read only when named.";
+            text +=
+                ". With --decode, the notation to read; the hexadecimal ones are recognised "
+                "without it, decimal is read only when named.";
             return text;
         }
         case OptionKind::Format: {

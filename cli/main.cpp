@@ -75,33 +75,10 @@ int main(int argc, char* argv[]) {
     }
     if (const auto* strings = std::get_if<cli::StringsRequest>(&request);
         strings && strings->send) {
-        const std::size_t row = strings->rows.front();
-        const auto frame = rvx::frameFor(rvx::commandCatalogue[row], strings->kind,
-                                         strings->address, strings->values);
-        if (!frame) {
-            writeError("rvx-strings: " + std::string(rvx::commandCatalogue[row].name) +
-                       ": no frame can be made from these values");
-            return cli::exitUsage;
-        }
-        return cli::sendFrame(*frame, strings->notation, *strings->send, stdout, stderr);
+        return cli::sendCommand(*strings, stdout, stderr);
     }
     if (const auto* decode = std::get_if<cli::DecodeRequest>(&request); decode && decode->send) {
-        // Only a frame the decoder finds nothing wrong with goes onto the bus.
-        const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
-        if (decoded.madeByTool()) {
-            return cli::sendFrame(decode->frame, rvx::Notation::Spaced, *decode->send, stdout,
-                                  stderr);
-        }
-        cli::StandardOutput out;
-        out.buffer = cli::decodeText(decode->frame, decode->notation, decoded);
-        if (!out.finish()) {
-            writeError("rvx-strings: cannot write standard output");
-            return cli::exitOutput;
-        }
-        writeError("rvx-strings: --send: not sent; " + std::to_string(decoded.findings.size()) +
-                   (decoded.findings.size() == 1 ? " finding" : " findings") +
-                   " in the frame, and only a valid frame is sent");
-        return cli::exitFindings;
+        return cli::sendDecoded(*decode, stdout, stderr);
     }
 
     cli::StandardOutput out;
