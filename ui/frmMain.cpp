@@ -288,10 +288,9 @@ frmMain::frmMain() {
     framed.push_back(txtS);
     for (QLineEdit* field : framed) {
         frames_[field] = std::nullopt;
-        connect(field, &QLineEdit::textChanged, this, [this, field](const QString& text) {
-            auto& frame = frames_[field];
-            if (frame && text != QString::fromStdString(rvx::writeFrame(*frame))) {
-                frame.reset();
+        connect(field, &QLineEdit::textChanged, this, [this, field] {
+            if (field != fieldGettingFrame_) {
+                frames_[field].reset();
             }
         });
         field->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -647,10 +646,11 @@ void frmMain::showOutputIn(QLineEdit* field, std::size_t row) {
 
 void frmMain::setTextWithFrame(QLineEdit* field, const QString& text,
                                const std::optional<rvx::Frame>& frame) {
-    // The frame is set first: the change reaction that setText runs keeps it, since the text
-    // is the frame's.
+    // The frame is set first, and the change this text makes keeps it.
     frames_[field] = frame;
+    fieldGettingFrame_ = field;
     field->setText(text);
+    fieldGettingFrame_ = nullptr;
 }
 
 std::optional<rvx::Frame> frmMain::frameIn(const QLineEdit* field) const {

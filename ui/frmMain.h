@@ -157,6 +157,7 @@ private:
     std::int16_t pass = 0;
     bool dataErrorShown = false;  // "DATA ERROR" stands in lblE
     std::map<const QLineEdit*, std::optional<rvx::Frame>> frames_;
+    const QLineEdit* fieldGettingFrame_ = nullptr;  // while setTextWithFrame writes its text
     rvx::CommandStringEngine engine{*this};
     std::unique_ptr<frmHELP> help_;
     MotorSender* motorSender{};  // sends a string's frame when its menu asks; a child

@@ -1,7 +1,6 @@
 #include "rvx/notation.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "rvx/ascii.h"
 
@@ -232,19 +231,23 @@ std::optional<Notation> findNotation(std::string_view name) {
 }
 
 char* writeBytesTo(char* out, std::span<const std::uint8_t> bytes, Notation notation) {
+    // Prefixes and separators are a character or two: copied a character at a time, which the
+    // compiler keeps inline, where memcpy of a size known only at run time is a call each.
     const NotationInfo& info = notationInfo(notation);
     for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (k > 0) {
-            std::memcpy(out, info.separator.data(), info.separator.size());
-            out += info.separator.size();
+            for (const char c : info.separator) {
+                *out++ = c;
+            }
         }
-        std::memcpy(out, info.prefix.data(), info.prefix.size());
-        out += info.prefix.size();
+        for (const char c : info.prefix) {
+            *out++ = c;
+        }
         if (info.radix == 10) {
             out = writeDecimal(out, bytes[k]);
         } else {
-            std::memcpy(out, &ascii::hexPairs[2 * bytes[k]], 2);
-            out += 2;
+            *out++ = ascii::hexPairs[2 * bytes[k]];
+            *out++ = ascii::hexPairs[2 * bytes[k] + 1];
         }
     }
     return out;
