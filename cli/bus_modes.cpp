@@ -14,6 +14,7 @@
 #include "rvx/bus.h"
 #include "rvx/catalogue.h"
 #include "rvx/decode.h"
+#include "rvx/message.h"
 
 namespace cli {
 
@@ -91,17 +92,6 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
     }
     return time + "  " + rvx::writeBytes(bytes) + "  noise, " +
            counted(bytes.size(), "byte", "bytes");
-}
-
-// A text from a device (its description, its maker) on one line of a terminal.
-std::string printable(const QString& value) {
-    QString shown = value;
-    for (QChar& c : shown) {
-        if (c.category() == QChar::Other_Control) {
-            c = QChar::ReplacementCharacter;
-        }
-    }
-    return text(shown);
 }
 
 }  // namespace
@@ -230,7 +220,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     }
     const bool json = request.format == Format::Json;
     const auto field = [json](const QString& value) {
-        return json ? text(value) : value.isEmpty() ? std::string("-") : printable(value);
+        return json ? text(value) : value.isEmpty() ? std::string("-") : rvx::escaped(text(value));
     };
     // The text has a header line; JSON names the columns in each object.
     using Row = std::array<std::string, 5>;
