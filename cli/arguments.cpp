@@ -223,7 +223,7 @@ std::optional<rvx::bus::Target> readTargetOf(const std::string& name, const std:
 
 std::string parityNames() {
     std::vector<std::string> names;
-    for (const auto parity : parities) {
+    for (const auto parity : rvx::bus::parities) {
         names.push_back(rvx::bus::parityName(parity).toStdString());
     }
     return alternatives(names);

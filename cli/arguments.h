@@ -110,10 +110,6 @@ inline constexpr double maxBaud = 4'000'000;
 inline constexpr double minTimeoutSeconds = 0.001;
 inline constexpr double maxTimeoutSeconds = 3600;
 inline constexpr double maxCount = 1'000'000'000;
-// The parities --parity names, in the order --help lists them.
-inline constexpr std::array<rvx::bus::Parity, 5> parities{
-    rvx::bus::Parity::None, rvx::bus::Parity::Even, rvx::bus::Parity::Odd, rvx::bus::Parity::Mark,
-    rvx::bus::Parity::Space};
 
 enum class OptionKind : std::uint8_t {
     Group,      // --group: ADDRESS is a group address

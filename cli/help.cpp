@@ -119,7 +119,7 @@ std::string optionDetails(const OptionInfo& option) {
                    " (default " + std::to_string(rvx::bus::Settings{}.baudRate) + ").";
         case OptionKind::Parity: {
             std::vector<std::string> names;
-            for (const auto parity : parities) {
+            for (const auto parity : rvx::bus::parities) {
                 names.push_back(rvx::bus::parityName(parity).toStdString() +
                                 (parity == rvx::bus::Settings{}.parity ? " (default)" : ""));
             }

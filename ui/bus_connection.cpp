@@ -21,10 +21,6 @@ const QString keyTarget = QStringLiteral("bus/target");
 const QString keyBaud = QStringLiteral("bus/baudRate");
 const QString keyParity = QStringLiteral("bus/parity");
 
-constexpr rvx::bus::Parity parities[] = {rvx::bus::Parity::None, rvx::bus::Parity::Even,
-                                         rvx::bus::Parity::Odd, rvx::bus::Parity::Mark,
-                                         rvx::bus::Parity::Space};
-
 }  // namespace
 
 std::optional<BusConnection> BusConnection::load() {
@@ -55,9 +51,9 @@ void BusConnection::save() const {
 QString BusConnection::text() const {
     rvx::bus::Line line;
     line.baudRate = settings.baudRate;
-    line.dataBits = 8;
+    line.dataBits = rvx::bus::busDataBits;
     line.parity = settings.parity;
-    line.stopBits = 1;
+    line.stopBits = rvx::bus::busStopBits;
     return target.text() + QStringLiteral(" at ") + rvx::bus::lineText(line);
 }
 
@@ -103,7 +99,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     cboParity = new QComboBox(this);
     cboParity->setObjectName(QStringLiteral("cboParity"));
     cboParity->setAccessibleName(QStringLiteral("Parity"));
-    for (const auto parity : parities) {
+    for (const auto parity : rvx::bus::parities) {
         const QString name = rvx::bus::parityName(parity);
         cboParity->addItem(name.left(1).toUpper() + name.mid(1), name);
     }

@@ -115,8 +115,7 @@ TargetReading readTarget(const QString& text) {
 
 std::optional<Parity> readParity(const QString& text) {
     const QString name = text.trimmed().toLower();
-    for (const Parity parity :
-         {Parity::None, Parity::Even, Parity::Odd, Parity::Mark, Parity::Space}) {
+    for (const Parity parity : parities) {
         const QString full = parityName(parity);
         if (name == full || name == full.left(1)) {
             return parity;

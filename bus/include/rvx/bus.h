@@ -39,6 +39,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,14 @@ struct TargetReading {
 // ---- Line and limits ---------------------------------------------------------------------
 
 enum class Parity : std::uint8_t { None, Even, Odd, Mark, Space };
+
+// Every parity, in the order choosers and help texts list them.
+inline constexpr std::array<Parity, 5> parities{Parity::None, Parity::Even, Parity::Odd,
+                                                Parity::Mark, Parity::Space};
+
+// The bus's frame of a byte besides the parity: always 8 data bits and 1 stop bit.
+inline constexpr int busDataBits = 8;
+inline constexpr int busStopBits = 1;
 
 // "none", "even", "odd", "mark", "space" or their initials, case ignored; nullopt otherwise.
 [[nodiscard]] std::optional<Parity> readParity(const QString& text);
