@@ -1,6 +1,7 @@
 #include "rvx/generator.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -45,18 +46,25 @@ std::string upperAscii(std::string_view character) {
 
 }  // namespace
 
+ParameterValues GenerationOutcome::notRead() {
+    ParameterValues values{};
+    values.fill(std::numeric_limits<double>::quiet_NaN());
+    return values;
+}
+
 GenerationOutcome CommandStringEngine::getAddress() {
+    read_ = GenerationOutcome::notRead();
     if (!encodeAddress(fields_.addressKind())) {
-        return {GenerationOutcome::Result::AddressRefused, 0, {}};
+        return {GenerationOutcome::Result::AddressRefused, 0, {}, read_};
     }
     // The option is read again for the frames' kind.
     const AddressKind kind = fields_.addressKind();
     for (std::size_t row = 0; row < commandCount; ++row) {
         if (auto failure = formRow(row, kind)) {
-            return {GenerationOutcome::Result::DataError, row, std::move(*failure)};
+            return {GenerationOutcome::Result::DataError, row, std::move(*failure), read_};
         }
     }
-    return {};
+    return {GenerationOutcome::Result::Written, 0, {}, read_};
 }
 
 void CommandStringEngine::upperCaseAddress() {
@@ -119,6 +127,7 @@ std::optional<DataFailure> CommandStringEngine::formRow(std::size_t row, Address
         if (!number) {
             return DataFailure{DataFailure::Reason::NotANumber, parameter.field, texts[k]};
         }
+        read_[static_cast<std::size_t>(parameter.field)] = *number;
         const auto value = convertParameter(parameter.conversion, *number);
         if (!value) {
             return DataFailure{DataFailure::Reason::Overflow, parameter.field, texts[k]};
@@ -148,7 +157,8 @@ std::optional<DataFailure> CommandStringEngine::formRow(std::size_t row, Address
     // written with two digits: the same text as each address and checksum byte written after
     // its prefix from checkSUM.
     if (composed.made()) {
-        fields_.setOutputText(row, writeFrame(composed.frame), &composed.frame);
+        const MadeFrame made{composed.frame, static_cast<CommandId>(row), kind, address, read_};
+        fields_.setOutputText(row, writeFrame(composed.frame), &made);
     } else {
         fields_.setOutputText(row, std::string{}, nullptr);
     }

@@ -20,9 +20,10 @@ std::string MemoryFields::parameterText(ParameterField field) const {
     return parameters[static_cast<std::size_t>(field)];
 }
 
-void MemoryFields::setOutputText(std::size_t row, const std::string& text, const Frame* frame) {
+void MemoryFields::setOutputText(std::size_t row, const std::string& text, const MadeFrame* frame) {
     outputs[row] = text;
-    frames[row] = frame != nullptr ? std::optional<Frame>(*frame) : std::nullopt;
+    frames[row] = frame != nullptr ? std::optional<Frame>(frame->bytes) : std::nullopt;
+    made[row] = frame != nullptr ? std::optional<MadeFrame>(*frame) : std::nullopt;
 }
 
 }  // namespace rvx

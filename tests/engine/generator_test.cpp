@@ -211,7 +211,8 @@ public:
         log.push_back("read " + std::string(rvx::parameterInfo(field).fieldName));
         return memory.parameterText(field);
     }
-    void setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) override {
+    void setOutputText(std::size_t row, const std::string& text,
+                       const rvx::MadeFrame* frame) override {
         log.push_back("write " + std::string(rvx::commandCatalogue[row].outputField));
         memory.setOutputText(row, text, frame);
     }

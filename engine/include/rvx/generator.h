@@ -22,6 +22,7 @@
 #include "rvx/catalogue.h"
 #include "rvx/failure.h"
 #include "rvx/frame.h"
+#include "rvx/made_frame.h"
 
 namespace rvx {
 
@@ -36,9 +37,9 @@ public:
     // Writing a field the text it already holds must change nothing.
     virtual void setAddressText(AddressKind field, const std::string& text) = 0;
     [[nodiscard]] virtual std::string parameterText(ParameterField field) const = 0;
-    // row indexes commandCatalogue. frame: the bytes the text was written from, or null for a
-    // row that got no frame (its text is then empty).
-    virtual void setOutputText(std::size_t row, const std::string& text, const Frame* frame) = 0;
+    // row indexes commandCatalogue. made: the frame the text was written from, with its origin,
+    // or null for a row that got no frame (its text is then empty).
+    virtual void setOutputText(std::size_t row, const std::string& text, const MadeFrame* made) = 0;
 
 protected:
     CalculationFields() = default;
@@ -76,6 +77,12 @@ struct GenerationOutcome {
     Result result = Result::Written;
     std::size_t row = 0;
     DataFailure failure;
+    // The number each parameter field held as the run read it (a field read by several rows,
+    // the lock priority, as it was last read). A field the run did not reach holds NaN: every
+    // field after an address refused, the fields from the failing one on after a data error.
+    ParameterValues values = notRead();
+
+    [[nodiscard]] static ParameterValues notRead();
 
     [[nodiscard]] bool written() const { return result == Result::Written; }
 };
@@ -106,6 +113,7 @@ private:
 
     CalculationFields& fields_;
     CalculationState state_;
+    ParameterValues read_ = GenerationOutcome::notRead();  // during a run: the values read
 };
 
 }  // namespace rvx

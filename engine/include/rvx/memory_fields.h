@@ -9,6 +9,7 @@
 #include "rvx/catalogue.h"
 #include "rvx/frame.h"
 #include "rvx/generator.h"
+#include "rvx/made_frame.h"
 
 namespace rvx {
 
@@ -21,7 +22,8 @@ public:
     std::array<std::string, 2> address;  // indexed by AddressKind
     std::array<std::string, parameterFieldCount> parameters;
     std::array<std::string, commandCount> outputs;
-    std::array<std::optional<Frame>, commandCount> frames;  // the bytes of each output
+    std::array<std::optional<Frame>, commandCount> frames;    // the bytes of each output
+    std::array<std::optional<MadeFrame>, commandCount> made;  // the same with their origin
 
     [[nodiscard]] std::string& parameter(ParameterField field) {
         return parameters[static_cast<std::size_t>(field)];
@@ -31,7 +33,7 @@ public:
     [[nodiscard]] std::string addressText(AddressKind field) const override;
     void setAddressText(AddressKind field, const std::string& text) override;
     [[nodiscard]] std::string parameterText(ParameterField field) const override;
-    void setOutputText(std::size_t row, const std::string& text, const Frame* frame) override;
+    void setOutputText(std::size_t row, const std::string& text, const MadeFrame* frame) override;
 };
 
 }  // namespace rvx
