@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -49,12 +50,16 @@ void BusConnection::save() const {
 }
 
 QString BusConnection::text() const {
+    return target.text() + QStringLiteral(" at ") + lineText();
+}
+
+QString BusConnection::lineText() const {
     rvx::bus::Line line;
     line.baudRate = settings.baudRate;
     line.dataBits = rvx::bus::busDataBits;
     line.parity = settings.parity;
     line.stopBits = rvx::bus::busStopBits;
-    return target.text() + QStringLiteral(" at ") + rvx::bus::lineText(line);
+    return rvx::bus::lineText(line);
 }
 
 BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& current,
@@ -69,7 +74,9 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     cboPort = new QComboBox(this);
     cboPort->setObjectName(QStringLiteral("cboPort"));
     cboPort->setEditable(true);  // any device path may be typed in
-    cboPort->setAccessibleName(QStringLiteral("Serial port"));
+    // A typed path stays text: Enter must not turn it into an entry that stands for no port.
+    cboPort->setInsertPolicy(QComboBox::NoInsert);
+    cboPort->setAccessibleName(QStringLiteral("Port"));
     cboPort->setMinimumContentsLength(56);  // room for a /dev/serial/by-id/ path
     auto* refresh = new QPushButton(QStringLiteral("&Refresh"), this);
     refresh->setObjectName(QStringLiteral("cmdRefresh"));
@@ -85,6 +92,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     spnPort = new QSpinBox(this);
     spnPort->setObjectName(QStringLiteral("spnPort"));
     spnPort->setAccessibleName(QStringLiteral("Bridge TCP port"));
+    spnPort->setAccessibleDescription(QStringLiteral("TCP port of the bridge"));
     spnPort->setRange(1, 65535);
     spnPort->setValue(4001);
 
@@ -101,7 +109,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     cboParity->setAccessibleName(QStringLiteral("Parity"));
     for (const auto parity : rvx::bus::parities) {
         const QString name = rvx::bus::parityName(parity);
-        cboParity->addItem(name.left(1).toUpper() + name.mid(1), name);
+        cboParity->addItem(name.left(1).toUpper() + name.mid(1), QVariant::fromValue(parity));
     }
 
     lblProblem = new QLabel(this);
@@ -119,22 +127,31 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(cboPort, 1);
     portRow->addWidget(refresh);
+    auto* portLabel = new QLabel(QStringLiteral("P&ort:"), this);
+    portLabel->setObjectName(QStringLiteral("lblPort"));
+    portLabel->setBuddy(cboPort);
     whereLayout->addRow(optSerial);
-    whereLayout->addRow(QStringLiteral("Port:"), portRow);
+    whereLayout->addRow(portLabel, portRow);
     whereLayout->addRow(optBridge);
     auto* bridgeRow = new QHBoxLayout;
     bridgeRow->addWidget(txtHost, 1);
-    bridgeRow->addWidget(new QLabel(QStringLiteral("TCP port:"), this));
+    auto* tcpPortLabel = new QLabel(QStringLiteral("TCP port:"), this);
+    tcpPortLabel->setBuddy(spnPort);
+    bridgeRow->addWidget(tcpPortLabel);
     bridgeRow->addWidget(spnPort);
-    whereLayout->addRow(QStringLiteral("Host:"), bridgeRow);
+    auto* hostLabel = new QLabel(QStringLiteral("&Host:"), this);
+    hostLabel->setBuddy(txtHost);
+    whereLayout->addRow(hostLabel, bridgeRow);
 
     auto* line =
         new QGroupBox(QStringLiteral("Line (the bus runs at 4800 baud, odd parity)"), this);
     auto* lineLayout = new QFormLayout(line);
     lineLayout->addRow(QStringLiteral("&Baud rate:"), cboBaud);
     lineLayout->addRow(QStringLiteral("&Parity:"), cboParity);
-    lineLayout->addRow(
-        new QLabel(QStringLiteral("8 data bits, 1 stop bit, no flow control"), this));
+    lblLine = new QLabel(this);
+    lblLine->setObjectName(QStringLiteral("lblLine"));
+    lblLine->setWordWrap(true);
+    lineLayout->addRow(lblLine);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(where);
@@ -144,7 +161,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
 
     // The fields of the kind not chosen are off.
     connect(optSerial, &QRadioButton::toggled, this, &BusConnectionDialog::showKind);
-    connect(refresh, &QPushButton::clicked, this, [this] { fillPorts(cboPort->currentText()); });
+    connect(refresh, &QPushButton::clicked, this, [this] { fillPorts(portPath()); });
     connect(buttons, &QDialogButtonBox::accepted, this, &BusConnectionDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &BusConnectionDialog::reject);
 
@@ -157,26 +174,44 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
         spnPort->setValue(current->target.port);
     }
     cboBaud->setCurrentText(QString::number(start.settings.baudRate));
-    cboParity->setCurrentIndex(cboParity->findData(rvx::bus::parityName(start.settings.parity)));
+    cboParity->setCurrentIndex(cboParity->findData(QVariant::fromValue(start.settings.parity)));
     showKind();
 }
 
 void BusConnectionDialog::fillPorts(const QString& keep) {
     cboPort->clear();
+    int adapter = -1;  // the first port with a by-id link: a USB serial adapter
     for (const rvx::bus::PortInfo& port : rvx::bus::listPorts()) {
         QString label = port.systemLocation;
         if (!port.description.isEmpty()) {
             label += QStringLiteral(" \u2014 ") + port.description;
         }
-        cboPort->addItem(label, port.systemLocation);
+        // An adapter stands for its by-id link, which keeps naming it when it is plugged in
+        // again elsewhere.
+        const QString path = port.byIdLink.isEmpty() ? port.systemLocation : port.byIdLink;
+        cboPort->addItem(label, path);
+        if (adapter < 0 && !port.byIdLink.isEmpty()) {
+            adapter = cboPort->count() - 1;
+        }
     }
     if (!keep.isEmpty()) {
-        const int found = cboPort->findData(keep);
+        int found = cboPort->findData(keep);
+        for (int i = 0; found < 0 && i < cboPort->count(); ++i) {
+            if (cboPort->itemText(i).section(QStringLiteral(" \u2014 "), 0, 0) == keep) {
+                found = i;  // the same port, remembered by its system location
+            }
+        }
         if (found >= 0) {
             cboPort->setCurrentIndex(found);
         } else {
+            cboPort->setCurrentIndex(-1);
             cboPort->setEditText(keep);
         }
+        return;
+    }
+    cboPort->setCurrentIndex(adapter);
+    if (adapter < 0) {
+        cboPort->setEditText(QString());
     }
 }
 
@@ -185,28 +220,59 @@ void BusConnectionDialog::showKind() {
     cboPort->setEnabled(serial);
     txtHost->setEnabled(!serial);
     spnPort->setEnabled(!serial);
+    // A bridge drives its own line; the baud rate and parity here do not reach it.
+    cboBaud->setEnabled(serial);
+    cboParity->setEnabled(serial);
+    lblLine->setText(serial ? QStringLiteral("8 data bits, 1 stop bit, no flow control")
+                            : QStringLiteral("The bridge's own line settings apply: set the "
+                                             "baud rate and parity on the bridge."));
+}
+
+QString BusConnectionDialog::portPath() const {
+    // An entry of the list stands for its port while its text is shown unchanged; any other
+    // text, typed or pasted, is a path of its own.
+    const int index = cboPort->currentIndex();
+    if (index >= 0 && cboPort->itemText(index) == cboPort->currentText()) {
+        return cboPort->itemData(index).toString();
+    }
+    return cboPort->currentText().trimmed();
 }
 
 std::optional<BusConnection> BusConnectionDialog::connection(QString* problem) const {
-    // A port picked from the list stands for its system location; a typed text for itself.
-    QString text;
-    if (optSerial->isChecked()) {
-        const int picked = cboPort->findText(cboPort->currentText());
-        text = picked >= 0 ? cboPort->itemData(picked).toString() : cboPort->currentText();
-    } else {
-        QString host = txtHost->text().trimmed();
-        if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('['))) {
-            host = QLatin1Char('[') + host + QLatin1Char(']');  // an IPv6 address
-        }
-        text =
-            QStringLiteral("tcp://") + host + QLatin1Char(':') + QString::number(spnPort->value());
-    }
-    const auto reading = rvx::bus::readTarget(text);
-    if (!reading.target) {
+    const auto refuse = [problem](const QString& why) {
         if (problem != nullptr) {
-            *problem = reading.problem;
+            *problem = why;
         }
         return std::nullopt;
+    };
+    rvx::bus::Target target;
+    if (optSerial->isChecked()) {
+        const QString path = portPath();
+        if (path.isEmpty()) {
+            return refuse(QStringLiteral("Choose a serial port or type its device path."));
+        }
+        const auto reading = rvx::bus::readTarget(path);
+        if (!reading.target || reading.target->kind != rvx::bus::Target::Kind::Serial) {
+            return refuse(reading.target ? QStringLiteral("\"%1\" is no serial device.").arg(path)
+                                         : reading.problem);
+        }
+        target = *reading.target;
+    } else {
+        QString host = txtHost->text().trimmed();
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);  // an IPv6 address written in brackets
+        }
+        const bool blank = std::any_of(host.cbegin(), host.cend(), [](QChar c) {
+            return c.isSpace() || c.category() == QChar::Other_Control;
+        });
+        if (host.isEmpty() || blank || host.contains(QLatin1Char('/'))) {
+            return refuse(
+                QStringLiteral("Give the bridge's host name or address, without "
+                               "blanks or slashes."));
+        }
+        target.kind = rvx::bus::Target::Kind::Tcp;
+        target.host = host;
+        target.port = static_cast<quint16>(spnPort->value());
     }
     bool ok = false;
     const int baud = cboBaud->currentText().toInt(&ok);
@@ -216,10 +282,9 @@ std::optional<BusConnection> BusConnectionDialog::connection(QString* problem) c
         }
         return std::nullopt;
     }
-    BusConnection chosen{*reading.target, {}};
+    BusConnection chosen{target, {}};
     chosen.settings.baudRate = baud;
-    chosen.settings.parity =
-        rvx::bus::readParity(cboParity->currentData().toString()).value_or(rvx::bus::Parity::Odd);
+    chosen.settings.parity = cboParity->currentData().value<rvx::bus::Parity>();
     return chosen;
 }
 

@@ -22,11 +22,15 @@ struct BusConnection {
     void save() const;
     // "/dev/ttyUSB0 at 4800 8O1", "tcp://10.0.0.5:4001 at 4800 8O1".
     [[nodiscard]] QString text() const;
+    // The line settings alone: "4800 8O1".
+    [[nodiscard]] QString lineText() const;
 };
 
 // Chooses the connection: one of the serial ports found (or any device path typed in), or a
 // bridge's host and port; the baud rate and the parity. OK is taken only for a connection that
-// can be used; what is wrong is said in the dialog.
+// can be used; what is wrong is said in the dialog. Without an earlier choice, a USB serial
+// adapter (a port with a /dev/serial/by-id link) is offered, by its link; no other port is
+// picked for the user, since a built-in port is seldom the bus.
 class BusConnectionDialog : public QDialog {
     Q_OBJECT
 
@@ -41,6 +45,8 @@ public:
 
 private:
     void fillPorts(const QString& keep);
+    // The device path the port field gives: an entry's port, or the text typed.
+    [[nodiscard]] QString portPath() const;
     void showKind();
 
     QRadioButton* optSerial{};
@@ -50,5 +56,6 @@ private:
     QSpinBox* spnPort{};
     QComboBox* cboBaud{};
     QComboBox* cboParity{};
+    QLabel* lblLine{};
     QLabel* lblProblem{};
 };

@@ -1,26 +1,32 @@
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string_view>
 
 #include "controls.h"
 #include "frmHELP.h"
+#include "frmSendLog.h"
 #include "motor_sender.h"
 #include "rvx/address.h"
 #include "rvx/notation.h"
 #include "rvx/number.h"
 #include "rvx/value_rules.h"
+#include "send_record.h"
 
 using rvx::ParameterField;
 
@@ -120,8 +126,8 @@ constexpr ControlRow controlRows[] = {
 
 // What a screen reader says each control is. The output fields are named after their commands.
 constexpr std::pair<const char*, const char*> spokenNames[] = {
-    {"optSM", "Single motor address"},
-    {"optGA", "Group address"},
+    {"optSM", "Use a single motor address"},
+    {"optGA", "Use a group address"},
     {"txtSM", "Single motor address"},
     {"txtG", "Group address"},
     {"cmdCalc", "Calculate all strings"},
@@ -147,6 +153,11 @@ constexpr std::pair<const char*, const char*> spokenNames[] = {
 // (the bottom of frmStrings); the window leaves the frames' own margin beyond both.
 constexpr int clientWidth = 13815 + 240;
 constexpr int clientHeight = 10095 + 240;
+// The strip below the client area that tells how the latest send went, in pixels.
+constexpr int sendStripHeight = 22;
+
+// Sends the frame of the field the keyboard is in, as the menu's Send to motor does.
+const QKeySequence sendShortcut(Qt::CTRL | Qt::Key_Return);
 
 // Where cmdCalc stands beside each address field.
 constexpr int calcTopSingle = 360;
@@ -157,11 +168,6 @@ constexpr int chooserLeft = 240;
 const QString errorText = QStringLiteral("ERROR");
 const QString dataErrorText = QStringLiteral("DATA ERROR");
 const QString calculatePrompt = QStringLiteral("Must Click Calculate to get string --->");
-
-// The number in a field, or nullopt where its text is none: a data error for the caller.
-std::optional<double> numberIn(const QLineEdit* field) {
-    return rvx::readNumber(field->text().toStdString());
-}
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -180,7 +186,8 @@ frmMain::frmMain() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
     setWindowIcon(ui::applicationIcon());
-    setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight));
+    // The client area keeps its size; the send strip lies below it.
+    setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight) + sendStripHeight);
 
     const auto controls = ui::buildControls(this, controlRows);
     ui::nameForScreenReaders(controls, spokenNames);
@@ -242,6 +249,18 @@ frmMain::frmMain() {
     // The status lines are read out by their text; what they are is their description.
     lblE->setAccessibleDescription(QStringLiteral("Status of All Commands"));
     lblS->setAccessibleDescription(QStringLiteral("Status of Choose Command"));
+    // The line between the jog and the lock strings is drawn, not read out.
+    control<QWidget>(controls, "Line1")->setAccessibleName(QString());
+    control<QWidget>(controls, "Line1")->setAccessibleDescription(QStringLiteral("Separator"));
+
+    lblSend = new QLabel(this);
+    lblSend->setObjectName(QStringLiteral("lblSend"));
+    lblSend->setGeometry(0, ui::twips(clientHeight), ui::twips(clientWidth), sendStripHeight);
+    lblSend->setContentsMargins(8, 0, 8, 0);
+    lblSend->setTextFormat(Qt::PlainText);
+    lblSend->setFrameShape(QFrame::StyledPanel);
+    lblSend->setFrameShadow(QFrame::Sunken);
+    lblSend->setAccessibleDescription(QStringLiteral("Status of sending"));
 
     Form_Load();
 
@@ -296,9 +315,18 @@ frmMain::frmMain() {
         field->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(field, &QWidget::customContextMenuRequested, this,
                 [this, field](const QPoint& at) { showStringMenu(field, at); });
+        // Shift+F10 opens the menu as the Menu key does; the send has a key of its own.
+        auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), field);
+        menuKey->setContext(Qt::WidgetShortcut);
+        connect(menuKey, &QShortcut::activated, this,
+                [this, field] { showStringMenu(field, QPoint(0, field->height())); });
+        auto* sendKey = new QShortcut(sendShortcut, field);
+        sendKey->setContext(Qt::WidgetShortcut);
+        connect(sendKey, &QShortcut::activated, this, [this, field] { sendFrom(field); });
     }
 
     motorSender = new MotorSender(this);
+    connect(motorSender, &MotorSender::changed, this, &frmMain::showSendStatus);
     cmdHELP->setFocus();
 }
 
@@ -372,25 +400,35 @@ void frmMain::cmdCalc_Click() {
         address->setText(errorText);
         return;
     }
-    if (!engine.getAddress().written()) {
+    clearSendStatus();
+    const rvx::GenerationOutcome outcome = engine.getAddress();
+    if (!outcome.written()) {
         dataError();
         return;
     }
     Combo1->setEnabled(true);
 
+    // The checks judge the values the strings were made from, except after a data error: the
+    // four fields then put back to their start values are judged by those.
+    rvx::ParameterValues values = outcome.values;
     if (dataErrorShown) {
         restoreParameterDefaults();
         showDataError(false);
+        const rvx::ParameterValues start = rvx::startValues();
+        for (const ParameterField field :
+             {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL}) {
+            values[static_cast<std::size_t>(field)] = start[static_cast<std::size_t>(field)];
+        }
     }
 
     for (const rvx::RangeCheck& check : rvx::allCommandsChecks) {
         QLineEdit* field = parameterField(check.field);
-        const auto value = numberIn(field);
-        if (!value) {
-            dataError();
+        const double value = values[static_cast<std::size_t>(check.field)];
+        if (std::isnan(value)) {
+            dataError();  // a field the generation did not read; a written run reads them all
             return;
         }
-        if (!check.accepts(*value)) {
+        if (!check.accepts(value)) {
             beep();
             // "ER" first: its change reaction empties the output field the message goes in.
             field->setText(QStringLiteral("ER"));
@@ -465,6 +503,7 @@ void frmMain::Combo1_Click() {
 // ---- Single command string ----
 
 void frmMain::cmdCALCS_Click() {
+    clearSendStatus();
     const auto failed = [this] {
         beep();
         lblS->setText(QStringLiteral("Data Error"));
@@ -483,7 +522,7 @@ void frmMain::cmdCALCS_Click() {
     const auto asked = entry->asked();
     for (std::size_t k = 0; k < asked.size(); ++k) {
         const rvx::ChooserParameter& parameter = asked[k];
-        const auto value = numberIn(typedIn[k]);
+        const auto value = rvx::readNumber(typedIn[k]->text().toStdString());
         if (!value) {
             failed();
             return;
@@ -554,6 +593,7 @@ void frmMain::emptyOutputsOf(ParameterField field) {
 // ---- Clear ----
 
 void frmMain::cmdCLEAR_Click() {
+    clearSendStatus();
     emptyOutputs();
     for (const ParameterField field :
          {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL,
@@ -609,20 +649,64 @@ void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
         action->setObjectName(QStringLiteral("actCopyAs_") + fromView(notation.name));
     }
 
-    // The bus: the frame goes out only from this entry, one frame at a time.
+    // The bus: the frame goes out only from this entry, one frame at a time, and only a frame
+    // made from values the frames admit. Where one is not, the entry below says which.
     menu->addSeparator();
-    QAction* send = menu->addAction(QStringLiteral("Send to &motor"), this, [this, field] {
-        if (const auto shown = frameIn(field)) {
-            motorSender->send(field, *shown);
-        }
-    });
+    const std::optional<rvx::MadeFrame> made = madeFrameIn(field);
+    const auto refused = made ? rvx::refusedValue(*made) : std::nullopt;
+    QAction* send =
+        menu->addAction(QStringLiteral("Send to &motor"), this, [this, field] { sendFrom(field); });
     send->setObjectName(QStringLiteral("actSend"));
-    send->setEnabled(frame.has_value() && !motorSender->busy());
+    send->setShortcut(sendShortcut);
+    send->setShortcutContext(Qt::WidgetShortcut);  // shown here, taken by the field
+    send->setEnabled(made.has_value() && !refused && !motorSender->busy());
+    if (refused) {
+        const QString why = QString::fromStdString(refused->sentence);
+        send->setToolTip(why);
+        QAction* reason = menu->addAction(QStringLiteral("Not offered: ") + why);
+        reason->setObjectName(QStringLiteral("actSendRefused"));
+        reason->setEnabled(false);
+    }
     QAction* connection = menu->addAction(QStringLiteral("&Bus connection\u2026"), this,
                                           [this] { motorSender->chooseConnection(); });
     connection->setObjectName(QStringLiteral("actBusConnection"));
     connection->setEnabled(!motorSender->busy());
+    QAction* log =
+        menu->addAction(QStringLiteral("Sent &frames\u2026"), this, &frmMain::showSendLog);
+    log->setObjectName(QStringLiteral("actSendLog"));
     menu->popup(field->mapToGlobal(at));
+}
+
+void frmMain::sendFrom(QLineEdit* field) {
+    const auto made = madeFrameIn(field);
+    if (!made || rvx::refusedValue(*made) || motorSender->busy()) {
+        return;
+    }
+    motorSender->send(field, *made);
+}
+
+void frmMain::showSendLog() {
+    if (!sendLog_) {
+        sendLog_ = std::make_unique<frmSendLog>(*motorSender);
+    }
+    sendLog_->openWindow();
+}
+
+// The strip shows the latest send until the next one or the next Calculate or CLEAR; a screen
+// reader hears each change of it.
+void frmMain::showSendStatus(const SendRecord& record) {
+    const QString text = sendText(record);
+    lblSend->setText(text);
+    lblSend->setToolTip(text);
+    lblSend->setAccessibleName(text);
+    QAccessibleEvent changed(lblSend, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
+void frmMain::clearSendStatus() {
+    lblSend->clear();
+    lblSend->setToolTip(QString());
+    lblSend->setAccessibleName(QString());
 }
 
 // ---- Shared steps ----
@@ -641,11 +725,11 @@ void frmMain::showDataError(bool shown) {
 
 // Copies an output field of "All Commands" into another field, with its frame.
 void frmMain::showOutputIn(QLineEdit* field, std::size_t row) {
-    setTextWithFrame(field, outputFields[row]->text(), frameIn(outputFields[row]));
+    setTextWithFrame(field, outputFields[row]->text(), madeFrameIn(outputFields[row]));
 }
 
 void frmMain::setTextWithFrame(QLineEdit* field, const QString& text,
-                               const std::optional<rvx::Frame>& frame) {
+                               const std::optional<rvx::MadeFrame>& frame) {
     // The frame is set first, and the change this text makes keeps it.
     frames_[field] = frame;
     fieldGettingFrame_ = field;
@@ -654,6 +738,11 @@ void frmMain::setTextWithFrame(QLineEdit* field, const QString& text,
 }
 
 std::optional<rvx::Frame> frmMain::frameIn(const QLineEdit* field) const {
+    const auto made = madeFrameIn(field);
+    return made ? std::optional<rvx::Frame>(made->bytes) : std::nullopt;
+}
+
+std::optional<rvx::MadeFrame> frmMain::madeFrameIn(const QLineEdit* field) const {
     const auto found = frames_.find(field);
     return found == frames_.end() ? std::nullopt : found->second;
 }
@@ -703,7 +792,7 @@ std::string frmMain::parameterText(ParameterField field) const {
     return parameterField(field)->text().toStdString();
 }
 
-void frmMain::setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) {
+void frmMain::setOutputText(std::size_t row, const std::string& text, const rvx::MadeFrame* frame) {
     setTextWithFrame(outputFields[row], QString::fromStdString(text),
-                     frame != nullptr ? std::optional<rvx::Frame>(*frame) : std::nullopt);
+                     frame != nullptr ? std::optional<rvx::MadeFrame>(*frame) : std::nullopt);
 }

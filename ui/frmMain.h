@@ -10,9 +10,15 @@
 //     option is chosen, the address fields, the seven parameter fields of "All Commands" and
 //     the fourteen output fields. Every text the engine writes goes through QLineEdit::setText,
 //     so the field's own change reaction runs right there, nested in the generation. With each
-//     string the engine hands over its frame's bytes, which the window keeps beside the field
-//     for as long as the field shows that string.
-//   - frmHELP: the help window, created on the first "?" and kept for the run.
+//     string the engine hands over its frame with its origin (command, address, values read),
+//     which the window keeps beside the field for as long as the field shows that string. The
+//     engine also says whether those values are ones the frames admit: only such a frame is
+//     offered for sending.
+//   - MotorSender (ui/motor_sender.h, over rvx_bus): sends one frame at a time from the event
+//     loop and keeps every send of the run on record; the strip below the client area
+//     (lblSend) says what is being sent and how it ended.
+//   - frmHELP: the help window, created on the first "?" and kept for the run; frmSendLog:
+//     the sends of the run, opened from the menu of a string.
 #pragma once
 
 #include <QWidget>
@@ -25,6 +31,7 @@
 #include "rvx/catalogue.h"
 #include "rvx/frame.h"
 #include "rvx/generator.h"
+#include "rvx/made_frame.h"
 
 class QComboBox;
 class QGroupBox;
@@ -34,7 +41,9 @@ class QPoint;
 class QPushButton;
 class QRadioButton;
 class frmHELP;
+class frmSendLog;
 class MotorSender;
+struct SendRecord;
 
 class frmMain : public QWidget, private rvx::CalculationFields {
     Q_OBJECT
@@ -48,8 +57,12 @@ public:
     // The frame an output field (one of the fourteen, or txtS) shows; nullopt while it shows
     // anything else: nothing, a message, or a text typed over the string.
     [[nodiscard]] std::optional<rvx::Frame> frameIn(const QLineEdit* field) const;
+    // The same frame with what it was made from.
+    [[nodiscard]] std::optional<rvx::MadeFrame> madeFrameIn(const QLineEdit* field) const;
     // The help window once "?" has been pressed, null before.
     [[nodiscard]] frmHELP* helpWindow() const { return help_.get(); }
+    // The window of sent frames once it has been opened, null before.
+    [[nodiscard]] frmSendLog* sendLogWindow() const { return sendLog_.get(); }
 
 signals:
     // Sent after every system beep the window sounds.
@@ -92,8 +105,12 @@ private:
     void showDataError(bool shown);
     void showOutputIn(QLineEdit* field, std::size_t row);
     void setTextWithFrame(QLineEdit* field, const QString& text,
-                          const std::optional<rvx::Frame>& frame);
+                          const std::optional<rvx::MadeFrame>& frame);
     void showStringMenu(QLineEdit* field, const QPoint& at);
+    void sendFrom(QLineEdit* field);
+    void showSendLog();
+    void showSendStatus(const SendRecord& record);
+    void clearSendStatus();
     [[nodiscard]] QLineEdit* activeAddressField() const;
     [[nodiscard]] QLineEdit* parameterField(rvx::ParameterField field) const;
 
@@ -102,7 +119,8 @@ private:
     [[nodiscard]] std::string addressText(rvx::AddressKind field) const override;
     void setAddressText(rvx::AddressKind field, const std::string& text) override;
     [[nodiscard]] std::string parameterText(rvx::ParameterField field) const override;
-    void setOutputText(std::size_t row, const std::string& text, const rvx::Frame* frame) override;
+    void setOutputText(std::size_t row, const std::string& text,
+                       const rvx::MadeFrame* frame) override;
 
     // Controls, under their names.
     QGroupBox* frmAddr{};
@@ -149,6 +167,7 @@ private:
     QLabel* lblDD{};
     QLineEdit* txtDD{};
     QPushButton* cmdCALCS{};
+    QLabel* lblSend{};  // the strip below the client area: the state of the latest send
 
     // The fourteen output fields in catalogue order, the seven parameter fields by kind.
     std::array<QLineEdit*, rvx::commandCount> outputFields{};
@@ -156,9 +175,10 @@ private:
 
     std::int16_t pass = 0;
     bool dataErrorShown = false;  // "DATA ERROR" stands in lblE
-    std::map<const QLineEdit*, std::optional<rvx::Frame>> frames_;
+    std::map<const QLineEdit*, std::optional<rvx::MadeFrame>> frames_;
     const QLineEdit* fieldGettingFrame_ = nullptr;  // while setTextWithFrame writes its text
     rvx::CommandStringEngine engine{*this};
     std::unique_ptr<frmHELP> help_;
+    std::unique_ptr<frmSendLog> sendLog_;
     MotorSender* motorSender{};  // sends a string's frame when its menu asks; a child
 };

@@ -3,27 +3,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QToolTip>
-
-#include "rvx/decode.h"
-
-namespace {
-
-// How long "Sent" stays beside the field.
-constexpr int shownFor = 2500;  // milliseconds
-
-}  // namespace
 
 MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
     connect(&sender_, &rvx::bus::Sender::finished, this, [this] {
-        const QString text = QStringLiteral("Sent to ") + where_;
-        if (field_) {
-            QToolTip::showText(field_->mapToGlobal(QPoint(0, field_->height())), text, field_, {},
-                               shownFor);
-        }
-        emit sent(where_);
+        const bool bridge = !records_.isEmpty() && records_.last().bridge;
+        // A bridge has taken the bytes; whether its line carried them is not known here.
+        end(bridge ? SendRecord::State::HandedToBridge : SendRecord::State::Sent);
+        emit sent(records_.last().target + QStringLiteral(" at ") + records_.last().line);
     });
     connect(&sender_, &rvx::bus::Sender::failed, this, [this](const rvx::bus::Error& error) {
+        end(SendRecord::State::Failed, error.message);
         auto* box =
             new QMessageBox(QMessageBox::Warning, QStringLiteral("Not sent"),
                             QStringLiteral("The frame was not sent."), QMessageBox::Ok, window_);
@@ -52,32 +41,29 @@ void MotorSender::chooseConnection(const std::function<void()>& next) {
     dialog->open();
 }
 
-void MotorSender::send(QLineEdit* field, const rvx::Frame& frame) {
-    if (busy()) {
+void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
+    if (busy() || rvx::refusedValue(made)) {
         return;
     }
     const auto connection = BusConnection::load();
     if (!connection) {
-        chooseConnection([this, field = QPointer<QLineEdit>(field), frame] {
+        chooseConnection([this, field = QPointer<QLineEdit>(field), made] {
             if (field) {
-                send(field, frame);
+                send(field, made);
             }
         });
         return;
     }
-    field_ = field;
 
-    // A frame for a group moves every motor of it; address FFFFFF is the same frame for a single
-    // motor and for a group, so it is asked about as well.
-    const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
-    if (decoded.kind == rvx::AddressKind::Single) {
-        start(*connection, frame);
+    // A frame for a group moves every motor of it; the frame says which kind it was made for.
+    if (made.kind == rvx::AddressKind::Single) {
+        start(*connection, made);
         return;
     }
     auto* question =
         new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
                         QStringLiteral("This moves every motor of group %1.")
-                            .arg(QString::fromStdString(decoded.address.value_or(std::string()))),
+                            .arg(QString::fromStdString(rvx::addressText(made.address))),
                         QMessageBox::Cancel, window_);
     question->setObjectName(QStringLiteral("confirmGroup"));
     question->setInformativeText(QStringLiteral("Send it to ") + connection->text() +
@@ -88,16 +74,35 @@ void MotorSender::send(QLineEdit* field, const rvx::Frame& frame) {
     question->setAttribute(Qt::WA_DeleteOnClose);
     asking_ = true;
     connect(question, &QMessageBox::finished, this,
-            [this, question, go, connection = *connection, frame](int) {
+            [this, question, go, connection = *connection, made](int) {
                 asking_ = false;
                 if (question->clickedButton() == go) {
-                    start(connection, frame);
+                    start(connection, made);
                 }
             });
     question->open();
 }
 
-void MotorSender::start(const BusConnection& connection, const rvx::Frame& frame) {
-    where_ = connection.text();
-    sender_.send(connection.target, std::span(&frame, 1), connection.settings);
+void MotorSender::start(const BusConnection& connection, const rvx::MadeFrame& made) {
+    SendRecord record;
+    record.time = QDateTime::currentDateTimeUtc();
+    record.target = connection.target.text();
+    record.line = connection.lineText();
+    record.bridge = connection.target.kind == rvx::bus::Target::Kind::Tcp;
+    record.made = made;
+    record.waitMs = static_cast<qint64>(connection.settings.timeout.count());
+    if (!sender_.send(connection.target, std::span(&made.bytes, 1), connection.settings)) {
+        return;
+    }
+    records_.append(record);
+    emit changed(records_.last());
+}
+
+void MotorSender::end(SendRecord::State state, const QString& detail) {
+    if (records_.isEmpty()) {
+        return;
+    }
+    records_.last().state = state;
+    records_.last().detail = detail;
+    emit changed(records_.last());
 }

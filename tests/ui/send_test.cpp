@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QToolTip>
 
 #include "bus_connection.h"
 #include "bus_support.h"
@@ -95,7 +94,8 @@ private slots:
         // The port is set back when closed: its settings are those read while the frame came.
         const termios set = line.settingsAtFirstArrival();
         QCOMPARE(::cfgetospeed(&set), static_cast<speed_t>(B9600));
-        QCOMPARE(QToolTip::text(), QStringLiteral("Sent to %1 at 9600 8N1").arg(line.path()));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("lblSend"))->text(),
+                 QStringLiteral("Up to motor 123456 sent on %1, 9600 8N1").arg(line.path()));
     }
 
     // The connection is remembered between runs: a new window sends without asking.

@@ -1,0 +1,80 @@
+#include "send_record.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "rvx/notation.h"
+
+namespace {
+
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QString SendRecord::command() const {
+    return fromView(rvx::commandOf(made.command).name);
+}
+
+QString SendRecord::addressed() const {
+    const QString address = QString::fromStdString(rvx::addressText(made.address));
+    return (made.kind == rvx::AddressKind::Group ? QStringLiteral("group ")
+                                                 : QStringLiteral("motor ")) +
+           address;
+}
+
+QString SendRecord::frameText() const {
+    return QString::fromStdString(rvx::writeFrame(made.bytes));
+}
+
+QString SendRecord::result() const {
+    switch (state) {
+        case State::Sending:
+            return QStringLiteral("sending");
+        case State::Sent:
+            return QStringLiteral("sent");
+        case State::HandedToBridge:
+            return QStringLiteral("handed to the bridge");
+        case State::Failed:
+            break;
+    }
+    return QStringLiteral("not sent: ") + detail;
+}
+
+QByteArray SendRecord::jsonLine() const {
+    QJsonObject object;
+    object.insert(QStringLiteral("address"),
+                  QString::fromStdString(rvx::addressText(made.address)));
+    object.insert(QStringLiteral("command"), command());
+    object.insert(QStringLiteral("frame"), frameText());
+    object.insert(QStringLiteral("kind"), made.kind == rvx::AddressKind::Group
+                                              ? QStringLiteral("group")
+                                              : QStringLiteral("single"));
+    object.insert(QStringLiteral("result"), result());
+    object.insert(QStringLiteral("sent"), state == State::Sent || state == State::HandedToBridge);
+    object.insert(QStringLiteral("target"), target);
+    object.insert(QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString sendText(const SendRecord& record) {
+    const QString what = record.command() + QStringLiteral(" to ") + record.addressed();
+    const QString where = record.bridge ? QStringLiteral("the bridge at ") + record.target
+                                        : record.target + QStringLiteral(", ") + record.line;
+    switch (record.state) {
+        case SendRecord::State::Sending:
+            return QStringLiteral("Sending ") + what +
+                   (record.bridge ? QStringLiteral(" to ") : QStringLiteral(" on ")) + where +
+                   QStringLiteral(" \u2026 (waiting up to %1 s)")
+                       .arg(static_cast<double>(record.waitMs) / 1000.0);
+        case SendRecord::State::Sent:
+            return what + QStringLiteral(" sent on ") + where;
+        case SendRecord::State::HandedToBridge:
+            return what + QStringLiteral(" handed to ") + where +
+                   QStringLiteral("; line settings are the bridge's");
+        case SendRecord::State::Failed:
+            break;
+    }
+    return what + QStringLiteral(" not sent: ") + record.detail;
+}
