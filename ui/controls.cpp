@@ -1,5 +1,7 @@
 #include "controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -30,6 +32,65 @@ void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
         if (QWidget* control = controls.value(QString::fromLatin1(name))) {
             control->setAccessibleName(QString::fromUtf8(spoken));
         }
+    }
+}
+
+namespace {
+
+const char* const spokenProperty = "rvxSpoken";
+
+class SpokenControl : public QAccessibleWidget {
+public:
+    SpokenControl(QWidget* control, Spoken spoken)
+        : QAccessibleWidget(control, spoken == Spoken::StatusLine ? QAccessible::StaticText
+                                                                  : QAccessible::Separator),
+          spoken_(spoken) {}
+
+    [[nodiscard]] QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) {
+            if (spoken_ == Spoken::Separator) {
+                return {};
+            }
+            const auto* label = qobject_cast<const QLabel*>(widget());
+            const QString named = widget()->accessibleName();
+            return !named.isEmpty() || label == nullptr ? named : label->text();
+        }
+        if (kind == QAccessible::Description) {
+            return widget()->accessibleDescription();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+private:
+    Spoken spoken_;
+};
+
+QAccessibleInterface* spokenFactory(const QString& /*className*/, QObject* object) {
+    auto* control = qobject_cast<QWidget*>(object);
+    if (control == nullptr) {
+        return nullptr;
+    }
+    const QVariant spoken = control->property(spokenProperty);
+    if (!spoken.isValid()) {
+        return nullptr;
+    }
+    return new SpokenControl(control, static_cast<Spoken>(spoken.toInt()));
+}
+
+}  // namespace
+
+void speakAs(QWidget* control, Spoken spoken) {
+    static const bool installed = [] {
+        QAccessible::installFactory(spokenFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    control->setProperty(spokenProperty, static_cast<int>(spoken));
+    // Qt may have made the control's interface already, while the control was being set up;
+    // the next query makes it anew.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(control);
+        made != nullptr && dynamic_cast<SpokenControl*>(made) == nullptr) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     }
 }
 
@@ -85,7 +146,7 @@ QWidget* makeControl(const ControlRow& row, QWidget* parent) {
         case Kind::Frame:
             return new QGroupBox(caption, parent);
         case Kind::Label: {
-            auto* label = new QLabel(caption, parent);
+            auto* label = new Label(caption, parent);
             label->setAlignment(alignmentOf(row.align));
             label->setTextFormat(Qt::PlainText);
             return label;

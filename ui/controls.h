@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QHash>
 #include <QIcon>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 #include <span>
@@ -44,6 +45,23 @@ QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlR
 // Gives each named control its accessible name: what a screen reader says it is.
 void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
                           std::span<const std::pair<const char*, const char*>> names);
+
+// How a screen reader takes a control that has no name of its own. Without this, Qt names a
+// control inside a frame after the frame's title: an empty status line or the separating
+// line of "All Commands" would be read as "All Commands".
+enum class Spoken {
+    StatusLine,  // read as its text, even while that is empty
+    Separator,   // a separator, with no name
+};
+// speakAs works on controls whose class Qt's own accessibility does not claim first: the labels
+// of the table are of this class, the line is a plain frame.
+void speakAs(QWidget* control, Spoken spoken);
+
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
 
 // The font of a style, every attribute set, so that no control takes its frame's font.
 [[nodiscard]] QFont fontFor(FontStyle style);

@@ -1,6 +1,5 @@
 #include "frmMain.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -247,19 +246,21 @@ frmMain::frmMain() {
     // The status labels of the chooser wrap their longer texts onto a second line.
     lblS->setWordWrap(true);
     // The status lines are read out by their text; what they are is their description.
+    ui::speakAs(lblE, ui::Spoken::StatusLine);
+    ui::speakAs(lblS, ui::Spoken::StatusLine);
     lblE->setAccessibleDescription(QStringLiteral("Status of All Commands"));
     lblS->setAccessibleDescription(QStringLiteral("Status of Choose Command"));
     // The line between the jog and the lock strings is drawn, not read out.
-    control<QWidget>(controls, "Line1")->setAccessibleName(QString());
-    control<QWidget>(controls, "Line1")->setAccessibleDescription(QStringLiteral("Separator"));
+    ui::speakAs(control<QWidget>(controls, "Line1"), ui::Spoken::Separator);
 
-    lblSend = new QLabel(this);
+    lblSend = new ui::Label(this);
     lblSend->setObjectName(QStringLiteral("lblSend"));
     lblSend->setGeometry(0, ui::twips(clientHeight), ui::twips(clientWidth), sendStripHeight);
     lblSend->setContentsMargins(8, 0, 8, 0);
     lblSend->setTextFormat(Qt::PlainText);
     lblSend->setFrameShape(QFrame::StyledPanel);
     lblSend->setFrameShadow(QFrame::Sunken);
+    ui::speakAs(lblSend, ui::Spoken::StatusLine);
     lblSend->setAccessibleDescription(QStringLiteral("Status of sending"));
 
     Form_Load();
@@ -692,21 +693,17 @@ void frmMain::showSendLog() {
     sendLog_->openWindow();
 }
 
-// The strip shows the latest send until the next one or the next Calculate or CLEAR; a screen
-// reader hears each change of it.
+// The strip shows the latest send until the next one or the next Calculate or CLEAR. It is read
+// as its text, and QLabel tells a screen reader of each change of it.
 void frmMain::showSendStatus(const SendRecord& record) {
     const QString text = sendText(record);
     lblSend->setText(text);
     lblSend->setToolTip(text);
-    lblSend->setAccessibleName(text);
-    QAccessibleEvent changed(lblSend, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 void frmMain::clearSendStatus() {
     lblSend->clear();
     lblSend->setToolTip(QString());
-    lblSend->setAccessibleName(QString());
 }
 
 // ---- Shared steps ----
