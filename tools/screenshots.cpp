@@ -9,12 +9,24 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <cstdio>
 
 #include "bus_connection.h"
 #include "frmHELP.h"
 #include "frmMain.h"
+#include "frmSendLog.h"
+#include "motor_sender.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -52,10 +64,128 @@ bool saveWithMenus(QWidget& window, std::initializer_list<QWidget*> menus, const
     return savePixmap(picture, folder, name);
 }
 
+QMenu* openMenu(QLineEdit* field) {
+    const QPoint at(field->width() / 3, field->height());  // below the string, which stays seen
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
+    QApplication::sendEvent(field, &click);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+bool pickFromMenu(QLineEdit* field, const char* entry) {
+    QMenu* menu = openMenu(field);
+    QAction* action =
+        menu != nullptr ? menu->findChild<QAction*>(QString::fromLatin1(entry)) : nullptr;
+    if (menu != nullptr) {
+        menu->close();
+    }
+    if (action == nullptr || !action->isEnabled()) {
+        std::fprintf(stderr, "screenshots: %s not offered in the menu of %s\n", entry,
+                     qPrintable(field->objectName()));
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
+#ifdef Q_OS_UNIX
+// A pseudo-terminal stands for the adapter: the frames go to it and are read off its far end.
+struct Line {
+    int master = -1;
+    int slave = -1;
+    QString path;
+    Line() {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, &raw, nullptr) == 0) {
+            path = QString::fromLocal8Bit(name);
+            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~Line() {
+        for (const int fd : {master, slave}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    Line(const Line&) = delete;
+    Line& operator=(const Line&) = delete;
+};
+
+// Sending: under way, sent, refused, and the sent frames, as the window shows them.
+bool sendingViews(frmMain& window, const QDir& folder) {
+    Line line;
+    if (line.path.isEmpty()) {
+        return false;
+    }
+    BusConnection{*rvx::bus::readTarget(line.path).target, {}}.save();
+    auto* sender = window.findChild<MotorSender*>();
+    QSignalSpy sent(sender, &MotorSender::sent);
+    QSignalSpy failed(sender, &MotorSender::failed);
+
+    // Under way: the picture is taken before the event loop lets the send end.
+    ::tcflow(line.slave, TCOOFF);
+    if (!pickFromMenu(find<QLineEdit>(window, "txtUP"), "actSend")) {
+        return false;
+    }
+    bool ok = savePixmap(window.grab(), folder, "sending.png");
+    ::tcflow(line.slave, TCOON);
+    if (!sent.wait(5000)) {
+        return false;
+    }
+    ok = save(window, folder, "sent.png") && ok;
+
+    // Two more for the record: Stop sent, and Go to % to a port that is not there.
+    if (!pickFromMenu(find<QLineEdit>(window, "txtSTOP"), "actSend") || !sent.wait(5000)) {
+        return false;
+    }
+    BusConnection{*rvx::bus::readTarget(QStringLiteral("/dev/ttyUSB7")).target, {}}.save();
+    if (!pickFromMenu(find<QLineEdit>(window, "txtGP"), "actSend") || !failed.wait(5000)) {
+        return false;
+    }
+    for (QWidget* box : window.findChildren<QWidget*>(QStringLiteral("sendFailed"))) {
+        box->close();
+    }
+    if (!pickFromMenu(find<QLineEdit>(window, "txtUP"), "actSendLog")) {
+        return false;
+    }
+    frmSendLog* log = window.sendLogWindow();
+    if (log == nullptr || !QTest::qWaitForWindowExposed(log)) {
+        return false;
+    }
+    ok = save(*log, folder, "send-log.png") && ok;
+    log->close();
+
+    // A frame made from a value the frames do not admit is not offered, and the menu says why:
+    // Go to % 150 is the value marked, the Down string made from 5 stands.
+    auto* percent = find<QLineEdit>(window, "txtPct");
+    percent->selectAll();
+    QTest::keyClicks(percent, QStringLiteral("150"));
+    auto* down = find<QLineEdit>(window, "txtRU");
+    down->selectAll();
+    QTest::keyClicks(down, QStringLiteral("5"));
+    QTest::mouseClick(find<QPushButton>(window, "cmdCalc"), Qt::LeftButton);
+    QMenu* menu = openMenu(find<QLineEdit>(window, "txtDOWN"));
+    if (menu == nullptr) {
+        return false;
+    }
+    ok = saveWithMenus(window, {menu}, folder, "send-refused.png") && ok;
+    menu->close();
+    QTest::mouseClick(find<QPushButton>(window, "cmdCLEAR"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(window, "cmdCalc"), Qt::LeftButton);
+    return ok;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // The connection the pictures send on is kept apart from the user's own.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QStringLiteral("rvx-screenshots"));
+    QSettings().clear();
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
 
     frmMain window;
@@ -72,11 +202,7 @@ int main(int argc, char* argv[]) {
     ok = save(window, folder, "all-commands.png") && ok;
 
     // The menu of a string, with Copy as open.
-    auto* field = find<QLineEdit>(window, "txtGP");
-    const QPoint at(field->width() / 3, field->height() / 2);
-    QContextMenuEvent click(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
-    QApplication::sendEvent(field, &click);
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    auto* menu = openMenu(find<QLineEdit>(window, "txtGP"));
     auto* copyAs =
         menu != nullptr ? menu->findChild<QMenu*>(QStringLiteral("menuCopyAs")) : nullptr;
     if (copyAs == nullptr) {
@@ -100,6 +226,10 @@ int main(int argc, char* argv[]) {
         }
         ok = save(dialog, folder, "bus-connection.png") && ok;
     }
+
+#ifdef Q_OS_UNIX
+    ok = sendingViews(window, folder) && ok;
+#endif
 
     QTest::mouseClick(find<QRadioButton>(window, "optPX40"), Qt::LeftButton);
     auto* list = find<QComboBox>(window, "Combo1");

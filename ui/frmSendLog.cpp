@@ -71,9 +71,11 @@ frmSendLog::frmSendLog(const MotorSender& sender) : sender_(sender) {
     connect(cmdCopy, &QPushButton::clicked, this, &frmSendLog::copyText);
     connect(cmdSave, &QPushButton::clicked, this, &frmSendLog::askWhereToSave);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(&sender_, &MotorSender::changed, this, &frmSendLog::show);
-    for (const SendRecord& record : sender_.records()) {
-        show(record);
+    // A send that starts adds a row; its end changes that row, the latest.
+    connect(&sender_, &MotorSender::changed, this,
+            [this] { showRecord(static_cast<int>(sender_.records().size()) - 1); });
+    for (int row = 0; row < static_cast<int>(sender_.records().size()); ++row) {
+        showRecord(row);
     }
 }
 
@@ -84,17 +86,14 @@ void frmSendLog::openWindow() {
     activateWindow();
 }
 
-// A send that starts adds a row; the end of the latest send changes its row.
-void frmSendLog::show(const SendRecord& record) {
-    const int count = static_cast<int>(sender_.records().size());
-    while (tblSends->rowCount() < count) {
-        tblSends->insertRow(tblSends->rowCount());
-    }
-    const int row = count - 1;
-    if (row < 0) {
+void frmSendLog::showRecord(int row) {
+    if (row < 0 || row >= static_cast<int>(sender_.records().size())) {
         return;
     }
-    const QStringList cells = cellsOf(record);
+    while (tblSends->rowCount() <= row) {
+        tblSends->insertRow(tblSends->rowCount());
+    }
+    const QStringList cells = cellsOf(sender_.records()[row]);
     for (int column = 0; column < ColumnCount; ++column) {
         tblSends->setItem(row, column, new QTableWidgetItem(cells[column]));
     }

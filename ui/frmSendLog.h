@@ -9,7 +9,6 @@ class MotorSender;
 class QLabel;
 class QPushButton;
 class QTableWidget;
-struct SendRecord;
 
 class frmSendLog : public QWidget {
     Q_OBJECT
@@ -33,7 +32,8 @@ signals:
     void saved(const QString& path);
 
 private:
-    void show(const SendRecord& record);
+    // Writes the row of record number row (from 0), adding rows up to it.
+    void showRecord(int row);
     void copyText() const;
     void askWhereToSave();
 

@@ -65,6 +65,12 @@ Offer offerIn(const Driver& ui, const char* field) {
     return offer;
 }
 
+// The text of a cell of the log; "(no cell)" where the row or column has none.
+QString cell(const QTableWidget* table, int row, int column) {
+    const QTableWidgetItem* item = table->item(row, column);
+    return item != nullptr ? item->text() : QStringLiteral("(no cell)");
+}
+
 }  // namespace
 
 class SendViewTest : public QObject {
@@ -379,34 +385,35 @@ private slots:
         QSignalSpy sent(sender, &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
-        // The log, once open, follows the sends that come.
+        QVERIFY(ui.pickFromMenu("txtSTOP", QStringLiteral("actSend")));
+        QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 2, 5000);
+        QCOMPARE(line.arrived().bytes, up123456 + stop123456);
+        // Opened later, the log shows the sends before, each in its row.
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSendLog")));
         frmSendLog* log = window.sendLogWindow();
         QVERIFY(log != nullptr && log->isVisible());
         auto* table = log->findChild<QTableWidget*>(QStringLiteral("tblSends"));
-        QCOMPARE(table->rowCount(), 1);
-
-        QVERIFY(ui.pickFromMenu("txtSTOP", QStringLiteral("actSend")));
         QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(table->item(1, 5)->text(), QStringLiteral("sending"));
-        QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 2, 5000);
-        QCOMPARE(line.arrived().bytes, up123456 + stop123456);
-        QCOMPARE(table->item(1, 5)->text(), QStringLiteral("sent"));
+        QCOMPARE(cell(table, 0, 2), QStringLiteral("Up"));
+        QCOMPARE(cell(table, 1, 2), QStringLiteral("Stop"));
+        QCOMPARE(cell(table, 1, 5), QStringLiteral("sent"));
 
+        // Open, it follows the sends that come: a row once a send starts, its result at the end.
         remember(QStringLiteral("/dev/rvx-no-such-port"));
         QSignalSpy failed(sender, &MotorSender::failed);
         QVERIFY(ui.pickFromMenu("txtGP", QStringLiteral("actSend")));
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(cell(table, 2, 5), QStringLiteral("sending"));
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
         if (auto* box = shown<QMessageBox>(window, "sendFailed")) {
             box->accept();
         }
         QCOMPARE(table->rowCount(), 3);
-        QVERIFY2(table->item(2, 5)->text().startsWith(
-                     QStringLiteral("not sent: /dev/rvx-no-such-port: ")),
-                 qPrintable(table->item(2, 5)->text()));
-        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Up"));
-        QCOMPARE(table->item(2, 3)->text(), QStringLiteral("motor 123456"));
-        QCOMPARE(table->item(1, 4)->text(), QString::fromLatin1(stop123456.toHex(' ').toUpper()));
+        QVERIFY2(cell(table, 2, 5).startsWith(QStringLiteral("not sent: /dev/rvx-no-such-port: ")),
+                 qPrintable(cell(table, 2, 5)));
+        QCOMPARE(cell(table, 0, 2), QStringLiteral("Up"));
+        QCOMPARE(cell(table, 2, 3), QStringLiteral("motor 123456"));
+        QCOMPARE(cell(table, 1, 4), QString::fromLatin1(stop123456.toHex(' ').toUpper()));
 
         // Copy as text: a heading and a line per send.
         QTest::mouseClick(log->findChild<QPushButton*>(QStringLiteral("cmdCopy")), Qt::LeftButton);
