@@ -164,6 +164,11 @@ constexpr int calcTopGroup = 720;
 // Where frmC stands once "Choose Command" has been chosen: in the place of frmStrings.
 constexpr int chooserLeft = 240;
 
+// The four fields that an address change, a choice of address kind and a Calculate after a
+// data error put back to their start values, in this order.
+constexpr std::array<ParameterField, 4> restoredFields{ParameterField::IP, ParameterField::Pct,
+                                                       ParameterField::L, ParameterField::IPL};
+
 const QString errorText = QStringLiteral("ERROR");
 const QString dataErrorText = QStringLiteral("DATA ERROR");
 const QString calculatePrompt = QStringLiteral("Must Click Calculate to get string --->");
@@ -393,6 +398,7 @@ void frmMain::addressChanged() {
 }
 
 void frmMain::cmdCalc_Click() {
+    clearSendStatus();
     QLineEdit* address = activeAddressField();
     const auto reading = rvx::readAddress(address->text().toStdString());
     if (reading.problem == rvx::AddressProblem::Empty ||
@@ -401,7 +407,6 @@ void frmMain::cmdCalc_Click() {
         address->setText(errorText);
         return;
     }
-    clearSendStatus();
     const rvx::GenerationOutcome outcome = engine.getAddress();
     if (!outcome.written()) {
         dataError();
@@ -416,8 +421,7 @@ void frmMain::cmdCalc_Click() {
         restoreParameterDefaults();
         showDataError(false);
         const rvx::ParameterValues start = rvx::startValues();
-        for (const ParameterField field :
-             {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL}) {
+        for (const ParameterField field : restoredFields) {
             values[static_cast<std::size_t>(field)] = start[static_cast<std::size_t>(field)];
         }
     }
@@ -750,11 +754,8 @@ void frmMain::emptyOutputs() {
     }
 }
 
-// The four fields that an address change, a choice of address kind and a Calculate after a
-// data error put back to their start values, in this order.
 void frmMain::restoreParameterDefaults() {
-    for (const ParameterField field :
-         {ParameterField::IP, ParameterField::Pct, ParameterField::L, ParameterField::IPL}) {
+    for (const ParameterField field : restoredFields) {
         restoreStartText(field);
     }
 }

@@ -305,6 +305,36 @@ private slots:
         QCOMPARE(ui.beeps.count(), 1);
     }
 
+    // The range checks after such a Calculate judge the four fields by the start values they
+    // were put back to, not by the values the strings were made from: an IP number of 20 and a
+    // priority of 0 typed before it give no range message. A value outside the four is judged
+    // as typed.
+    void rangeChecksAfterADataErrorSeeTheStartValues() {
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.calculated());
+        QVERIFY(ui.replace("txtMSU", s("x")));
+        QVERIFY(ui.click("cmdCalc"));
+        QCOMPARE(ui.text("lblE"), s("DATA ERROR"));
+        QVERIFY(ui.replace("txtMSU", s("10")));
+        QVERIFY(ui.replace("txtIP", s("20")));
+        QVERIFY(ui.replace("txtL", s("0")));
+        QVERIFY(ui.click("cmdCalc"));
+        QCOMPARE(ui.beeps.count(), 1);
+        QCOMPARE(ui.text("txtIP"), s("1"));
+        QCOMPARE(ui.text("txtL"), s("1"));
+        QVERIFY(ui.text("txtGIP").isEmpty());
+        QVERIFY(ui.text("txtLU").isEmpty());
+        QCOMPARE(ui.text("txtUP"), s(strings123456[0]));
+
+        QVERIFY(ui.replace("txtMSU", s("x")));
+        QVERIFY(ui.click("cmdCalc"));
+        QVERIFY(ui.replace("txtMSU", s("300")));
+        QVERIFY(ui.click("cmdCalc"));
+        QCOMPARE(ui.text("txtMSU"), s("ER"));
+        QCOMPARE(ui.text("txtJU"), s("Value must be 1 -255"));
+    }
+
     // Any edit of the address empties all fourteen strings: the jog strings of the previous
     // address must not stay beside the new one.
     void addressEditEmptiesEveryStringAndDisablesTheList() {
