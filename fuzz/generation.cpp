@@ -14,6 +14,9 @@
 //   - a data error names the first untouched row and one of its parameter fields;
 //   - every row written carries its bytes, and they are the frame that frameFor makes from the
 //     address and the numbers of the fields;
+//   - every row written carries its origin: its command, the kind, the address and the numbers
+//     of its fields, as the outcome hands them back; its values are refused by refusedValue
+//     exactly when the decoder calls the frame not valid;
 //   - six hexadecimal digits with admitted parameters give fourteen strings and no failure;
 //   - a second run on the same engine gives the same result: nothing of a run enters the next.
 #include <array>
@@ -26,8 +29,10 @@
 #include "byte_text.h"
 #include "fuzz_check.h"
 #include "rvx/catalogue.h"
+#include "rvx/decode.h"
 #include "rvx/frame.h"
 #include "rvx/generator.h"
+#include "rvx/made_frame.h"
 #include "rvx/memory_fields.h"
 #include "rvx/notation.h"
 #include "rvx/number.h"
@@ -49,6 +54,8 @@ struct Outcome {
     std::array<std::string, 2> address;
     std::optional<rvx::GenerationOutcome> failure;  // a data error
     std::array<std::optional<rvx::Frame>, rvx::commandCount> frames;
+    std::array<std::optional<rvx::MadeFrame>, rvx::commandCount> made;
+    rvx::ParameterValues values{};  // as the outcome hands them back
 };
 
 Outcome run(rvx::CommandStringEngine& engine, rvx::MemoryFields& fields,
@@ -56,11 +63,13 @@ Outcome run(rvx::CommandStringEngine& engine, rvx::MemoryFields& fields,
     fields = start;
     Outcome outcome;
     const rvx::GenerationOutcome result = engine.getAddress();
+    outcome.values = result.values;
     if (result.result == rvx::GenerationOutcome::Result::DataError) {
         outcome.failure = result;
     }
     outcome.outputs = fields.outputs;
     outcome.frames = fields.frames;
+    outcome.made = fields.made;
     outcome.address = fields.address;
     return outcome;
 }
@@ -168,6 +177,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 RVX_FUZZ_CHECK(rvx::writeFrame(*first.frames[row]) == first.outputs[row]);
                 RVX_FUZZ_CHECK(rvx::frameFor(rvx::commandCatalogue[row], initial.kind,
                                              reading.bytes, values) == first.frames[row]);
+                const auto& made = first.made[row];
+                RVX_FUZZ_CHECK(made.has_value() && made->bytes == *first.frames[row]);
+                RVX_FUZZ_CHECK(made->command == static_cast<rvx::CommandId>(row));
+                RVX_FUZZ_CHECK(made->kind == initial.kind && made->address == reading.bytes);
+                for (const auto& parameter : rvx::commandCatalogue[row].parameterBytes()) {
+                    const auto k = static_cast<std::size_t>(parameter.field);
+                    RVX_FUZZ_CHECK(made->values[k] == values[k]);
+                    RVX_FUZZ_CHECK(first.values[k] == values[k]);
+                }
+                RVX_FUZZ_CHECK(rvx::refusedValue(*made).has_value() ==
+                               !rvx::decodeFrame(made->bytes).madeByTool());
             }
         }
         if (first.failure) {
