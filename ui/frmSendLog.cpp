@@ -95,7 +95,9 @@ void frmSendLog::showRecord(int row) {
     }
     const QStringList cells = cellsOf(sender_.records()[row]);
     for (int column = 0; column < ColumnCount; ++column) {
-        tblSends->setItem(row, column, new QTableWidgetItem(cells[column]));
+        auto* item = new QTableWidgetItem(cells[column]);
+        item->setToolTip(cells[column]);  // a long reason is cut in its column
+        tblSends->setItem(row, column, item);
     }
     tblSends->resizeColumnsToContents();
     tblSends->scrollToBottom();
