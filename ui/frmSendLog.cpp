@@ -71,9 +71,9 @@ frmSendLog::frmSendLog(const MotorSender& sender) : sender_(sender) {
     connect(cmdCopy, &QPushButton::clicked, this, &frmSendLog::copyText);
     connect(cmdSave, &QPushButton::clicked, this, &frmSendLog::askWhereToSave);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    // A send that starts adds a row; its end changes that row, the latest.
+    // A send that starts adds a row; its end changes that row.
     connect(&sender_, &MotorSender::changed, this,
-            [this] { showRecord(static_cast<int>(sender_.records().size()) - 1); });
+            [this](const SendRecord&, int row) { showRecord(row); });
     for (int row = 0; row < static_cast<int>(sender_.records().size()); ++row) {
         showRecord(row);
     }

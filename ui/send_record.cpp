@@ -36,6 +36,8 @@ QString SendRecord::result() const {
             return QStringLiteral("sent");
         case State::HandedToBridge:
             return QStringLiteral("handed to the bridge");
+        case State::Stopped:
+            return QStringLiteral("stopped, not sent");
         case State::Failed:
             break;
     }
@@ -73,6 +75,8 @@ QString sendText(const SendRecord& record) {
         case SendRecord::State::HandedToBridge:
             return what + QStringLiteral(" handed to ") + where +
                    QStringLiteral("; line settings are the bridge's");
+        case SendRecord::State::Stopped:
+            return what + QStringLiteral(" not sent: stopped");
         case SendRecord::State::Failed:
             break;
     }

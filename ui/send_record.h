@@ -13,6 +13,7 @@ struct SendRecord {
         Sent,            // every byte has left on a serial line
         HandedToBridge,  // the bridge took the bytes; what it did with them is not known here
         Failed,          // not sent; detail says why
+        Stopped,         // not sent: the user stopped the send before this frame went out
     };
 
     QDateTime time;       // when the send started
@@ -30,7 +31,8 @@ struct SendRecord {
     [[nodiscard]] QString addressed() const;
     // The frame as the window shows it: "AB F1 FF ...".
     [[nodiscard]] QString frameText() const;
-    // The result in a few words: "sent", "handed to the bridge", "not sent: ...", "sending".
+    // The result in a few words: "sent", "handed to the bridge", "not sent: ...", "sending",
+    // "stopped, not sent".
     [[nodiscard]] QString result() const;
     // The record as one line of JSON, in the keys rvx-strings --monitor --format json uses for
     // the same facts (time, command, address, kind, frame) and target, result and sent.

@@ -1,0 +1,135 @@
+// The site window: the motors of a whole site, with what an installer does to each of them.
+//
+//   - the motor list (MotorListModel under a sort and filter proxy): label, room, address,
+//     kind and note, edited in place with undo; the address judged by the engine as it is
+//     typed, its problem said beside the list;
+//   - the actions on the selected motors (and in a row's menu): Up, Stop, Down, Go to %,
+//     Go to IP #, Jog Up/Down and Identify (Jog Up, a pause, Jog Down). The frames are made by
+//     the engine and go out through MotorSender, one per motor in list order with the bus
+//     gap; Stop sending (Esc) ends a send at once;
+//   - the strings pane: every string of the selected motors in the chosen notation;
+//   - the bus monitor pane: what a Watcher sees on the chosen connection, each frame named
+//     after the motor of its address where the list has it, the frames this window sent
+//     marked as sent.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QWidget>
+#include <optional>
+
+#include "rvx/bus.h"
+#include "rvx/catalogue.h"
+#include "rvx/made_frame.h"
+#include "rvx/notation.h"
+
+class MotorListModel;
+class MotorSender;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QSpinBox;
+class QTableView;
+class QTableWidget;
+class QTabWidget;
+struct SendRecord;
+
+class frmSite : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmSite(QWidget* parent = nullptr);
+    ~frmSite() override;
+
+    // Shows the window, or brings it to the front.
+    void openWindow();
+
+    [[nodiscard]] MotorListModel& motors() const { return *model_; }
+    [[nodiscard]] MotorSender& sender() const { return *sender_; }
+
+    // The pause of Identify between Jog Up and Jog Down.
+    static constexpr int identifyPauseMs = 600;
+
+    // The rows of the list (model rows) that are selected, in list order.
+    [[nodiscard]] QList<int> selectedRows() const;
+    // The frames a command gives the selected motors, in list order.
+    [[nodiscard]] QList<rvx::MadeFrame> framesFor(rvx::CommandId command) const;
+
+    // The strings pane's text, as Copy all puts it on the clipboard.
+    [[nodiscard]] QString stringsText() const;
+
+    // The monitor's rows as JSON Lines, in the keys rvx-strings --monitor --format json uses,
+    // and "label" and "sent" where they apply.
+    [[nodiscard]] QByteArray monitorJsonLines() const;
+    // Writes them through a temporary file that replaces path only once whole.
+    bool saveMonitorTo(const QString& path, QString* problem = nullptr) const;
+
+signals:
+    // A row was added to the monitor pane.
+    void monitorRowAdded(int row);
+
+private:
+    void buildList();
+    void buildActions();
+    void buildPanes();
+    void addMotor();
+    void deleteSelected();
+    void sendCommand(rvx::CommandId command);
+    void identify();
+    void stopSending();
+    void showSendState(const SendRecord& record);
+    void updateActions();
+    void updateStrings();
+    void showRowMenu(const QPoint& at);
+    void toggleWatching();
+    void togglePause();
+    void clearMonitor();
+    void saveMonitor();
+    void received(const rvx::bus::Received& run);
+    void addMonitorRow(const rvx::bus::Received& run);
+
+    struct MonitorRow {
+        rvx::bus::Received run;
+        QString label;
+        bool sent = false;
+    };
+
+    MotorListModel* model_{};
+    QSortFilterProxyModel* proxy_{};
+    MotorSender* sender_{};
+    rvx::bus::Watcher watcher_;
+
+    QLineEdit* txtFilter{};
+    QTableView* tblMotors{};
+    QLabel* lblProblem{};
+    QPushButton* cmdAdd{};
+    QPushButton* cmdDelete{};
+    QList<QPushButton*> commandButtons_;  // every button that sends
+    QSpinBox* spnPct{};
+    QSpinBox* spnIP{};
+    QPushButton* cmdIdentify{};
+    QPushButton* cmdStopSending{};
+    QLabel* lblSend{};
+    QTabWidget* tabPanes{};
+    QComboBox* cboNotation{};
+    QPlainTextEdit* txtStrings{};
+    QPushButton* cmdCopyAll{};
+    QAction* actExport{};  // a place for exports to a controller, not offered yet
+    QPushButton* cmdWatch{};
+    QPushButton* cmdPause{};
+    QPushButton* cmdClearMonitor{};
+    QPushButton* cmdSaveMonitor{};
+    QTableWidget* tblMonitor{};
+    QLabel* lblMonitor{};
+
+    QList<MonitorRow> monitorRows_;
+    QList<rvx::bus::Received> heldBack_;  // what arrived while the monitor was paused
+    bool paused_ = false;
+    // Frames this window sent, not yet seen on the bus: their bytes and when they left.
+    QList<std::pair<QByteArray, QDateTime>> sentFrames_;
+};
