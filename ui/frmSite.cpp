@@ -71,6 +71,7 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        editor->setObjectName(QStringLiteral("txtCell"));
         if (auto* field = qobject_cast<QLineEdit*>(editor);
             field != nullptr && index.column() == MotorListModel::Address) {
             field->setObjectName(QStringLiteral("txtAddressCell"));
@@ -175,15 +176,11 @@ frmSite::frmSite(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(sender_, &MotorSender::changed, this, [this](const SendRecord& record, int) {
         if (record.state == SendRecord::State::Sent ||
             record.state == SendRecord::State::HandedToBridge) {
-            sentFrames_.append({QByteArray(reinterpret_cast<const char*>(record.made.bytes.data()),
-                                           static_cast<qsizetype>(record.made.bytes.size())),
-                                QDateTime::currentDateTimeUtc()});
+            frameLeft(record);
         }
         updateActions();
     });
-    for (auto signal : {&MotorSender::stopped}) {
-        connect(sender_, signal, this, &frmSite::updateActions);
-    }
+    connect(sender_, &MotorSender::stopped, this, &frmSite::updateActions);
     connect(sender_, &MotorSender::sent, this, &frmSite::updateActions);
     connect(sender_, &MotorSender::failed, this, &frmSite::updateActions);
     connect(&watcher_, &rvx::bus::Watcher::received, this, &frmSite::received);
@@ -204,9 +201,13 @@ frmSite::frmSite(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 frmSite::~frmSite() {
-    // The watcher signals as it stops; nothing of this window may answer by then.
+    // The watcher signals as it stops, and the list and its views as they go; nothing of this
+    // window may answer by then.
     watcher_.disconnect(this);
     watcher_.stop();
+    for (QObject* child : findChildren<QObject*>()) {
+        child->disconnect(this);
+    }
 }
 
 void frmSite::openWindow() {
@@ -316,7 +317,14 @@ void frmSite::buildList() {
     addAction(undo);
     QAction* redo = model_->undoStack()->createRedoAction(this, QStringLiteral("&Redo"));
     redo->setObjectName(QStringLiteral("actRedo"));
-    redo->setShortcut(QKeySequence::Redo);
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+        if (!redoKeys.contains(key)) {
+            redoKeys.append(key);
+        }
+    }
+    redo->setShortcuts(redoKeys);
     addAction(redo);
 }
 
@@ -393,10 +401,15 @@ void frmSite::buildActions() {
     row->addStretch(1);
     cmdStopSending = new QPushButton(QStringLiteral("Stop sending (Esc)"), strip);
     cmdStopSending->setObjectName(QStringLiteral("cmdStopSending"));
-    // Esc stops a send; it is taken only while one is under way, so that it still closes an
-    // editor of the list otherwise.
-    cmdStopSending->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(cmdStopSending, &QPushButton::clicked, this, &frmSite::stopSending);
+    // Esc stops a send wherever the keyboard is in the window; it is taken only while one is
+    // under way, so that it still closes an editor of the list otherwise.
+    actStopSending = new QAction(QStringLiteral("Stop sending"), this);
+    actStopSending->setObjectName(QStringLiteral("actStopSending"));
+    actStopSending->setShortcut(QKeySequence(Qt::Key_Escape));
+    actStopSending->setShortcutContext(Qt::WindowShortcut);
+    addAction(actStopSending);
+    connect(actStopSending, &QAction::triggered, this, &frmSite::stopSending);
     row->addWidget(cmdStopSending);
 
     lblSend = new ui::Label(this);
@@ -463,6 +476,7 @@ void frmSite::updateActions() {
     }
     cmdDelete->setEnabled(chosen);
     cmdStopSending->setEnabled(busy);
+    actStopSending->setEnabled(busy);
 }
 
 void frmSite::showRowMenu(const QPoint& at) {
@@ -622,8 +636,8 @@ void frmSite::togglePause() {
     paused_ = cmdPause->isChecked();
     if (!paused_) {
         const auto held = std::exchange(heldBack_, {});
-        for (const auto& run : held) {
-            addMonitorRow(run);
+        for (const auto& [run, sentHere] : held) {
+            addMonitorRow(run, sentHere);
         }
     }
 }
@@ -636,14 +650,34 @@ void frmSite::clearMonitor() {
 
 void frmSite::received(const rvx::bus::Received& run) {
     if (paused_) {
-        heldBack_.append(run);
+        heldBack_.append({run, false});
         return;
     }
-    addMonitorRow(run);
+    addMonitorRow(run, false);
 }
 
-void frmSite::addMonitorRow(const rvx::bus::Received& run) {
-    MonitorRow row{run, {}, false};
+void frmSite::frameLeft(const SendRecord& record) {
+    const QByteArray bytes(reinterpret_cast<const char*>(record.made.bytes.data()),
+                           static_cast<qsizetype>(record.made.bytes.size()));
+    if (!watcher_.watching()) {
+        return;
+    }
+    // The frame is shown as it left; should the line hand it back (an adapter that hears its
+    // own sends), that row is marked as well.
+    sentFrames_.append({bytes, QDateTime::currentDateTimeUtc()});
+    rvx::bus::Received run;
+    run.kind = rvx::ScannedRun::Kind::Frame;
+    run.bytes = bytes;
+    run.time = QDateTime::currentDateTimeUtc();
+    if (paused_) {
+        heldBack_.append({run, true});
+    } else {
+        addMonitorRow(run, true);
+    }
+}
+
+void frmSite::addMonitorRow(const rvx::bus::Received& run, bool sentHere) {
+    MonitorRow row{run, {}, sentHere};
     QString command;
     QString address;
     QString result;
@@ -669,7 +703,7 @@ void frmSite::addMonitorRow(const rvx::bus::Received& run) {
         const QDateTime now = QDateTime::currentDateTimeUtc();
         sentFrames_.removeIf(
             [&now](const auto& sent) { return sent.second.msecsTo(now) > sentEchoMs; });
-        for (auto it = sentFrames_.begin(); it != sentFrames_.end(); ++it) {
+        for (auto it = sentFrames_.begin(); !sentHere && it != sentFrames_.end(); ++it) {
             if (it->first == run.bytes) {
                 row.sent = true;
                 sentFrames_.erase(it);

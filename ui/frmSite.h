@@ -9,8 +9,10 @@
 //     gap; Stop sending (Esc) ends a send at once;
 //   - the strings pane: every string of the selected motors in the chosen notation;
 //   - the bus monitor pane: what a Watcher sees on the chosen connection, each frame named
-//     after the motor of its address where the list has it, the frames this window sent
-//     marked as sent.
+//     after the motor of its address where the list has it. A frame this window sends while
+//     watching gets a row marked as sent, and so does the same frame when the line hands it
+//     back. (A serial port is opened by one user at a time: a send to the port being
+//     watched is refused as busy; a bridge takes both.)
 #pragma once
 
 #include <QByteArray>
@@ -91,7 +93,9 @@ private:
     void clearMonitor();
     void saveMonitor();
     void received(const rvx::bus::Received& run);
-    void addMonitorRow(const rvx::bus::Received& run);
+    // A frame that arrived, or that this window sent while watching (sentHere).
+    void addMonitorRow(const rvx::bus::Received& run, bool sentHere);
+    void frameLeft(const SendRecord& record);
 
     struct MonitorRow {
         rvx::bus::Received run;
@@ -114,6 +118,7 @@ private:
     QSpinBox* spnIP{};
     QPushButton* cmdIdentify{};
     QPushButton* cmdStopSending{};
+    QAction* actStopSending{};
     QLabel* lblSend{};
     QTabWidget* tabPanes{};
     QComboBox* cboNotation{};
@@ -128,7 +133,8 @@ private:
     QLabel* lblMonitor{};
 
     QList<MonitorRow> monitorRows_;
-    QList<rvx::bus::Received> heldBack_;  // what arrived while the monitor was paused
+    // What arrived or was sent while the monitor was paused, and whether it was sent here.
+    QList<std::pair<rvx::bus::Received, bool>> heldBack_;
     bool paused_ = false;
     // Frames this window sent, not yet seen on the bus: their bytes and when they left.
     QList<std::pair<QByteArray, QDateTime>> sentFrames_;

@@ -1,6 +1,7 @@
 // The site window on its real widgets: the motor list as an installer fills it, the sends to
 // its motors on a pseudo-terminal (a real kernel serial line whose far end the test holds),
 // and the bus monitor naming the motors it sees.
+#include <QClipboard>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenuBar>
@@ -9,6 +10,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -51,6 +53,10 @@ bool addMotor(frmSite& site, const QString& address, const QString& label,
     }
     QTest::mouseClick(add, Qt::LeftButton);
     return field->text().isEmpty();
+}
+
+void showMonitor(frmSite& site) {
+    in<QTabWidget>(site, "tabPanes")->setCurrentIndex(1);
 }
 
 void selectAll(frmSite& site) {
@@ -126,7 +132,7 @@ private slots:
         QCOMPARE(ui.get("frmAddr")->mapTo(&window, QPoint(0, 0)), QPoint(16, bar->height() + 24));
         QCOMPARE(ui.get("frmMtr")->mapTo(&window, QPoint(0, 0)), QPoint(472, bar->height() + 24));
         // The send strip still lies below the whole client area.
-        QCOMPARE(ui.get("lblSend")->y(), bar->height() + ui::twips(10095 + 240));
+        QCOMPARE(ui.get("lblSend")->y(), bar->height() + (10095 + 240 + 7) / 15);
         QVERIFY(window.siteWindow() == nullptr);
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
@@ -164,12 +170,13 @@ private slots:
         QVERIFY(editor != nullptr);
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("12345"));
-        QCOMPARE(problem->text(),
-                 QStringLiteral("address \"12345\": must be six hexadecimal digits; it has 5"));
+        QCOMPARE(
+            problem->text(),
+            QStringLiteral("address \"12345\": must be six hexadecimal digits, not 5 characters"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(problem->text(),
-                 QStringLiteral("address \"12345\": must be six hexadecimal digits; it has "
-                                "5; not taken"));
+        QTRY_COMPARE(problem->text(),
+                     QStringLiteral("address \"12345\": must be six hexadecimal digits, not 5 "
+                                    "characters; not taken"));
         QCOMPARE(site.motors().motors()[0].address, QStringLiteral("0a1b2c"));
     }
 
@@ -187,12 +194,12 @@ private slots:
         const QModelIndex label = table->model()->index(1, MotorListModel::Label);
         table->setCurrentIndex(label);
         table->edit(label);
-        auto* editor = table->focusWidget();
-        QVERIFY(qobject_cast<QLineEdit*>(editor) != nullptr);
-        qobject_cast<QLineEdit*>(editor)->selectAll();
+        auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtCell"));
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("Stairs"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(site.motors().motors()[1].label, QStringLiteral("Stairs"));
+        QTRY_COMPARE(site.motors().motors()[1].label, QStringLiteral("Stairs"));
 
         selectRow(site, 0);
         QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
@@ -382,6 +389,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&site));
         QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office east")));
         auto* monitor = in<QTableWidget>(site, "tblMonitor");
+        showMonitor(site);
         QVERIFY(click(site, "cmdWatch"));
         QTRY_VERIFY(in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
         line.write(up123456);
@@ -425,28 +433,39 @@ private slots:
         QCOMPARE(in<QLabel>(site, "lblMonitor")->text(), QStringLiteral("Not watching"));
     }
 
-    // A frame the window sent, seen on the watched line, is marked as sent.
+    // A frame the window sends while watching a bridge gets a row marked as sent, named after
+    // its motor; the same frame coming back on the line is marked too, another is not.
     void framesThisWindowSentAreMarked() {
         QElapsedTimer clock;
         clock.start();
-        bus_test::PseudoTerminal line(clock);
-        useLine(line.path());
+        bus_test::Bridge bridge(clock);
+        useLine(bridge.target());
         frmSite site;
         site.show();
         QVERIFY(QTest::qWaitForWindowExposed(&site));
         QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
         auto* monitor = in<QTableWidget>(site, "tblMonitor");
+        showMonitor(site);
         QVERIFY(click(site, "cmdWatch"));
         QTRY_VERIFY(in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
+        QTRY_COMPARE(bridge.connections().size(), 1);
         selectRow(site, 0);
         QVERIFY(click(site, "cmdUp"));
-        QTRY_VERIFY_WITH_TIMEOUT(!site.sender().busy(), 5000);
-        // The line hands the frame back as an RS-485 adapter hears its own send.
-        line.write(line.arrived().bytes);
-        line.write(up123456);
-        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.arrived().bytes, up123456, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 1, 5000);
+        QCOMPARE(monitor->item(0, 3)->text(), QStringLiteral("Office"));
         QCOMPARE(monitor->item(0, 5)->text(), QStringLiteral("sent"));
-        QCOMPARE(monitor->item(1, 5)->text(), QString());
+        // The bridge hands the frame back on the watching connection, then a frame of another.
+        QTcpSocket* watching = bridge.connections().first();
+        watching->write(up123456);
+        watching->write(bus_test::fromHex("AB F1 FF FF FF FF 65 43 21 FE FF FF 09 5D"));
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 3, 5000);
+        QCOMPARE(monitor->item(1, 5)->text(), QStringLiteral("sent"));
+        QCOMPARE(monitor->item(2, 5)->text(), QString());
+        QCOMPARE(monitor->item(2, 3)->text(), QString());
+        const QJsonObject sent =
+            QJsonDocument::fromJson(site.monitorJsonLines().split('\n')[0]).object();
+        QCOMPARE(sent.value("sent").toBool(), true);
     }
 };
 
