@@ -8,12 +8,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "controls.h"
 #include "motor_sender.h"
+#include "save_whole.h"
 #include "send_record.h"
 
 namespace {
@@ -124,12 +124,11 @@ void frmSendLog::copyText() const {
 }
 
 bool frmSendLog::saveTo(const QString& path, QString* problem) const {
-    QSaveFile file(path);
-    const QByteArray lines = jsonLines();
-    const bool whole =
-        file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size() && file.commit();
+    QString why;
+    const bool whole = saveWhole(path, jsonLines(), &why);
     if (!whole && problem != nullptr) {
-        *problem = file.errorString();
+        // The reason alone, as this window has always given it.
+        *problem = why.mid(path.size() + 2);
     }
     return whole;
 }

@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,9 +17,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QSplitter>
@@ -34,6 +39,8 @@
 #include "motor_sender.h"
 #include "rvx/decode.h"
 #include "rvx/frame.h"
+#include "rvx/motor_list.h"
+#include "save_whole.h"
 #include "send_record.h"
 #include "site_model.h"
 
@@ -166,11 +173,15 @@ frmSite::frmSite(QWidget* parent) : QWidget(parent, Qt::Window) {
     splitter->setStretchFactor(1, 2);
 
     auto* layout = new QVBoxLayout(this);
+    buildMenuBar();
+    layout->setMenuBar(findChild<QMenuBar*>(QStringLiteral("menuBar")));
     layout->addWidget(findChild<QWidget*>(QStringLiteral("addStrip")));
     layout->addWidget(splitter, 1);
     layout->addWidget(findChild<QWidget*>(QStringLiteral("actionStrip")));
     layout->addWidget(lblSend);
     resize(960, 720);
+    connect(model_->undoStack(), &QUndoStack::cleanChanged, this, &frmSite::showTitle);
+    showTitle();
 
     connect(sender_, &MotorSender::changed, this, &frmSite::showSendState);
     connect(sender_, &MotorSender::changed, this, [this](const SendRecord& record, int) {
@@ -205,8 +216,236 @@ frmSite::~frmSite() {
     // window may answer by then.
     watcher_.disconnect(this);
     watcher_.stop();
+    model_->undoStack()->disconnect(this);
     for (QObject* child : findChildren<QObject*>()) {
         child->disconnect(this);
+    }
+}
+
+// ---- The site file ----
+
+namespace {
+
+const QString recentKey = QStringLiteral("site/recent");
+constexpr int recentCount = 8;
+const QString siteFilter = QStringLiteral("Sites (*.csv);;All files (*)");
+
+std::string utf8(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void frmSite::buildMenuBar() {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* open = file->addAction(QStringLiteral("&Open\u2026"), this, &frmSite::askToOpen);
+    open->setObjectName(QStringLiteral("actOpen"));
+    open->setShortcut(QKeySequence::Open);
+    mnuRecent = file->addMenu(QStringLiteral("Open &recent"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    connect(mnuRecent, &QMenu::aboutToShow, this, &frmSite::fillRecentMenu);
+    fillRecentMenu();
+    QAction* saveAction = file->addAction(QStringLiteral("&Save"), this, [this] { save(); });
+    saveAction->setObjectName(QStringLiteral("actSave"));
+    saveAction->setShortcut(QKeySequence::Save);
+    QAction* saveAsAction =
+        file->addAction(QStringLiteral("Save &as\u2026"), this, [this] { saveAs(); });
+    saveAsAction->setObjectName(QStringLiteral("actSaveAs"));
+    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    file->addSeparator();
+    file->addAction(actExport);
+    file->addSeparator();
+    QAction* closeAction = file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    closeAction->setShortcut(QKeySequence::Close);
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    edit->addAction(findChild<QAction*>(QStringLiteral("actUndo")));
+    edit->addAction(findChild<QAction*>(QStringLiteral("actRedo")));
+    edit->addSeparator();
+    edit->addAction(QStringLiteral("De&lete"), this, &frmSite::deleteSelected);
+}
+
+QStringList frmSite::recentSites() {
+    return QSettings().value(recentKey).toStringList();
+}
+
+void frmSite::rememberSite(const QString& path) {
+    QStringList recent = recentSites();
+    const QString full = QFileInfo(path).absoluteFilePath();
+    recent.removeAll(full);
+    recent.prepend(full);
+    while (recent.size() > recentCount) {
+        recent.removeLast();
+    }
+    QSettings().setValue(recentKey, recent);
+    fillRecentMenu();
+}
+
+void frmSite::fillRecentMenu() {
+    mnuRecent->clear();
+    const QStringList recent = recentSites();
+    for (const QString& path : recent) {
+        mnuRecent->addAction(path, this, [this, path] {
+            if (!modified() ||
+                QMessageBox::question(this, QStringLiteral("Open a site"),
+                                      QStringLiteral("The changes to this site are not saved. "
+                                                     "Open another and lose them?")) ==
+                    QMessageBox::Yes) {
+                openSite(path);
+            }
+        });
+    }
+    mnuRecent->setEnabled(!recent.isEmpty());
+}
+
+bool frmSite::modified() const {
+    return !model_->undoStack()->isClean();
+}
+
+void frmSite::showTitle() {
+    const QString name =
+        sitePath_.isEmpty() ? QStringLiteral("New site") : QFileInfo(sitePath_).fileName();
+    setWindowTitle(name + QStringLiteral("[*] \u2013 Site \u2013 Velkor RVX String Calculator"));
+    setWindowModified(modified());
+}
+
+void frmSite::tell(const QString& objectName, const QString& text, const QString& detail) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName(objectName);
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool frmSite::openSite(const QString& path) {
+    QFile file(path);
+    QString problem;
+    QByteArray bytes;
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        problem = path + QStringLiteral(": not a file");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        problem = path + QStringLiteral(": ") + file.errorString();
+    } else if (file.size() > maxSiteBytes) {
+        problem = path + QStringLiteral(": larger than %1 MB, no site").arg(maxSiteBytes >> 20);
+    } else {
+        bytes = file.read(maxSiteBytes + 1);
+        if (file.error() != QFileDevice::NoError) {
+            problem = path + QStringLiteral(": ") + file.errorString();
+        }
+    }
+    if (problem.isEmpty()) {
+        const auto reading = rvx::readMotorList(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        if (!reading.ok()) {
+            QStringList lines;
+            for (std::size_t k = 0; k < reading.problems.size() && k < 10; ++k) {
+                lines.append(fromUtf8(reading.problems[k]));
+            }
+            if (reading.problems.size() > 10) {
+                lines.append(QStringLiteral("and %1 more").arg(reading.problems.size() - 10));
+            }
+            problem = path + QStringLiteral(":\n") + lines.join(QLatin1Char('\n'));
+        } else {
+            QList<SiteMotor> motors;
+            motors.reserve(static_cast<qsizetype>(reading.motors.size()));
+            for (const auto& entry : reading.motors) {
+                motors.append(SiteMotor{fromUtf8(entry.label), fromUtf8(entry.room),
+                                        fromUtf8(entry.addressText), entry.kind,
+                                        fromUtf8(entry.note)});
+            }
+            model_->setMotors(motors);
+            sitePath_ = path;
+            rememberSite(path);
+            showTitle();
+            return true;
+        }
+    }
+    tell(QStringLiteral("siteNotRead"),
+         QStringLiteral("The site was not opened; the list is as it was."), problem);
+    return false;
+}
+
+QByteArray frmSite::siteText() const {
+    QByteArray text;
+    for (const SiteMotor& motor : model_->motors()) {
+        rvx::MotorEntry entry;
+        entry.addressText = utf8(motor.address);
+        entry.kind = motor.kind;
+        entry.label = utf8(motor.label);
+        entry.room = utf8(motor.room);
+        entry.note = utf8(motor.note);
+        const std::string line = rvx::writeMotorLine(entry);
+        text.append(line.data(), static_cast<qsizetype>(line.size()));
+        text.append('\n');
+    }
+    return text;
+}
+
+bool frmSite::saveSiteTo(const QString& path, QString* problem) {
+    QString why;
+    if (!saveWhole(path, siteText(), &why)) {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        tell(QStringLiteral("siteNotSaved"),
+             QStringLiteral("The site was not saved; the file is as it was."), why);
+        return false;
+    }
+    sitePath_ = path;
+    model_->undoStack()->setClean();
+    rememberSite(path);
+    showTitle();
+    return true;
+}
+
+bool frmSite::save() {
+    return sitePath_.isEmpty() ? saveAs() : saveSiteTo(sitePath_);
+}
+
+bool frmSite::saveAs() {
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the site"), sitePath_, siteFilter);
+    return !path.isEmpty() && saveSiteTo(path);
+}
+
+void frmSite::askToOpen() {
+    if (modified() &&
+        QMessageBox::question(this, QStringLiteral("Open a site"),
+                              QStringLiteral("The changes to this site are not saved. Open "
+                                             "another and lose them?")) != QMessageBox::Yes) {
+        return;
+    }
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open a site"), sitePath_, siteFilter);
+    if (!path.isEmpty()) {
+        openSite(path);
+    }
+}
+
+void frmSite::closeEvent(QCloseEvent* event) {
+    if (!modified()) {
+        event->accept();
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, windowTitle(),
+                         QStringLiteral("The site has changes that are not saved."),
+                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("confirmClose"));
+    question.setInformativeText(QStringLiteral("Save them before the window closes?"));
+    question.setDefaultButton(QMessageBox::Save);
+    const int answer = question.exec();
+    if (answer == QMessageBox::Save ? save() : answer == QMessageBox::Discard) {
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 
@@ -759,14 +998,7 @@ QByteArray frmSite::monitorJsonLines() const {
 }
 
 bool frmSite::saveMonitorTo(const QString& path, QString* problem) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(monitorJsonLines()) < 0 || !file.commit()) {
-        if (problem != nullptr) {
-            *problem = path + QStringLiteral(": ") + file.errorString();
-        }
-        return false;
-    }
-    return true;
+    return saveWhole(path, monitorJsonLines(), problem);
 }
 
 void frmSite::saveMonitor() {

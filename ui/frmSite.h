@@ -30,7 +30,9 @@ class MotorListModel;
 class MotorSender;
 class QAction;
 class QComboBox;
+class QCloseEvent;
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -50,6 +52,26 @@ public:
 
     // Shows the window, or brings it to the front.
     void openWindow();
+
+    // The site file: the motor list as `rvx-strings --batch` reads it, one motor a line
+    // (ADDRESS,KIND,"LABEL",ROOM,NOTE). Opening a file that cannot be read, or has a bad line,
+    // says why in a message box and leaves the list as it was; false then.
+    bool openSite(const QString& path);
+    // Writes the list to path through a temporary file put in place only once whole, so a
+    // failed save leaves what was there; false and why (also said in a message box).
+    bool saveSiteTo(const QString& path, QString* problem = nullptr);
+    // The file's text for the list as it stands.
+    [[nodiscard]] QByteArray siteText() const;
+    // The file the list was last opened from or saved to; empty for a new site.
+    [[nodiscard]] const QString& sitePath() const { return sitePath_; }
+    // Whether the list has changes not saved.
+    [[nodiscard]] bool modified() const;
+    // The site files opened or saved lately, the latest first.
+    [[nodiscard]] static QStringList recentSites();
+
+    // The largest site file opened: far above any site, low enough to refuse a file that is
+    // no site at once.
+    static constexpr qint64 maxSiteBytes = 64 * 1024 * 1024;
 
     [[nodiscard]] MotorListModel& motors() const { return *model_; }
     [[nodiscard]] MotorSender& sender() const { return *sender_; }
@@ -75,7 +97,18 @@ signals:
     // A row was added to the monitor pane.
     void monitorRowAdded(int row);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void buildMenuBar();
+    void askToOpen();
+    bool save();
+    bool saveAs();
+    void rememberSite(const QString& path);
+    void fillRecentMenu();
+    void showTitle();
+    void tell(const QString& objectName, const QString& text, const QString& detail);
     void buildList();
     void buildActions();
     void buildPanes();
@@ -132,6 +165,8 @@ private:
     QTableWidget* tblMonitor{};
     QLabel* lblMonitor{};
 
+    QString sitePath_;
+    QMenu* mnuRecent{};
     QList<MonitorRow> monitorRows_;
     // What arrived or was sent while the monitor was paused, and whether it was sent here.
     QList<std::pair<rvx::bus::Received, bool>> heldBack_;

@@ -1,12 +1,17 @@
 // The site window on its real widgets: the motor list as an installer fills it, the sends to
 // its motors on a pseudo-terminal (a real kernel serial line whose far end the test holds),
 // and the bus monitor naming the motors it sees.
+#include <sys/resource.h>
+
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -14,9 +19,12 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
 
 #include "bus_connection.h"
 #include "bus_support.h"
+#include "frmSendLog.h"
 #include "frmSite.h"
 #include "motor_sender.h"
 #include "site_model.h"
@@ -43,10 +51,11 @@ bool addMotor(frmSite& site, const QString& address, const QString& label,
     QTest::keyClicks(field, address);
     auto* kinds = in<QComboBox>(site, "cboNewKind");
     kinds->setCurrentIndex(kinds->findText(kind));
-    QTest::keyClicks(in<QLineEdit>(site, "txtNewLabel"), label);
+    // Labels and rooms may hold any character; they are put in as a paste does.
+    in<QLineEdit>(site, "txtNewLabel")->insert(label);
     auto* rooms = in<QLineEdit>(site, "txtNewRoom");
     rooms->clear();
-    QTest::keyClicks(rooms, room);
+    rooms->insert(room);
     auto* add = in<QPushButton>(site, "cmdAdd");
     if (!add->isEnabled()) {
         return false;
@@ -94,6 +103,59 @@ QList<QByteArray> framesOf(const bus_test::Arrivals& arrivals) {
     }
     return frames;
 }
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot be read)");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The message box of that name the window shows, with its informative text.
+QString shownMessage(frmSite& site, const char* name) {
+    const auto boxes = site.findChildren<QMessageBox*>(QString::fromLatin1(name));
+    if (boxes.size() != 1) {
+        return QStringLiteral("(%1 messages)").arg(boxes.size());
+    }
+    const QString text = boxes[0]->text() + QLatin1Char('|') + boxes[0]->informativeText();
+    delete boxes[0];
+    return text;
+}
+
+// Answers the next modal question with the button of that role.
+void answerNextQuestion(QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [button] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QTest::mouseClick(box->button(button), Qt::LeftButton);
+        }
+    });
+}
+
+// A limit on the size of the files this process writes, which holds for root too; writes
+// beyond it fail with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = before_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 QByteArray upFor(const QString& address) {
     const auto bytes = rvx::readAddress(address.toStdString()).bytes;
@@ -466,6 +528,173 @@ private slots:
         const QJsonObject sent =
             QJsonDocument::fromJson(site.monitorJsonLines().split('\n')[0]).object();
         QCOMPARE(sent.value("sent").toBool(), true);
+    }
+
+    // A site made in the window, saved and opened again, holds the same motors, and saved
+    // again gives the same file byte for byte.
+    void aSavedSiteOpensAsItWasSaved() {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("site.csv"));
+        const QString second = dir.filePath(QStringLiteral("again.csv"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office"),
+                         QStringLiteral("single"), QStringLiteral("First floor")));
+        QVERIFY(addMotor(site, QStringLiteral("0a0b0c"), QStringLiteral("Hall, \"east\""),
+                         QStringLiteral("group")));
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("K\u00fcche"),
+                         QStringLiteral("single"), QStringLiteral("Ground, west")));
+        QVERIFY(addMotor(site, QStringLiteral("ABCDEF"), QString()));
+        QVERIFY(site.modified());
+        QVERIFY(site.saveSiteTo(first));
+        QVERIFY(!site.modified());
+        QCOMPARE(contentsOf(first), QByteArray("123456,single,\"Office\",First floor\n"
+                                               "0a0b0c,group,\"Hall, \"\"east\"\"\"\n"
+                                               "654321,single,\"K\xC3\xBC"
+                                               "che\",\"Ground, west\"\n"
+                                               "ABCDEF,single,\"\"\n"));
+
+        frmSite reopened;
+        QVERIFY(reopened.openSite(first));
+        QCOMPARE(reopened.motors().motors(), site.motors().motors());
+        QVERIFY(!reopened.modified());
+        QCOMPARE(reopened.sitePath(), first);
+        QVERIFY(reopened.saveSiteTo(second));
+        QCOMPARE(contentsOf(second), contentsOf(first));
+        QCOMPARE(frmSite::recentSites().first(), QFileInfo(second).absoluteFilePath());
+        QCOMPARE(frmSite::recentSites().at(1), QFileInfo(first).absoluteFilePath());
+    }
+
+    // A site file with a bad line, or one that cannot be read, is refused with the reason,
+    // and the list stays as it was.
+    void aBadSiteFileIsRefusedAndTheListKept() {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.csv"));
+        const QString bad = dir.filePath(QStringLiteral("bad.csv"));
+        QVERIFY(writeFile(good, "123456,single,\"Office\"\n654321,group,\"Floor\"\n"));
+        QVERIFY(writeFile(bad, "111111,single,\"One\"\n222222,both,\"Two\"\n33333\n"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.openSite(good));
+        const QList<SiteMotor> before = site.motors().motors();
+        QCOMPARE(before.size(), 2);
+
+        QVERIFY(!site.openSite(bad));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") + bad +
+                     QStringLiteral(":\nline 2: kind \"both\": must be single or group\n"
+                                    "line 3: address \"33333\": must be six hexadecimal "
+                                    "digits, not 5 characters"));
+        QCOMPARE(site.motors().motors(), before);
+        QCOMPARE(site.sitePath(), good);
+
+        QVERIFY(!site.openSite(dir.path()));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") + dir.path() +
+                     QStringLiteral(": not a file"));
+        QVERIFY(!site.openSite(dir.filePath(QStringLiteral("none.csv"))));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") +
+                     dir.filePath(QStringLiteral("none.csv")) +
+                     QStringLiteral(": No such file or directory"));
+        QCOMPARE(site.motors().motors(), before);
+        QCOMPARE(contentsOf(bad),
+                 QByteArray("111111,single,\"One\"\n222222,both,\"Two\"\n33333\n"));
+    }
+
+    // A save that fails leaves the file that was there, whole, and the changes still to save.
+    void aFailedSaveKeepsTheOldFile() {
+        QTemporaryDir dir;
+        const QString old = dir.filePath(QStringLiteral("site.csv"));
+        const QByteArray oldText = "123456,single,\"Old\"\n";
+        QVERIFY(writeFile(old, oldText));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.openSite(old));
+        for (int k = 0; k < 10; ++k) {
+            QVERIFY(addMotor(site, QStringLiteral("%1").arg(0xA00000 + k, 6, 16, QLatin1Char('0')),
+                             QStringLiteral("blind %1").arg(k)));
+        }
+        QString problem;
+        {
+            // The new text is larger than any file this process may write now.
+            FileSizeLimit limit(static_cast<rlim_t>(oldText.size() + 16));
+            QVERIFY(!site.saveSiteTo(old, &problem));
+        }
+        QCOMPARE(problem, old + QStringLiteral(": File too large"));
+        QCOMPARE(shownMessage(site, "siteNotSaved"),
+                 QStringLiteral("The site was not saved; the file is as it was.|") + problem);
+        QCOMPARE(contentsOf(old), oldText);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"site.csv"});
+        QVERIFY(site.modified());
+
+        // A folder that cannot be: its parent is a regular file.
+        const QString inFile = old + QStringLiteral("/site.csv");
+        QVERIFY(!site.saveSiteTo(inFile, &problem));
+        QVERIFY(shownMessage(site, "siteNotSaved").endsWith(problem));
+        QCOMPARE(contentsOf(old), oldText);
+        QCOMPARE(site.sitePath(), old);
+        QVERIFY(site.saveSiteTo(old));
+        QCOMPARE(contentsOf(old).count('\n'), 11);
+    }
+
+    // Closing with changes not saved asks; Cancel keeps the window, Discard closes it.
+    void closingWithChangesAsks() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.close());
+        site.show();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        answerNextQuestion(QMessageBox::Cancel);
+        QVERIFY(!site.close());
+        QVERIFY(site.isVisible());
+        answerNextQuestion(QMessageBox::Discard);
+        QVERIFY(site.close());
+    }
+
+    // Ten motors made in the window and saved: rvx-strings --batch reads the file and gives
+    // every string the window gives them, in the same order.
+    void theBatchGivesTheStringsOfTheWindow() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ten.csv"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        for (int k = 0; k < 10; ++k) {
+            QVERIFY(addMotor(
+                site, QStringLiteral("%1").arg(0x1A2B00 + k * 37, 6, 16, QLatin1Char('0')),
+                QStringLiteral("blind %1").arg(k),
+                k % 4 == 3 ? QStringLiteral("group") : QStringLiteral("single"), QString()));
+        }
+        QVERIFY(site.saveSiteTo(path));
+        selectAll(site);
+        QStringList windowStrings;
+        for (const QString& line : site.stringsText().split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("  "))) {
+                windowStrings << line.mid(2 + 15 + 2);
+            }
+        }
+        QCOMPARE(windowStrings.size(), 10 * 14);
+
+        QProcess batch;
+        batch.start(QStringLiteral(RVX_STRINGS_PATH), {QStringLiteral("--batch"), path});
+        QVERIFY(batch.waitForFinished(10000));
+        QCOMPARE(batch.exitCode(), 0);
+        QStringList rows =
+            QString::fromUtf8(batch.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QCOMPARE(rows.takeFirst(), QStringLiteral("label,kind,address,command,string"));
+        rows.removeAll(QString());
+        QStringList batchStrings;
+        for (const QString& row : rows) {
+            batchStrings << row.section(QLatin1Char(','), 4);
+        }
+        QCOMPARE(batchStrings, windowStrings);
+        QCOMPARE(rows[3 * 14].section(QLatin1Char(','), 0, 2),
+                 QStringLiteral("blind 3,group,1A2B6F"));
     }
 };
 
