@@ -1,5 +1,6 @@
 // Sending frames onto a real serial line (a pseudo-terminal) and to a real TCP bridge.
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <QProcess>
@@ -248,28 +249,60 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
     }
 
-    // A user outside the dialout group: the test runs the send as user nobody when it runs as
-    // root (root may open any port), or takes its own rights to the port away otherwise.
-    void aPortThatMayNotBeOpenedSaysHowToGetAccess() {
+    // A user who may not open the port: the test runs the send as user nobody when it runs as
+    // root (root may open any port) and gives the port the owner, group and mode of the row, or
+    // takes its own rights to the port away otherwise. Joining a group is advised only where
+    // the group may read and write the port.
+    void aPortThatMayNotBeOpenedSaysWhatWouldHelp_data() {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("advice");
+        const QString dialout = QStringLiteral(
+            "join the dialout group (sudo usermod -aG dialout $USER), then log out and in again");
+        const QString ownerOnly = QStringLiteral(
+            "only its owner (root) may open it, and joining a group does not help; ask whoever "
+            "set up the port");
+        if (::geteuid() != 0) {
+            QTest::newRow("no rights at all")
+                << QString() << 0
+                << QStringLiteral(
+                       "only its owner (%1) may open it, and joining "
+                       "a group does not help; ask whoever "
+                       "set up the port")
+                       .arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
+            return;
+        }
+        QTest::newRow("an adapter of the dialout group") << "dialout" << 0660 << dialout;
+        QTest::newRow("a port of another group")
+            << "uucp" << 0660
+            << QStringLiteral(
+                   "join the uucp group (sudo usermod -aG uucp $USER), then log out and in again");
+        QTest::newRow("a pseudo-terminal its group may only write") << "tty" << 0620 << ownerOnly;
+        QTest::newRow("a port for its owner alone") << "dialout" << 0600 << ownerOnly;
+    }
+    void aPortThatMayNotBeOpenedSaysWhatWouldHelp() {
+        QFETCH(QString, group);
+        QFETCH(int, mode);
+        QFETCH(QString, advice);
         PseudoTerminal line(clock);
+        const QByteArray path = line.path().toLocal8Bit();
         QProcess probe;
-        const bool root = ::geteuid() == 0;
-        if (root) {
+        if (::geteuid() == 0) {
+            const ::group* entry = ::getgrnam(group.toLocal8Bit().constData());
+            QVERIFY(entry != nullptr);
+            QCOMPARE(::chown(path.constData(), 0, entry->gr_gid), 0);
             probe.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
                     ::_exit(125);
                 }
             });
-        } else {
-            QCOMPARE(::chmod(line.path().toLocal8Bit().constData(), 0), 0);
         }
+        QCOMPARE(::chmod(path.constData(), static_cast<mode_t>(mode)), 0);
         probe.start(QStringLiteral(RVX_SEND_PROBE), {line.path()});
         QVERIFY(probe.waitForFinished(15000));
         QCOMPARE(probe.exitCode(), 1);
         QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
-                 line.path() + QStringLiteral(": no permission to open the port; join the dialout "
-                                              "group (sudo usermod -aG dialout $USER), then log "
-                                              "out and in again"));
+                 line.path() + QStringLiteral(": no permission to open the port; ") + advice);
         QVERIFY(line.nothingSent());
     }
 
