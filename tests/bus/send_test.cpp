@@ -14,6 +14,7 @@
 #include "rvx/frame.h"
 
 using bus_test::Bridge;
+using bus_test::BrokenBridge;
 using bus_test::bytesOf;
 using bus_test::fromHex;
 using bus_test::PseudoTerminal;
@@ -23,6 +24,7 @@ using rvx::bus::Settings;
 using rvx::bus::Target;
 
 Q_DECLARE_METATYPE(rvx::bus::Parity)
+Q_DECLARE_METATYPE(BrokenBridge::Fault)
 
 namespace {
 
@@ -399,6 +401,64 @@ private slots:
         // The connection was closed after the last frame.
         QTRY_COMPARE_WITH_TIMEOUT(bridge.connections().at(0)->state(),
                                   QAbstractSocket::UnconnectedState, 5000);
+    }
+
+    void aBridgeThatHasTakenEveryByteConfirmsTheSend() {
+        Bridge bridge(clock);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto outcome =
+            rvx::bus::sendFramesUntil(targetOf(bridge.target()), std::span(&up, 1), Settings{}, {});
+        QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->message : QString()));
+        QCOMPARE(outcome.delivery, rvx::bus::Delivery::TakenByBridge);
+        // The bridge had every byte before the send counted as done.
+        QCOMPARE(bridge.arrived().bytes, up123456);
+
+        PseudoTerminal line(clock);
+        const auto serial =
+            rvx::bus::sendFramesUntil(targetOf(line.path()), std::span(&up, 1), Settings{}, {});
+        QVERIFY(!serial.error);
+        QCOMPARE(serial.delivery, rvx::bus::Delivery::OnTheLine);
+    }
+
+    // A server that accepts and never reads, or one that closes at once, has taken no frame:
+    // neither is ever a success, and neither signals a frame as sent.
+    void aBridgeThatTakesNoFrameIsNeverASuccess_data() {
+        QTest::addColumn<BrokenBridge::Fault>("fault");
+        QTest::addColumn<Error::Kind>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a server that never reads")
+            << BrokenBridge::Fault::NeverReads << Error::Kind::Unconfirmed
+            << ": the bridge did not confirm the frame within 0.5 s; it is stopped, does not "
+               "read, or does not close after a frame, and the frame may not have reached its "
+               "line";
+        QTest::newRow("a server that closes at once")
+            << BrokenBridge::Fault::ClosesAtOnce << Error::Kind::PortLost
+            << ": the connection to the bridge was lost (the bridge closed it";
+    }
+    void aBridgeThatTakesNoFrameIsNeverASuccess() {
+        QFETCH(BrokenBridge::Fault, fault);
+        QFETCH(Error::Kind, kind);
+        QFETCH(QString, message);
+        BrokenBridge bridge(fault);
+        Sender sender;
+        QSignalSpy sent(&sender, &Sender::frameSent);
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        Settings settings;
+        settings.timeout = std::chrono::milliseconds(500);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        QVERIFY(sender.send(targetOf(bridge.target()), frames, settings));
+        const auto error = outcomeOf(finished, failed);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, kind);
+        QVERIFY2(error->message.startsWith(bridge.target() + message), qPrintable(error->message));
+        QVERIFY2(error->message.endsWith(QStringLiteral("; 0 of 2 frames had been sent")),
+                 qPrintable(error->message));
+        QCOMPARE(error->framesSent, 0);
+        QCOMPARE(sent.count(), 0);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(bridge.accepted(), 1);
     }
 
     void aRefusedConnectionIsReported() {

@@ -184,4 +184,38 @@ private:
     qsizetype closeAfter_ = 0;
 };
 
+// A server on 127.0.0.1 that is no working bridge: it accepts connections and then either
+// never reads from them or closes each at once.
+class BrokenBridge {
+public:
+    enum class Fault { NeverReads, ClosesAtOnce };
+    explicit BrokenBridge(Fault fault) {
+        if (!server_.listen(QHostAddress::LocalHost)) {
+            qFatal("cannot listen on 127.0.0.1");
+        }
+        QObject::connect(&server_, &QTcpServer::newConnection, [this, fault] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++accepted_;
+                if (fault == Fault::ClosesAtOnce) {
+                    socket->close();
+                    socket->deleteLater();
+                } else {
+                    socket->setReadBufferSize(1);  // Qt reads no more than this for it
+                    held_.push_back(socket);
+                }
+            }
+        });
+    }
+
+    [[nodiscard]] QString target() const {
+        return QStringLiteral("tcp://127.0.0.1:%1").arg(server_.serverPort());
+    }
+    [[nodiscard]] int accepted() const { return accepted_; }
+
+private:
+    QTcpServer server_;
+    QList<QTcpSocket*> held_;
+    int accepted_ = 0;
+};
+
 }  // namespace bus_test
