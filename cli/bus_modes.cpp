@@ -47,9 +47,9 @@ std::string text(const QString& value) {
     return value.toStdString();
 }
 
-// The line as it is asked for: 8 data bits, 1 stop bit and no flow control are fixed.
+// The line as it is asked for.
 std::string lineOf(const rvx::bus::Settings& settings) {
-    return text(rvx::bus::lineText({settings.baudRate, 8, settings.parity, 1, false}));
+    return text(rvx::bus::lineText(rvx::bus::lineFor(settings)));
 }
 
 // Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
@@ -76,6 +76,30 @@ extern "C" void askToStop(int signal) {
 // How often the event loop looks whether Ctrl+C was pressed.
 constexpr int signalPollMs = 50;
 
+// While the bus is used: Ctrl+C and SIGTERM are answered from the event loop, so that the
+// port is closed and its line set back as it was found; a reader of standard output that goes
+// away (| head -1) makes a write fail, answered as any other, rather than end the program.
+class BusSignals {
+public:
+    BusSignals() {
+        stopAsked = 0;
+        std::signal(SIGINT, askToStop);
+        std::signal(SIGTERM, askToStop);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
+    }
+    ~BusSignals() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_DFL);
+#endif
+    }
+    BusSignals(const BusSignals&) = delete;
+    BusSignals& operator=(const BusSignals&) = delete;
+};
+
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
     const auto bytes = run.span();
     if (format == Format::Json) {
@@ -99,15 +123,25 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
 int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    if (const auto error = rvx::bus::sendFrames(bus.target, std::span(&frame, 1), bus.settings)) {
+    const BusSignals signalsAnswered;
+    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&frame, 1), bus.settings,
+                                                   [] { return stopAsked != 0; });
+    if (const auto& error = outcome.error) {
         tell(err, text(error->message));
         return exitBus;
     }
     const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
     const std::string command =
         decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name) : "a frame";
-    const std::string line = "Sent " + command + " to " + decodedAddress(decoded) + " on " +
-                             placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
+    // Where the system gives no sign that a bridge took the frame, it is said so.
+    const std::string line = outcome.delivery == rvx::bus::Delivery::HandedToBridge
+                                 ? "Handed " + command + " for " + decodedAddress(decoded) +
+                                       " to the bridge at " + text(bus.target.text()) + " (line " +
+                                       lineOf(bus.settings) +
+                                       " assumed): " + rvx::writeFrame(frame, notation) +
+                                       "; the bridge does not confirm delivery"
+                                 : "Sent " + command + " to " + decodedAddress(decoded) + " on " +
+                                       placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
     if (!writeLine(out, line)) {
         tell(err, "cannot write standard output");
         return exitOutput;
@@ -143,9 +177,7 @@ int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
 
 int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    stopAsked = 0;
-    std::signal(SIGINT, askToStop);
-    std::signal(SIGTERM, askToStop);
+    const BusSignals signalsAnswered;
 
     rvx::bus::Watcher watcher;
     std::uint64_t frames = 0;
@@ -206,8 +238,6 @@ int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
 
     watcher.start(request.bus.target, request.bus.settings);
     QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     return status;
 }
 

@@ -3,10 +3,13 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <csignal>
 
 #include "bus_support.h"
 #include "rvx/bus.h"
@@ -204,6 +207,30 @@ private slots:
         QVERIFY(line.nothingSent());
     }
 
+    // A run ended by a signal, or any program, may leave a pseudo-terminal at odd parity: it
+    // is used all the same, for sending and for watching, and left as it was found.
+    void aLineLeftAtOddParityIsUsedAndSetBack() {
+        PseudoTerminal line(clock);
+        line.leaveAtOddParity();
+        const tcflag_t found = line.settings().c_cflag;
+        QVERIFY((found & PARODD) != 0);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1));
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+        QCOMPARE(line.settings().c_cflag, found);
+
+        rvx::bus::Watcher watcher;
+        QSignalSpy opened(&watcher, &rvx::bus::Watcher::opened);
+        QSignalSpy failed(&watcher, &rvx::bus::Watcher::failed);
+        QVERIFY(watcher.start(targetOf(line.path())));
+        QVERIFY(QTest::qWaitFor([&] { return opened.count() + failed.count() > 0; }, 5000));
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(watcher.line().value().parity, rvx::bus::Parity::Odd);
+        watcher.stop();
+        QCOMPARE(line.settings().c_cflag, found);
+    }
+
     void aPortThatDoesNotExistIsReported_data() {
         QTest::addColumn<QString>("device");
         QTest::newRow("a tty path") << QStringLiteral("/dev/ttyRVX-none");
@@ -255,6 +282,44 @@ private slots:
     // root (root may open any port) and gives the port the owner, group and mode of the row, or
     // takes its own rights to the port away otherwise. Joining a group is advised only where
     // the group may read and write the port.
+    // Whatever name the port is given, and whoever holds it: a link to the port while it is
+    // watched, or a lock another process holds on it as pyserial's exclusive ports do.
+    void aPortHeldUnderAnotherNameOrByALockIsBusy() {
+        PseudoTerminal line(clock);
+        QTemporaryDir names;
+        QVERIFY(names.isValid());
+        const QString link = names.filePath(QStringLiteral("usb-RVX-A1B2-if00-port0"));
+        QVERIFY(QFile::link(line.path(), link));
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        {
+            rvx::bus::Watcher holder;
+            QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
+            QVERIFY(holder.start(targetOf(line.path())));
+            QVERIFY(held.wait(5000));
+            const auto error = rvx::bus::sendFrames(targetOf(link), std::span(&up, 1));
+            QVERIFY(error.has_value());
+            QCOMPARE(error->kind, Error::Kind::PortBusy);
+            QCOMPARE(error->message, link + ": the port is in use by another program");
+        }
+        QProcess locker;
+        // flock(1) holds the lock until its command ends; the command says its process id.
+        locker.start(QStringLiteral("flock"),
+                     {line.path(), QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
+        QVERIFY2(locker.waitForReadyRead(5000), "flock(1) from util-linux is needed");
+        const auto holder = static_cast<pid_t>(locker.readAllStandardOutput().trimmed().toInt());
+        QVERIFY(holder > 0);
+        for (const QString& name : {line.path(), link}) {
+            const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
+            QVERIFY(error.has_value());
+            QCOMPARE(error->kind, Error::Kind::PortBusy);
+        }
+        QCOMPARE(::kill(holder, SIGKILL), 0);
+        QVERIFY(locker.waitForFinished(5000));
+        QVERIFY(line.nothingSent());
+        QCOMPARE(rvx::bus::sendFrames(targetOf(link), std::span(&up, 1)).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
     void aPortThatMayNotBeOpenedSaysWhatWouldHelp_data() {
         QTest::addColumn<QString>("group");
         QTest::addColumn<int>("mode");
@@ -477,6 +542,23 @@ private slots:
                  target + QStringLiteral(": connection refused; nothing listens on port %1 of "
                                          "127.0.0.1")
                               .arg(port));
+    }
+
+    // A resolver that never answers: the wait ends at the timeout, and so does the process,
+    // which does not wait for the lookup still under way.
+    void aHostLookupThatNeverAnswersEndsAtTheTimeout() {
+        QProcess probe;
+        QElapsedTimer took;
+        took.start();
+        probe.start(QStringLiteral(RVX_SEND_PROBE),
+                    {QStringLiteral("tcp://rvx-bridge.invalid:4001"),
+                     QStringLiteral("--lookup-never-answers")});
+        // The timeout is 1 s; the process is given a few more to start and end.
+        QVERIFY(probe.waitForFinished(5000));
+        QCOMPARE_GE(took.elapsed(), 1000);
+        QCOMPARE(probe.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("tcp://rvx-bridge.invalid:4001: no connection within 1 s"));
     }
 
     void anAbsentHostIsReported() {

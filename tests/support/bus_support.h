@@ -104,6 +104,13 @@ public:
     void stopOutput() const { ::tcflow(slave_, TCOOFF); }
     void restartOutput() const { ::tcflow(slave_, TCOON); }
 
+    // Leaves the line as another program left it: a pseudo-terminal keeps PARODD, not PARENB.
+    void leaveAtOddParity() const {
+        termios t = settings();
+        t.c_cflag |= PARENB | PARODD;
+        ::tcsetattr(slave_, TCSANOW, &t);
+    }
+
     // The settings the kernel keeps for the line. A pseudo-terminal keeps the baud rate but
     // always has 8 data bits and no parity bit, whatever is asked.
     [[nodiscard]] termios settings() const {
