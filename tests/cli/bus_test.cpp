@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 #include <csignal>
 #include <optional>
 
@@ -35,12 +36,15 @@ QString spaced(const QByteArray& bytes) {
 // the pseudo-terminal and the bridge are served while it runs.
 class Tool {
 public:
-    explicit Tool(const QStringList& arguments) {
+    explicit Tool(const QStringList& arguments)
+        : Tool(QStringLiteral(RVX_STRINGS_PATH), arguments) {}
+    // rvx-strings started by another program (unshare), which runs it in its place.
+    Tool(const QString& program, const QStringList& arguments) {
         QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                          [this] { out_ += process_.readAllStandardOutput(); });
         QObject::connect(&process_, &QProcess::readyReadStandardError,
                          [this] { err_ += process_.readAllStandardError(); });
-        process_.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
+        process_.start(program, arguments);
     }
 
     [[nodiscard]] bool ended(int timeout = 20000) {
@@ -478,6 +482,43 @@ private slots:
                  QStringList{"rvx-strings: " + broken.target() +
                              ": the connection to the bridge was lost (the bridge said: Device "
                              "open failure: Value or file not found)"});
+    }
+
+    // A resolver that never answers: rvx-strings ends at the timeout, not when the lookup
+    // gives up. The resolver is the test's own, a socket on port 53 of 127.0.0.1 that reads
+    // nothing, named in a resolv.conf that a mount namespace of its own shows to rvx-strings.
+    void aResolverThatNeverAnswersEndsTheRunAtTheTimeout_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--send") << QStringList{"123456", "--command", "up", "--send",
+                                               "tcp://rvx-bridge.invalid:4001"};
+        QTest::newRow("--monitor") << QStringList{"--monitor", "tcp://rvx-bridge.invalid:4001"};
+    }
+    void aResolverThatNeverAnswersEndsTheRunAtTheTimeout() {
+        QFETCH(QStringList, arguments);
+        if (::geteuid() != 0) {
+            QSKIP("a resolver on port 53 and a mount namespace need root");
+        }
+        QUdpSocket resolver;
+        QVERIFY(resolver.bind(QHostAddress::LocalHost, 53));
+        QTemporaryDir directory;
+        QVERIFY(directory.isValid());
+        QFile conf(directory.filePath(QStringLiteral("resolv.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("nameserver 127.0.0.1\noptions timeout:30 attempts:5\n");
+        conf.close();
+        const QString script =
+            QStringLiteral("mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"");
+        QElapsedTimer took;
+        took.start();
+        Tool tool(QStringLiteral("unshare"),
+                  QStringList{"-m", "sh", "-c", script, "sh", conf.fileName(), RVX_STRINGS_PATH} +
+                      arguments + QStringList{"--timeout", "1"});
+        // The timeout is 1 s; the process is given a few more to start and end.
+        QVERIFY(tool.ended(4000));
+        QCOMPARE_GE(took.elapsed(), 1000);
+        QCOMPARE(tool.exitCode(), 4);
+        QCOMPARE(tool.errLines(), QStringList{"rvx-strings: tcp://rvx-bridge.invalid:4001: no "
+                                              "connection within 1 s"});
     }
 
     // ---- --monitor ----
