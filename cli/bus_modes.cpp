@@ -100,6 +100,10 @@ public:
     BusSignals& operator=(const BusSignals&) = delete;
 };
 
+// Said after the list of ports: not every target is listed.
+const std::string listedPortsNote =
+    "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a target too";
+
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
     const auto bytes = run.span();
     if (format == Format::Json) {
@@ -245,7 +249,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const QList<rvx::bus::PortInfo> ports = rvx::bus::listPorts();
     if (ports.isEmpty() && request.format == Format::Text) {
-        tell(err, "no serial ports found");
+        tell(err, "no serial ports found; " + listedPortsNote);
         return exitSuccess;
     }
     const bool json = request.format == Format::Json;
@@ -260,8 +264,12 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
         rows.push_back(header);
     }
     for (const auto& port : ports) {
-        rows.push_back({field(port.systemLocation), field(port.description),
-                        field(port.manufacturer), field(port.serialNumber), field(port.byIdLink)});
+        // A port the system knows nothing of often has no device behind it (/dev/ttyS0).
+        const QString description = json || port.hasDeviceInformation()
+                                        ? port.description
+                                        : QStringLiteral("(no device information)");
+        rows.push_back({field(port.systemLocation), field(description), field(port.manufacturer),
+                        field(port.serialNumber), field(port.byIdLink)});
     }
     std::vector<std::size_t> widths(header.size(), 0);
     for (const Row& row : rows) {
@@ -280,6 +288,9 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     if (!output.finish()) {
         tell(err, "cannot write standard output");
         return exitOutput;
+    }
+    if (!json) {
+        tell(err, listedPortsNote);
     }
     return exitSuccess;
 }

@@ -651,9 +651,16 @@ private slots:
 
     void listPortsNamesThePortsOfTheMachine() {
         QStringList locations;
+        QStringList unknown;  // those without device information
         for (const auto& port : rvx::bus::listPorts()) {
             locations << port.systemLocation;
+            if (!port.hasDeviceInformation()) {
+                unknown << port.systemLocation;
+            }
         }
+        const QString note = QStringLiteral(
+            "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a "
+            "target too");
 
         Tool json({"--list-ports", "--format", "json"});
         QVERIFY(json.ended());
@@ -673,15 +680,18 @@ private slots:
         QCOMPARE(text.exitCode(), 0);
         if (locations.isEmpty()) {
             QCOMPARE(text.out(), QByteArray());
-            QCOMPARE(text.errLines(), QStringList{"rvx-strings: no serial ports found"});
+            QCOMPARE(text.errLines(), QStringList{"rvx-strings: no serial ports found; " + note});
             return;
         }
+        QCOMPARE(text.errLines(), QStringList{"rvx-strings: " + note});
         const QStringList lines = text.outLines();
         QCOMPARE(lines.size(), locations.size() + 1);
         QVERIFY2(lines[0].startsWith(QStringLiteral("port ")), qPrintable(lines[0]));
         QVERIFY(lines[0].contains(QStringLiteral("  description  ")));
         for (qsizetype k = 0; k < locations.size(); ++k) {
             QVERIFY2(lines[k + 1].startsWith(locations[k] + ' '), qPrintable(lines[k + 1]));
+            QCOMPARE(lines[k + 1].contains(QStringLiteral("  (no device information)  ")),
+                     unknown.contains(locations[k]));
         }
     }
 };
