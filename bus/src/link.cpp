@@ -395,11 +395,11 @@ void Link::readWhileConfirming() {
         const bool orderly =
             count == 0 && ::ioctl(confirmingSocket_, TIOCOUTQ, &unsent) == 0 && unsent == 0;
         if (!orderly) {
+            // What the bridge said tells more than that it closed.
             fail(Error::Kind::PortLost,
-                 QStringLiteral("the bridge closed it without taking the frame") +
-                     (bridgeSaid().isEmpty()
-                          ? QString()
-                          : QStringLiteral("; the bridge said: ") + bridgeSaid()));
+                 bridgeSaid().isEmpty()
+                     ? QStringLiteral("the bridge closed it without taking the frame")
+                     : QStringLiteral("the bridge said: ") + bridgeSaid());
             return;
         }
         confirming_ = false;

@@ -94,10 +94,12 @@ struct Sender::Impl {
         if (writtenBytes >= static_cast<qint64>(frameLength) &&
             link->device()->bytesToWrite() == 0) {
             const bool last = next + 1 == static_cast<int>(frames.size());
-            if (bridge() && last && link->askToConfirm()) {
-                // The write side is shut; the bridge answers by closing its own.
-                confirming = true;
-                writeLimit.start(settings.timeout);
+            if (bridge() && last) {
+                // The write side is shut once the bytes' line time has passed: ser2net opens
+                // its port when a client connects, and drops what it has read when the client's
+                // side closes before that port is open.
+                writeLimit.stop();
+                after(lineTime(frameLength, settings), &Impl::askToConfirm);
                 return;
             }
             // The system has the bytes; they are on the line once its queue is empty and
@@ -105,6 +107,17 @@ struct Sender::Impl {
             draining = true;
             drained();
         }
+    }
+
+    void askToConfirm() {
+        stepAction = nullptr;
+        if (!link->askToConfirm()) {
+            frameLeft();  // handed over; the line time has passed
+            return;
+        }
+        // The bridge answers by closing its own side.
+        confirming = true;
+        writeLimit.start(settings.timeout);
     }
 
     void drained() {

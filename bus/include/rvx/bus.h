@@ -26,8 +26,9 @@
 // name and each write are bounded by Settings::timeout.
 //
 // Bridges. A bridge says nothing of its line, so a send to one counts as done only when the
-// bridge has taken every byte: after the last frame the write side of the connection is shut,
-// and a bridge that has read everything closes its own side (ser2net does). A bridge that
+// bridge has taken every byte: once the last frame's line time has passed the write side of
+// the connection is shut, and a bridge that has read everything closes its own side (ser2net
+// does). A bridge that
 // takes the bytes but does not close within the timeout, or one that is stopped or never
 // reads, is a failure (Error::Kind::Unconfirmed). Where the write side cannot be shut, the
 // frames are only handed to the bridge (Delivery::HandedToBridge).
