@@ -55,9 +55,9 @@ std::string lineOf(const rvx::bus::Settings& settings) {
 // Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
 std::string placeOf(const BusRequest& bus) {
     const std::string line = lineOf(bus.settings);
-    return text(bus.target.text()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
-                                          ? " (bridge; line " + line + " assumed)"
-                                          : " (" + line + ")");
+    return text(bus.target.shownText()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
+                                               ? " (bridge; line " + line + " assumed)"
+                                               : " (" + line + ")");
 }
 
 std::string counted(std::uint64_t count, const std::string& one, const std::string& many) {

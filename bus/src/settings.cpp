@@ -77,12 +77,13 @@ TargetReading readBridge(const QString& text) {
     return {target, {}, {}};
 }
 
-// The target as a failure names it: as written while it is plain and of a sensible length,
-// else quoted as any other text in a message, so that it can neither turn the line around
-// (U+202E), break it nor flood it.
-QString shownTarget(const Target& target) {
+}  // namespace
+
+// Quoted where it is not plain, so that it can neither turn a line around (U+202E), break it
+// nor flood it.
+QString Target::shownText() const {
     constexpr qsizetype plainLength = 120;
-    const QString text = target.text();
+    const QString text = this->text();
     const bool plain =
         text.size() <= plainLength && std::all_of(text.begin(), text.end(), [](QChar c) {
             return c.isPrint() && c.category() != QChar::Other_Format;
@@ -102,6 +103,8 @@ QString shownTarget(const Target& target) {
     }
     return quoted(visible);
 }
+
+namespace {
 
 QString seconds(std::chrono::milliseconds duration) {
     return QString::number(static_cast<double>(duration.count()) / 1000.0) + QStringLiteral(" s");
@@ -253,7 +256,7 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
             what = detail.isEmpty() ? QStringLiteral("failed") : detail;
             break;
     }
-    return shownTarget(target) + QStringLiteral(": ") + what;
+    return target.shownText() + QStringLiteral(": ") + what;
 }
 
 }  // namespace rvx::bus

@@ -231,6 +231,19 @@ private slots:
         QCOMPARE(line.settings().c_cflag, found);
     }
 
+    // A path longer than a lock file's name may be (here 310 characters) names the same
+    // port: it is locked and used under the port's own name.
+    void aLongPathToThePortIsUsed() {
+        PseudoTerminal line(clock);
+        const QString path =
+            QStringLiteral("/dev/") + QStringLiteral("./").repeated(150) + line.path().mid(5);
+        QCOMPARE_GT(path.size(), 300);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(path), std::span(&up, 1));
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
     void aPortThatDoesNotExistIsReported_data() {
         QTest::addColumn<QString>("device");
         QTest::newRow("a tty path") << QStringLiteral("/dev/ttyRVX-none");

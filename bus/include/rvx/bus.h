@@ -72,8 +72,11 @@ struct Target {
     QString host;      // Tcp: the bridge's name or address (an IPv6 address without brackets)
     quint16 port = 0;  // Tcp
 
-    // The target as the user writes it: the device, or tcp://HOST:PORT. Every message names it.
+    // The target as the user writes it: the device, or tcp://HOST:PORT.
     [[nodiscard]] QString text() const;
+    // The same as every message names it: as written while it is plain and of a sensible
+    // length, else quoted, escaped and cut as any other text in a message.
+    [[nodiscard]] QString shownText() const;
 };
 
 struct TargetReading {
