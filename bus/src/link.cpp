@@ -102,10 +102,14 @@ HostLookup currentLookup() {
 // change to odd parity as no change, which Qt reports as a refusal; starting from no parity
 // the change takes, as it does on a fresh one. Qt sets back on closing the settings it found.
 void startFromNoParity(int descriptor) {
+#ifdef CMSPAR
+    constexpr tcflag_t parityBits = PARENB | PARODD | CMSPAR;
+#else
+    constexpr tcflag_t parityBits = PARENB | PARODD;
+#endif
     termios settings{};
-    if (::tcgetattr(descriptor, &settings) == 0 &&
-        (settings.c_cflag & (PARENB | PARODD | CMSPAR)) != 0) {
-        settings.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
+    if (::tcgetattr(descriptor, &settings) == 0 && (settings.c_cflag & parityBits) != 0) {
+        settings.c_cflag &= ~parityBits;
         ::tcsetattr(descriptor, TCSANOW, &settings);
     }
 }
@@ -416,6 +420,8 @@ std::optional<qint64> Link::unsentBytes() const {
     int descriptor = -1;
     if (serial_ != nullptr && serial_->isOpen()) {
         descriptor = serial_->handle();
+    } else if (confirmingSocket_ >= 0) {
+        descriptor = confirmingSocket_;
     } else if (socket_ != nullptr && socket_->socketDescriptor() >= 0) {
         descriptor = static_cast<int>(socket_->socketDescriptor());
     }

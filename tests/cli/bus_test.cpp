@@ -461,6 +461,20 @@ private slots:
                      "30\n");
         QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
 
+        {
+            Tool watching({"--monitor", bridge.target()});
+            QVERIFY(watching.saysOnError("watching"));
+            Tool turnedAway({"123456", "--command", "up", "--send", bridge.target()});
+            QVERIFY(turnedAway.ended());
+            QCOMPARE(turnedAway.exitCode(), 4);
+            QCOMPARE(turnedAway.errLines(),
+                     QStringList{"rvx-strings: " + bridge.target() +
+                                 ": the connection to the bridge was lost (the bridge said: Port "
+                                 "already in use)"});
+            watching.signal(SIGINT);
+            QVERIFY(watching.ended());
+        }
+
         bridge.pause();
         Tool stalled({"123456", "--command", "down", "--send", bridge.target(), "--timeout", "1"});
         QVERIFY(stalled.ended(5000));
