@@ -108,7 +108,7 @@ QJsonObject decodeReport(const QByteArray& frame) {
 // A text time stamp of the monitor: "HH:mm:ss.zzz" and two blanks before the rest.
 const QRegularExpression textTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "));
 
-enum class Setup { None, PortHeld, PortLocked, OutputStopped, ClosedBridge };
+enum class Setup { None, PortHeld, PortHeldUnderALink, PortLocked, OutputStopped, ClosedBridge };
 
 // flock(1) from util-linux holding a lock on a file until stopped, as a program that opens a
 // port exclusively (pyserial's exclusive=True) holds it.
@@ -353,6 +353,9 @@ private slots:
             << "rvx-strings: tcp://rvx-bridge.invalid:4001: host rvx-bridge.invalid not found";
         QTest::newRow("a port held by another program")
             << up << Setup::PortHeld << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("a port held by another program, sent to by a link to it")
+            << up << Setup::PortHeldUnderALink
+            << "rvx-strings: %1: the port is in use by another program";
         QTest::newRow("a port another process holds a lock on")
             << up << Setup::PortLocked << "rvx-strings: %1: the port is in use by another program";
         QTest::newRow("watching a port another process holds a lock on")
@@ -380,7 +383,12 @@ private slots:
             target = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
         }
         rvx::bus::Watcher holder;
-        if (setup == Setup::PortHeld) {
+        QTemporaryDir links;
+        if (setup == Setup::PortHeldUnderALink) {
+            target = links.filePath(QStringLiteral("usb-RVX-A1B2-if00-port0"));
+            QVERIFY(QFile::link(line.path(), target));
+        }
+        if (setup == Setup::PortHeld || setup == Setup::PortHeldUnderALink) {
             QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
             QVERIFY(holder.start(*rvx::bus::readTarget(line.path()).target));
             QVERIFY(held.wait(5000));

@@ -216,8 +216,9 @@ private:
 
 // The blocking face for the command line: sends the frames and returns once they have all
 // left (nullopt) or at the first failure. Needs a QCoreApplication; runs a local event loop.
-// Returns after at most the timeout for the connection, plus for each frame the timeout,
-// its line time and the gap.
+// Returns after at most the timeout for the connection (the host name's lookup included), plus
+// for each frame the timeout, its line time and the gap, plus for a bridge the timeout for its
+// confirmation.
 [[nodiscard]] std::optional<Error> sendFrames(const Target& target, std::span<const Frame> frames,
                                               const Settings& settings = {});
 
