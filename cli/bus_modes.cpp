@@ -47,17 +47,17 @@ std::string text(const QString& value) {
     return value.toStdString();
 }
 
-// The line as it is asked for: 8 data bits, 1 stop bit and no flow control are fixed.
+// The line as it is asked for.
 std::string lineOf(const rvx::bus::Settings& settings) {
-    return text(rvx::bus::lineText({settings.baudRate, 8, settings.parity, 1, false}));
+    return text(rvx::bus::lineText(rvx::bus::lineFor(settings)));
 }
 
 // Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
 std::string placeOf(const BusRequest& bus) {
     const std::string line = lineOf(bus.settings);
-    return text(bus.target.text()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
-                                          ? " (bridge; line " + line + " assumed)"
-                                          : " (" + line + ")");
+    return text(bus.target.shownText()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
+                                               ? " (bridge; line " + line + " assumed)"
+                                               : " (" + line + ")");
 }
 
 std::string counted(std::uint64_t count, const std::string& one, const std::string& many) {
@@ -75,6 +75,34 @@ extern "C" void askToStop(int signal) {
 
 // How often the event loop looks whether Ctrl+C was pressed.
 constexpr int signalPollMs = 50;
+
+// While the bus is used: Ctrl+C and SIGTERM are answered from the event loop, so that the
+// port is closed and its line set back as it was found; a reader of standard output that goes
+// away (| head -1) makes a write fail, answered as any other, rather than end the program.
+class BusSignals {
+public:
+    BusSignals() {
+        stopAsked = 0;
+        std::signal(SIGINT, askToStop);
+        std::signal(SIGTERM, askToStop);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
+    }
+    ~BusSignals() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_DFL);
+#endif
+    }
+    BusSignals(const BusSignals&) = delete;
+    BusSignals& operator=(const BusSignals&) = delete;
+};
+
+// Said after the list of ports: not every target is listed.
+const std::string listedPortsNote =
+    "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a target too";
 
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
     const auto bytes = run.span();
@@ -99,15 +127,25 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
 int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    if (const auto error = rvx::bus::sendFrames(bus.target, std::span(&frame, 1), bus.settings)) {
+    const BusSignals signalsAnswered;
+    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&frame, 1), bus.settings,
+                                                   [] { return stopAsked != 0; });
+    if (const auto& error = outcome.error) {
         tell(err, text(error->message));
         return exitBus;
     }
     const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
     const std::string command =
         decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name) : "a frame";
-    const std::string line = "Sent " + command + " to " + decodedAddress(decoded) + " on " +
-                             placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
+    // Where the system gives no sign that a bridge took the frame, it is said so.
+    const std::string line = outcome.delivery == rvx::bus::Delivery::HandedToBridge
+                                 ? "Handed " + command + " for " + decodedAddress(decoded) +
+                                       " to the bridge at " + text(bus.target.text()) + " (line " +
+                                       lineOf(bus.settings) +
+                                       " assumed): " + rvx::writeFrame(frame, notation) +
+                                       "; the bridge does not confirm delivery"
+                                 : "Sent " + command + " to " + decodedAddress(decoded) + " on " +
+                                       placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
     if (!writeLine(out, line)) {
         tell(err, "cannot write standard output");
         return exitOutput;
@@ -143,9 +181,7 @@ int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
 
 int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    stopAsked = 0;
-    std::signal(SIGINT, askToStop);
-    std::signal(SIGTERM, askToStop);
+    const BusSignals signalsAnswered;
 
     rvx::bus::Watcher watcher;
     std::uint64_t frames = 0;
@@ -206,8 +242,6 @@ int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
 
     watcher.start(request.bus.target, request.bus.settings);
     QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     return status;
 }
 
@@ -215,7 +249,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const QList<rvx::bus::PortInfo> ports = rvx::bus::listPorts();
     if (ports.isEmpty() && request.format == Format::Text) {
-        tell(err, "no serial ports found");
+        tell(err, "no serial ports found; " + listedPortsNote);
         return exitSuccess;
     }
     const bool json = request.format == Format::Json;
@@ -230,8 +264,12 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
         rows.push_back(header);
     }
     for (const auto& port : ports) {
-        rows.push_back({field(port.systemLocation), field(port.description),
-                        field(port.manufacturer), field(port.serialNumber), field(port.byIdLink)});
+        // A port the system knows nothing of often has no device behind it (/dev/ttyS0).
+        const QString description = json || port.hasDeviceInformation()
+                                        ? port.description
+                                        : QStringLiteral("(no device information)");
+        rows.push_back({field(port.systemLocation), field(description), field(port.manufacturer),
+                        field(port.serialNumber), field(port.byIdLink)});
     }
     std::vector<std::size_t> widths(header.size(), 0);
     for (const Row& row : rows) {
@@ -250,6 +288,9 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     if (!output.finish()) {
         tell(err, "cannot write standard output");
         return exitOutput;
+    }
+    if (!json) {
+        tell(err, listedPortsNote);
     }
     return exitSuccess;
 }
