@@ -6,9 +6,18 @@
 
 MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
     connect(&sender_, &rvx::bus::Sender::finished, this, [this] {
-        const bool bridge = !records_.isEmpty() && records_.last().bridge;
-        // A bridge has taken the bytes; whether its line carried them is not known here.
-        end(bridge ? SendRecord::State::HandedToBridge : SendRecord::State::Sent);
+        // Over a bridge the sender tells whether the bridge confirmed that it read the bytes.
+        switch (sender_.delivery()) {
+            case rvx::bus::Delivery::OnTheLine:
+                end(SendRecord::State::Sent);
+                break;
+            case rvx::bus::Delivery::TakenByBridge:
+                end(SendRecord::State::TakenByBridge);
+                break;
+            case rvx::bus::Delivery::HandedToBridge:
+                end(SendRecord::State::HandedToBridge);
+                break;
+        }
         emit sent(records_.last().target + QStringLiteral(" at ") + records_.last().line);
     });
     connect(&sender_, &rvx::bus::Sender::failed, this, [this](const rvx::bus::Error& error) {
