@@ -158,7 +158,7 @@ bool ListReader::fill() {
 void ListReader::consume(std::string_view data, std::size_t end, std::size_t breaks) {
     breaks_ += breaks;
     if (end < data.size()) {
-        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1;
+        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2U : 1U;
         ++breaks_;
     }
     begin_ += end;
@@ -264,7 +264,7 @@ ListReader::Scan ListReader::scanLine(std::string_view data, ListLine& line) {
                 plain.clear();
                 for (std::size_t k = 0; k < content.size(); ++k) {
                     plain += content[k];
-                    k += content[k] == '"' ? 1 : 0;
+                    k += content[k] == '"' ? 1U : 0U;
                 }
                 content = plain;
             }

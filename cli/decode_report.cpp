@@ -101,11 +101,11 @@ std::string addressText(const rvx::DecodedFrame& decoded) {
     if (!decoded.address) {
         return "unknown";
     }
+    const std::string digits = rvx::addressText(*decoded.address);
     if (!decoded.kind) {
-        return *decoded.address + ", single motor or group";
+        return digits + ", single motor or group";
     }
-    return (*decoded.kind == rvx::AddressKind::Group ? "group " : "single motor ") +
-           *decoded.address;
+    return (*decoded.kind == rvx::AddressKind::Group ? "group " : "single motor ") + digits;
 }
 
 void line(std::string& out, std::string_view name, std::string_view value) {
@@ -162,7 +162,7 @@ void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
                      std::optional<std::string_view> time) {
     json.beginObject();
     json.key("address");
-    decoded.address ? json.string(*decoded.address) : json.null();
+    decoded.address ? json.string(rvx::addressText(*decoded.address)) : json.null();
     json.key("command");
     decoded.command ? json.string(rvx::commandCatalogue[*decoded.command].name) : json.null();
 

@@ -74,11 +74,12 @@ void MotorSender::send(QLineEdit* field, const rvx::Frame& frame) {
         start(*connection, frame);
         return;
     }
-    auto* question =
-        new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
-                        QStringLiteral("This moves every motor of group %1.")
-                            .arg(QString::fromStdString(decoded.address.value_or(std::string()))),
-                        QMessageBox::Cancel, window_);
+    auto* question = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("Send to a group"),
+        QStringLiteral("This moves every motor of group %1.")
+            .arg(QString::fromStdString(decoded.address ? rvx::addressText(*decoded.address)
+                                                        : std::string())),
+        QMessageBox::Cancel, window_);
     question->setObjectName(QStringLiteral("confirmGroup"));
     question->setInformativeText(QStringLiteral("Send it to ") + connection->text() +
                                  QStringLiteral("?"));

@@ -246,8 +246,9 @@ char* writeBytesTo(char* out, std::span<const std::uint8_t> bytes, Notation nota
         if (info.radix == 10) {
             out = writeDecimal(out, bytes[k]);
         } else {
-            *out++ = ascii::hexPairs[2 * bytes[k]];
-            *out++ = ascii::hexPairs[2 * bytes[k] + 1];
+            const std::string_view digits = ascii::hexByte(bytes[k]);
+            *out++ = digits[0];
+            *out++ = digits[1];
         }
     }
     return out;

@@ -249,7 +249,7 @@ TEST(Decoding, UpForSingleMotor123456) {
     const auto decoded = rvx::decodeFrame(up123456);
     EXPECT_TRUE(decoded.madeByTool()) << findingsText(decoded);
     EXPECT_EQ(decoded.command, rowUp);
-    EXPECT_EQ(decoded.address, "123456");
+    EXPECT_EQ(decoded.address, (rvx::Address{0x12, 0x34, 0x56}));
     EXPECT_EQ(decoded.kind, AddressKind::Single);
     EXPECT_TRUE(decoded.parameters.empty());
     EXPECT_TRUE(decoded.notes.empty());
@@ -267,19 +267,19 @@ TEST(Decoding, WrongChecksumSaysWhatItShouldBe) {
     EXPECT_EQ(decoded.findings[0].lastByte, 14U);
     // What the frame says is still told.
     EXPECT_EQ(decoded.command, rowUp);
-    EXPECT_EQ(decoded.address, "123456");
+    EXPECT_EQ(decoded.address, (rvx::Address{0x12, 0x34, 0x56}));
 }
 
 TEST(Decoding, GroupFramesAndAddressFFFFFF) {
     auto group = rvx::decodeFrame(generate(fieldsFor("0a0b0c", AddressKind::Group))[rowUp]);
     EXPECT_TRUE(group.madeByTool()) << findingsText(group);
-    EXPECT_EQ(group.address, "0A0B0C");
+    EXPECT_EQ(group.address, (rvx::Address{0x0A, 0x0B, 0x0C}));
     EXPECT_EQ(group.kind, AddressKind::Group);
 
     for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
         const auto decoded = rvx::decodeFrame(generate(fieldsFor("FFFFFF", kind))[rowLockUp]);
         EXPECT_TRUE(decoded.madeByTool()) << findingsText(decoded);
-        EXPECT_EQ(decoded.address, "FFFFFF");
+        EXPECT_EQ(decoded.address, (rvx::Address{0xFF, 0xFF, 0xFF}));
         EXPECT_FALSE(decoded.kind);
         ASSERT_EQ(decoded.notes.size(), 1U);
         EXPECT_NE(decoded.notes[0].find("its kind cannot be told"), std::string::npos);
@@ -621,7 +621,7 @@ TEST(RoundTrip, EveryNotationWritesAndDecodesBack) {
                 const auto decoded = rvx::decodeFrame(read.bytes);
                 ASSERT_TRUE(decoded.madeByTool()) << text << "\n" << findingsText(decoded);
                 EXPECT_EQ(decoded.command, row);
-                EXPECT_EQ(decoded.address, address);
+                EXPECT_EQ(decoded.address, rvx::readAddress(address).bytes);
                 EXPECT_EQ(decoded.kind, address == "FFFFFF" ? std::nullopt : std::optional(kind));
                 ASSERT_EQ(decoded.parameters.size(), command.parameterCount);
                 for (std::size_t k = 0; k < command.parameterCount; ++k) {
@@ -658,7 +658,7 @@ TEST(RoundTrip, EveryAdmittedWholeValueDecodesToItself) {
                     const auto decoded = rvx::decodeFrame(frames[row]);
                     ASSERT_TRUE(decoded.madeByTool()) << findingsText(decoded);
                     ASSERT_EQ(decoded.command, row);
-                    ASSERT_EQ(decoded.address, address);
+                    ASSERT_EQ(decoded.address, rvx::readAddress(address).bytes);
                     if (address != "FFFFFF") {
                         ASSERT_EQ(decoded.kind, kind);
                     }

@@ -35,8 +35,10 @@ inline constexpr std::size_t checksumLow = 13;
 // The checksum of a frame: the 16-bit sum of the twelve bytes before it, as they stand.
 [[nodiscard]] std::uint16_t checksumOf(std::span<const std::uint8_t> firstTwelve);
 
-// Whether the last two bytes are the checksum of the first twelve, high byte first.
-[[nodiscard]] bool checksumHolds(const Frame& frame);
+// Whether the last two of fourteen bytes are the checksum of the first twelve, high byte
+// first; false for any other number of bytes. The one check of a checksum: the decoder and the
+// scanner of the bus both ask it.
+[[nodiscard]] bool checksumHolds(std::span<const std::uint8_t> frame);
 
 struct ComposedFrame {
     enum class Status : std::uint8_t {
