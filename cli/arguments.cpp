@@ -13,13 +13,11 @@ namespace cli {
 
 namespace {
 
-constexpr std::string_view programName = "rvx-strings";
-
 // The faults found, each with the place of the argument it concerns, told in argument order.
 class Faults {
 public:
     void add(std::size_t position, const std::string& message) {
-        faults_.push_back({position, std::string(programName) + ": " + message});
+        faults_.push_back({position, messageLine(message)});
     }
     [[nodiscard]] bool empty() const { return faults_.empty(); }
     [[nodiscard]] std::vector<std::string> lines() {
@@ -62,16 +60,6 @@ std::string optionName(const OptionInfo& option) {
     return "--" + std::string(option.name);
 }
 
-// "a, b or c".
-std::string alternatives(const std::vector<std::string>& names) {
-    std::string list;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        list += k == 0 ? "" : (k + 1 == names.size() ? " or " : ", ");
-        list += names[k];
-    }
-    return list;
-}
-
 std::vector<std::string> notationNames() {
     std::vector<std::string> names;
     for (const auto& info : rvx::notationCatalogue) {
@@ -89,22 +77,20 @@ std::vector<std::string> formatNames(const ModeInfo& mode) {
 }
 
 std::string plainCommandNames() {
-    std::string list;
+    std::vector<std::string> names;
     for (const auto& command : rvx::commandCatalogue) {
-        list += list.empty() ? "" : ", ";
-        list += command.plainName;
+        names.emplace_back(command.plainName);
     }
-    return list;
+    return joined(names, ", ");
 }
 
 // Texts of the user's, each quoted.
 std::string quotedAll(const std::vector<std::string>& texts, std::string_view separator) {
-    std::string list;
+    std::vector<std::string> quoted;
     for (const auto& text : texts) {
-        list += list.empty() ? "" : separator;
-        list += rvx::quoted(text);
+        quoted.push_back(rvx::quoted(text));
     }
-    return list;
+    return joined(quoted, separator);
 }
 
 // An option as given: where, and its value (none for an option without one). An option given
@@ -167,7 +153,7 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
             if (k + 1 < arguments.size() && optionNamedBy(arguments[k + 1]) == nullptr) {
                 value = arguments[++k];
             } else {
-                faults.add(k, "Missing value after '" + spelled + "'.");
+                faults.add(k, spelled + ": a value must follow");
             }
         }
         auto entry = std::ranges::find(given, option, &Given::option);

@@ -22,22 +22,11 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using rvx::ascii::isBlank;
+using rvx::ascii::trimBlanks;
 
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The label as the text format shows it: on one line, each line break a blank.
@@ -367,33 +356,45 @@ bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
 
 // ---- Writing the table ----
 
+// The longest text of a frame in any notation.
+constexpr std::size_t longestFrameText = [] {
+    std::size_t longest = 0;
+    for (const rvx::NotationInfo& info : rvx::notationCatalogue) {
+        longest = std::max(longest, rvx::maxWrittenLength(info.notation, rvx::frameLength));
+    }
+    return longest;
+}();
+
 std::string_view kindName(rvx::AddressKind kind) {
     return kind == rvx::AddressKind::Group ? "group" : "single";
 }
 
-// Writes the rows of motor after motor. What is the same for every motor of a kind and
-// command (the command, the frame of address 000000 written in the notation) is made once;
-// a row is the motor's own part, then that text with the address and checksum put in.
+// Writes the rows of motor after motor. CSV and text: what is the same for every motor of a
+// kind and command (the command, the frame of address 000000 written in the notation) is made
+// once, and a row is the motor's own part, then that text with the address and checksum put
+// in. JSON: each row an object written by the JSON writer.
 class BatchTable {
 public:
     BatchTable(const BatchJob& job, std::size_t labelWidth);
 
-    void begin(BufferedWriter& out) const;
+    void begin(BufferedWriter& out);
     void motor(const Motor& motor, BufferedWriter& out);
-    void end(BufferedWriter& out) const;
+    void end(BufferedWriter& out);
 
 private:
     struct RowText {
+        const rvx::Command* command;
+        rvx::FramesForAddresses frames;
         std::string text;  // the row after the motor's part, frame of address 000000 included
         std::size_t frameAt = 0;
         std::size_t frameLength = 0;
-        rvx::FramesForAddresses frames;
         // Where the digits of the bytes that change with the address stand in text; for
         // notations of two digits a byte, where every frame has the same length.
         std::array<std::size_t, 5> digitsAt{};
     };
 
-    void startMotor(const Motor& motor);
+    void startMotor(const Motor& motor, std::string_view address);
+    void motorAsJson(const Motor& motor, std::string_view address, BufferedWriter& out);
 
     Format format_;
     rvx::Notation notation_;
@@ -401,7 +402,8 @@ private:
     std::size_t labelWidth_;
     std::array<std::vector<RowText>, 2> rows_;  // by kind
     std::string start_;                         // the motor's own part of each row
-    bool firstRow_ = true;
+    std::string json_;                          // JSON not yet handed to the writer
+    JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
 };
 
 BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
@@ -413,120 +415,121 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     for (const std::size_t row : job.rows) {
         commandWidth = std::max(commandWidth, rvx::commandCatalogue[row].name.size());
     }
-    // The notation's prefix and separator as they stand inside the string's field (a JSON
-    // string doubles the backslash of "\x"); every byte's two digits follow a prefix.
+    // Every byte's two digits follow the notation's prefix.
     const rvx::NotationInfo& info = rvx::notationInfo(job.notation);
-    const auto inField = [this](std::string_view text) {
-        return format_ == Format::Json ? jsonString(text).size() - 2 : text.size();
-    };
-    const std::size_t prefix = inField(info.prefix);
-    const std::size_t step = prefix + 2 + inField(info.separator);
+    const std::size_t step = info.prefix.size() + 2 + info.separator.size();
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
         for (const std::size_t row : job.rows) {
             const rvx::Command& command = rvx::commandCatalogue[row];
-            RowText made{{}, 0, 0, rvx::FramesForAddresses(command, kind, job.values), {}};
+            RowText made{&command, rvx::FramesForAddresses(command, kind, job.values), {}, 0, 0,
+                         {}};
             const std::string string =
                 made.frames.made() ? rvx::writeFrame(made.frames.forAddress({}), job.notation)
                                    : std::string();
             std::string field;
-            switch (format_) {
-                case Format::Csv:
-                    appendCsvField(made.text, command.name);
-                    made.text += ',';
-                    appendCsvField(field, string);
-                    break;
-                case Format::Json:
-                    made.text += "\"command\": ";
-                    appendJsonString(made.text, command.name);
-                    made.text += ", \"string\": ";
-                    appendJsonString(field, string);
-                    break;
-                case Format::Text:
-                    made.text += command.name;
-                    made.text.append(commandWidth + 2 - command.name.size(), ' ');
-                    field = string;
-                    break;
+            if (format_ == Format::Text) {
+                made.text += command.name;
+                made.text.append(commandWidth + 2 - command.name.size(), ' ');
+                field = string;
+            } else {
+                appendCsvField(made.text, command.name);
+                made.text += ',';
+                appendCsvField(field, string);
             }
             // The field holds the string, in quotes or not, as one piece.
-            const std::size_t quote = field.size() > string.size() && field.front() == '"' ? 1 : 0;
+            const std::size_t quote = field.size() > string.size() ? 1 : 0;
             made.frameAt = made.text.size() + quote;
-            made.frameLength = field.size() - 2 * quote;
+            made.frameLength = string.size();
             made.text += field;
-            made.text += format_ == Format::Json ? "}" : "\n";
+            made.text += '\n';
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
-                made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
+                made.digitsAt[k] =
+                    made.frameAt + made.frames.varyingBytes()[k] * step + info.prefix.size();
             }
             rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
         }
     }
 }
 
-void BatchTable::begin(BufferedWriter& out) const {
+void BatchTable::begin(BufferedWriter& out) {
     if (format_ == Format::Csv) {
         out.append("label,kind,address,command,string\n");
     } else if (format_ == Format::Json) {
-        out.append("[");
+        jsonWriter_.beginArray();
+        out.append(json_);
+        json_.clear();
     }
 }
 
-void BatchTable::end(BufferedWriter& out) const {
+void BatchTable::end(BufferedWriter& out) {
     if (format_ == Format::Json) {
-        out.append(firstRow_ ? "]\n" : "\n]\n");
+        jsonWriter_.endArray();
+        json_ += '\n';
+        out.append(json_);
+        json_.clear();
     }
 }
 
-void BatchTable::startMotor(const Motor& motor) {
-    // The address is its three bytes written compact.
-    char address[6];
-    rvx::writeBytesTo(address, motor.address, rvx::Notation::Compact);
-    const std::string_view addressText(address, sizeof address);
+void BatchTable::startMotor(const Motor& motor, std::string_view address) {
     start_.clear();
-    switch (format_) {
-        case Format::Csv:
-            appendCsvTextField(start_, motor.label);
-            start_ += ',';
-            start_ += kindName(motor.kind);
-            start_ += ',';
-            start_ += addressText;
-            start_ += ',';
-            break;
-        case Format::Json:
-            start_ += "{\"label\": ";
-            appendJsonString(start_, motor.label);
-            start_ += ", \"kind\": \"";
-            start_ += kindName(motor.kind);
-            start_ += "\", \"address\": \"";
-            start_ += addressText;
-            start_ += "\", ";
-            break;
-        case Format::Text:
-            if (labelWidth_ > 0) {
-                const std::size_t at = start_.size();
-                appendLabelForText(start_, motor.label);
-                const std::size_t width = displayWidth(std::string_view(start_).substr(at));
-                start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
-            }
-            start_ += kindName(motor.kind);
-            start_.append(8 - kindName(motor.kind).size(), ' ');
-            start_ += addressText;
-            start_ += "  ";
-            break;
+    if (format_ == Format::Csv) {
+        appendCsvTextField(start_, motor.label);
+        start_ += ',';
+        start_ += kindName(motor.kind);
+        start_ += ',';
+        start_ += address;
+        start_ += ',';
+        return;
     }
+    if (labelWidth_ > 0) {
+        appendLabelForText(start_, motor.label);
+        const std::size_t width = displayWidth(start_);
+        start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
+    }
+    start_ += kindName(motor.kind);
+    start_.append(8 - kindName(motor.kind).size(), ' ');
+    start_ += address;
+    start_ += "  ";
+}
+
+void BatchTable::motorAsJson(const Motor& motor, std::string_view address, BufferedWriter& out) {
+    std::array<char, longestFrameText> text{};
+    for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
+        const char* end = text.data();
+        if (row.frames.made()) {
+            end = rvx::writeBytesTo(text.data(), row.frames.forAddress(motor.address), notation_);
+        }
+        jsonWriter_.beginObject();
+        jsonWriter_.key("label");
+        jsonWriter_.string(motor.label);
+        jsonWriter_.key("kind");
+        jsonWriter_.string(kindName(motor.kind));
+        jsonWriter_.key("address");
+        jsonWriter_.string(address);
+        jsonWriter_.key("command");
+        jsonWriter_.string(row.command->name);
+        jsonWriter_.key("string");
+        jsonWriter_.string(std::string_view(text.data(), end));
+        jsonWriter_.endObject();
+    }
+    out.append(json_);
+    json_.clear();
 }
 
 void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
-    startMotor(motor);
-    constexpr std::string_view nextRow = ",\n  ";
+    // The address is its three bytes written compact.
+    std::array<char, 2 * std::tuple_size_v<rvx::Address>> digits{};
+    rvx::writeBytesTo(digits.data(), motor.address, rvx::Notation::Compact);
+    const std::string_view address(digits.data(), digits.size());
+    if (format_ == Format::Json) {
+        motorAsJson(motor, address, out);
+        return;
+    }
+    startMotor(motor, address);
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
-        char* at = out.room(nextRow.size() + start_.size() + row.text.size() +
+        char* at = out.room(start_.size() + row.text.size() +
                             rvx::maxWrittenLength(notation_, rvx::frameLength));
-        if (format_ == Format::Json) {
-            const std::string_view separator = firstRow_ ? nextRow.substr(1) : nextRow;
-            std::memcpy(at, separator.data(), separator.size());
-            at += separator.size();
-        }
-        firstRow_ = false;
         std::memcpy(at, start_.data(), start_.size());
         at += start_.size();
         if (!row.frames.made()) {
@@ -542,7 +545,7 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
                                                     static_cast<std::uint8_t>(checksum >> 8),
                                                     static_cast<std::uint8_t>(checksum & 0xFF)};
             for (std::size_t k = 0; k < bytes.size(); ++k) {
-                std::memcpy(at + row.digitsAt[k], &rvx::ascii::hexPairs[2 * bytes[k]], 2);
+                std::memcpy(at + row.digitsAt[k], rvx::ascii::hexByte(bytes[k]).data(), 2);
             }
             at += row.text.size();
         } else {
@@ -564,17 +567,14 @@ std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation not
 }
 
 int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
-    const auto report = [err](const std::string& line) {
-        const std::string text = line + "\n";
-        std::fwrite(text.data(), 1, text.size(), err);
-    };
+    const auto report = [err](const std::string& line) { (void)writeLine(err, line); };
     const bool standardInput = job.path == "-";
     const std::string source = standardInput ? "(standard input)" : rvx::escaped(job.path);
-    const std::string option = "rvx-strings: --batch \"" + rvx::escaped(job.path) + "\": ";
+    const std::string option = messageLine("--batch \"" + rvx::escaped(job.path) + "\": ");
     const auto cannotRead = [&](const ListReader& reader) {
         report(option + (reader.copyFailed() ? "cannot keep a copy of it: " : "cannot read: ") +
                std::strerror(reader.errorCode()));
-        return 2;
+        return exitUsage;
     };
 
     File opened(nullptr, &std::fclose);
@@ -583,7 +583,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         opened.reset(std::fopen(job.path.c_str(), "rb"));
         if (!opened) {
             report(option + "cannot read: " + std::strerror(errno));
-            return 2;
+            return exitUsage;
         }
         in = opened.get();
     }
@@ -594,7 +594,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         copy.reset(std::tmpfile());
         if (!copy) {
             report(option + "cannot keep a copy of it: " + std::strerror(errno));
-            return 2;
+            return exitUsage;
         }
     }
 
@@ -643,14 +643,14 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         }
     }
     if (badLines > 0) {
-        return 2;
+        return exitUsage;
     }
 
     // Second reading: the table, motor by motor, until the first write that fails.
     std::FILE* again = copy ? copy.get() : in;
     if (copy && std::fflush(copy.get()) != 0) {
         report(option + "cannot keep a copy of it: " + std::strerror(errno));
-        return 2;
+        return exitUsage;
     }
     std::rewind(again);
     ListReader reader(again, nullptr);
@@ -665,16 +665,16 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
             (void)output.finish();
             report(option + "the list changed while it was read; the table is cut short");
-            return 2;
+            return exitUsage;
         }
         table.motor(motor, output);
     }
     table.end(output);
     if (!output.finish()) {
-        report("rvx-strings: cannot write standard output");
-        return 3;
+        tell(err, "cannot write standard output");
+        return exitOutput;
     }
-    return 0;
+    return exitSuccess;
 }
 
 }  // namespace cli

@@ -6,6 +6,42 @@
 
 namespace cli {
 
+std::string messageLine(std::string_view message) {
+    std::string line(programName);
+    line += ": ";
+    line += message;
+    return line;
+}
+
+bool writeLine(std::FILE* stream, std::string_view line) {
+    std::string text(line);
+    text += '\n';
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+           std::fflush(stream) == 0;
+}
+
+void tell(std::FILE* err, std::string_view message) {
+    (void)writeLine(err, messageLine(message));
+}
+
+std::string joined(std::span<const std::string> parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        text += k == 0 ? "" : separator;
+        text += parts[k];
+    }
+    return text;
+}
+
+std::string alternatives(std::span<const std::string> names) {
+    std::string list;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        list += k == 0 ? "" : (k + 1 == names.size() ? " or " : ", ");
+        list += names[k];
+    }
+    return list;
+}
+
 std::optional<Format> findFormat(std::string_view name) {
     for (const Format format : {Format::Text, Format::Csv, Format::Json}) {
         if (formatName(format) == name) {
@@ -110,87 +146,140 @@ std::size_t displayWidth(std::string_view text) {
     return width;
 }
 
-TableWriter::TableWriter(Format format, std::vector<std::string_view> columns,
+void JsonWriter::key(std::string_view name) {
+    next();
+    appendJsonString(out_, name);
+    out_ += layout_ == Layout::Compact ? ":" : ": ";
+    afterKey_ = true;
+}
+
+void JsonWriter::string(std::string_view value) {
+    next();
+    appendJsonString(out_, value);
+}
+
+void JsonWriter::number(long long value) {
+    next();
+    out_ += std::to_string(value);
+}
+
+void JsonWriter::boolean(bool value) {
+    next();
+    out_ += value ? "true" : "false";
+}
+
+void JsonWriter::null() {
+    next();
+    out_ += "null";
+}
+
+void JsonWriter::next() {
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (filled_.empty()) {
+        return;
+    }
+    const bool filled = filled_.back();
+    switch (layout_) {
+        case Layout::Indented:
+            out_ += filled ? ",\n" : "\n";
+            out_.append(4 * filled_.size(), ' ');
+            break;
+        case Layout::Compact:
+            out_ += filled ? "," : "";
+            break;
+        case Layout::Rows:
+            if (filled_.size() == 1) {
+                out_ += filled ? ",\n  " : "\n  ";
+            } else {
+                out_ += filled ? ", " : "";
+            }
+            break;
+    }
+    filled_.back() = true;
+}
+
+void JsonWriter::open(char bracket) {
+    next();
+    out_ += bracket;
+    filled_.push_back(false);
+}
+
+void JsonWriter::close(char bracket) {
+    const bool filled = filled_.back();
+    filled_.pop_back();
+    if (layout_ == Layout::Indented) {
+        out_ += '\n';
+        out_.append(4 * filled_.size(), ' ');
+    } else if (layout_ == Layout::Rows && filled_.empty() && filled) {
+        out_ += '\n';
+    }
+    out_ += bracket;
+}
+
+TableWriter::TableWriter(std::string& out, Format format, std::vector<std::string_view> columns,
                          std::vector<std::size_t> textWidths)
-    : format_(format), columns_(std::move(columns)), widths_(std::move(textWidths)) {
+    : out_(out),
+      format_(format),
+      columns_(std::move(columns)),
+      widths_(std::move(textWidths)),
+      json_(out, JsonWriter::Layout::Rows) {
     widths_.resize(columns_.size(), 0);
 }
 
-void TableWriter::begin(std::string& out) const {
+void TableWriter::begin() {
     if (format_ == Format::Csv) {
         for (std::size_t k = 0; k < columns_.size(); ++k) {
-            out += k > 0 ? "," : "";
-            out += csvField(columns_[k]);
+            out_ += k > 0 ? "," : "";
+            appendCsvField(out_, columns_[k]);
         }
-        out += '\n';
+        out_ += '\n';
     } else if (format_ == Format::Json) {
-        out += '[';
+        json_.beginArray();
     }
 }
 
-void TableWriter::row(std::string& out, std::initializer_list<std::string_view> values) {
+void TableWriter::row(std::initializer_list<std::string_view> values) {
     std::size_t k = 0;
     switch (format_) {
         case Format::Csv:
             for (const std::string_view value : values) {
-                out += k++ > 0 ? "," : "";
-                out += csvField(value);
+                out_ += k++ > 0 ? "," : "";
+                appendCsvField(out_, value);
             }
-            out += '\n';
+            out_ += '\n';
             break;
         case Format::Json:
-            out += firstRow_ ? "\n  {" : ",\n  {";
+            json_.beginObject();
             for (const std::string_view value : values) {
-                out += k > 0 ? ", " : "";
-                out += jsonString(columns_[k++]);
-                out += ": ";
-                out += jsonString(value);
+                json_.key(columns_[k++]);
+                json_.string(value);
             }
-            out += '}';
+            json_.endObject();
             break;
         case Format::Text:
             for (const std::string_view value : values) {
                 const bool last = k + 1 == values.size();
                 const std::size_t width = widths_[k++];
                 if (last) {
-                    out += value;
+                    out_ += value;
                 } else if (width > 0) {
-                    out += value;
-                    out.append(width + 2 - std::min(width, displayWidth(value)), ' ');
+                    out_ += value;
+                    out_.append(width + 2 - std::min(width, displayWidth(value)), ' ');
                 }
             }
-            out += '\n';
+            out_ += '\n';
             break;
     }
-    firstRow_ = false;
 }
 
-void TableWriter::end(std::string& out) const {
+void TableWriter::end() {
     if (format_ == Format::Json) {
-        out += firstRow_ ? "]\n" : "\n]\n";
+        json_.endArray();
+        out_ += '\n';
     }
-}
-
-void StandardOutput::writeIfLarge() {
-    if (buffer.size() >= 1U << 16) {
-        writeBuffer();
-    }
-}
-
-bool StandardOutput::finish() {
-    writeBuffer();
-    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
-        failed_ = true;
-    }
-    return !failed_;
-}
-
-void StandardOutput::writeBuffer() {
-    if (!buffer.empty() && !failed_ &&
-        std::fwrite(buffer.data(), 1, buffer.size(), stream_) != buffer.size()) {
-        failed_ = true;
-    }
-    buffer.clear();
 }
 
 BufferedWriter::BufferedWriter(std::FILE* stream, std::size_t capacity)

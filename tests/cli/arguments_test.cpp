@@ -137,19 +137,19 @@ TEST(Arguments, AnOptionThatTakesAValueIsGivenOnce) {
 
 TEST(Arguments, AMissingValueIsNamedOnce) {
     expectFaults({
-        {"at the end", {"123456", "--ip"}, {"rvx-strings: Missing value after '--ip'."}},
-        {"one dash", {"123456", "-ip"}, {"rvx-strings: Missing value after '-ip'."}},
+        {"at the end", {"123456", "--ip"}, {"rvx-strings: --ip: a value must follow"}},
+        {"one dash", {"123456", "-ip"}, {"rvx-strings: -ip: a value must follow"}},
         {"followed by an option",
          {"123456", "--ip", "--down", "20"},
-         {"rvx-strings: Missing value after '--ip'."}},
+         {"rvx-strings: --ip: a value must follow"}},
         {"followed by an option with =",
          {"--jog-up", "--priority=3", "123456"},
-         {"rvx-strings: Missing value after '--jog-up'."}},
-        {"the file of --batch", {"--batch"}, {"rvx-strings: Missing value after '--batch'."}},
-        {"the frame of --decode", {"--decode"}, {"rvx-strings: Missing value after '--decode'."}},
+         {"rvx-strings: --jog-up: a value must follow"}},
+        {"the file of --batch", {"--batch"}, {"rvx-strings: --batch: a value must follow"}},
+        {"the frame of --decode", {"--decode"}, {"rvx-strings: --decode: a value must follow"}},
         {"of an option that does not go with the mode",
          {"--decode", up123456, "--ip"},
-         {"rvx-strings: Missing value after '--ip'."}},
+         {"rvx-strings: --ip: a value must follow"}},
     });
     // A value that looks like a negative number is a value, and an empty one is one too.
     EXPECT_EQ(faultsOf({"123456", "--jog-down", "-1"}),
@@ -166,7 +166,7 @@ TEST(Arguments, EveryFaultIsReportedInTheOrderOfTheArguments) {
          {"12345", "--ip", "99", "--down"},
          {"rvx-strings: address \"12345\": must be six hexadecimal digits, not 5 characters",
           "rvx-strings: --ip \"99\": out of range; the IP number must be 1 to 16",
-          "rvx-strings: Missing value after '--down'."}},
+          "rvx-strings: --down: a value must follow"}},
         {"faults of every kind",
          {"--format", "yaml", "--bogus", "--ip", "3", "--percent", "x", "--ip", "4", "--group=1",
           "12345G", "--command", "jump", "--notation", "hex"},
@@ -478,7 +478,7 @@ TEST(Bus, FaultsOfTheBusOptions) {
           "it once"}},
         {"--send without its target",
          {"123456", "--command", "up", "--send"},
-         {"rvx-strings: Missing value after '--send'."}},
+         {"rvx-strings: --send: a value must follow"}},
         {"another scheme",
          {"123456", "--command", "up", "--send", "udp://10.0.0.5:4001"},
          {"rvx-strings: --send \"udp://10.0.0.5:4001\": \"udp://\" is no kind of target here; "

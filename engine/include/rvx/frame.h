@@ -63,6 +63,12 @@ struct ComposedFrame {
                                          const Address& address,
                                          std::span<const std::int16_t> written);
 
+// Whether an address makes the same frames for a single motor and for a group: FFFFFF, whose
+// address field looks like the empty one.
+[[nodiscard]] constexpr bool sameFramesForBothKinds(const Address& address) {
+    return address == Address{fixedByte, fixedByte, fixedByte};
+}
+
 // The values of the seven parameter fields as numbers, by ParameterField.
 using ParameterValues = std::array<double, parameterFieldCount>;
 
