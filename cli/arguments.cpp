@@ -418,13 +418,17 @@ public:
 
     // Where --send sends, with the line; nullopt when it is not sending or the TARGET is wrong.
     [[nodiscard]] std::optional<BusRequest> send() const {
+        if (!sending_) {
+            return std::nullopt;
+        }
+        // The line is read whenever --send is given, even where its TARGET is wrong.
+        const rvx::bus::Settings settings = line();
         const Given* g = toReadOnce(OptionKind::Send);
-        if (g == nullptr || !sending_) {
+        if (g == nullptr) {
             return std::nullopt;
         }
         const auto target =
             readTargetOf(optionName(*g->option), g->values.front(), g->positions[0], faults_);
-        const rvx::bus::Settings settings = line();
         if (!target) {
             return std::nullopt;
         }

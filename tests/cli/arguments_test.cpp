@@ -162,6 +162,16 @@ TEST(Arguments, AMissingValueIsNamedOnce) {
 
 TEST(Arguments, EveryFaultIsReportedInTheOrderOfTheArguments) {
     expectFaults({
+        {"the line of a --send whose TARGET is missing",
+         {"123456", "--baud=1e9", "--command", "up", "--timeout", "never", "--send"},
+         {"rvx-strings: --baud \"1e9\": must be a whole number from 50 to 4000000",
+          "rvx-strings: --timeout \"never\": must be a number of seconds from 0.001 to 3600",
+          "rvx-strings: --send: a value must follow"}},
+        {"the line of a --send given twice",
+         {"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", "--send", "a", "--parity",
+          "high", "--send", "b"},
+         {"rvx-strings: --parity \"high\": must be none, even, odd, mark or space",
+          "rvx-strings: --send is given more than once (\"a\", \"b\"); give it once"}},
         {"address, value out of range and a missing value",
          {"12345", "--ip", "99", "--down"},
          {"rvx-strings: address \"12345\": must be six hexadecimal digits, not 5 characters",
