@@ -670,11 +670,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         table.motor(motor, output);
     }
     table.end(output);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
-    }
-    return exitSuccess;
+    return finishOutput(output, err);
 }
 
 }  // namespace cli

@@ -134,9 +134,8 @@ int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
     }
     BufferedWriter output(out);
     output.append(decodeText(request.frame, request.notation, decoded));
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
+    if (const int status = finishOutput(output, err); status != exitSuccess) {
+        return status;
     }
     tell(err, "--send: not sent; " + counted(decoded.findings.size(), "finding", "findings") +
                   " in the frame, and only a valid frame is sent");
@@ -251,11 +250,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     table.end();
     BufferedWriter output(out);
     output.append(written);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
-    }
-    return exitSuccess;
+    return finishOutput(output, err);
 }
 
 }  // namespace cli

@@ -91,9 +91,5 @@ int main(int argc, char* argv[]) {
                        : cli::decodeText(decode->frame, decode->notation, decoded));
         status = decoded.madeByTool() ? cli::exitSuccess : cli::exitFindings;
     }
-    if (!out.finish()) {
-        cli::tell(stderr, "cannot write standard output");
-        return cli::exitOutput;
-    }
-    return status;
+    return cli::finishOutput(out, stderr, status);
 }

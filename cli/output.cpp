@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -24,6 +25,14 @@ void tell(std::FILE* err, std::string_view message) {
     (void)writeLine(err, messageLine(message));
 }
 
+int finishOutput(BufferedWriter& out, std::FILE* err, int status) {
+    if (!out.finish()) {
+        tell(err, "cannot write standard output");
+        return exitOutput;
+    }
+    return status;
+}
+
 std::string joined(std::span<const std::string> parts, std::string_view separator) {
     std::string text;
     for (std::size_t k = 0; k < parts.size(); ++k) {
@@ -42,25 +51,24 @@ std::string alternatives(std::span<const std::string> names) {
     return list;
 }
 
+namespace {
+
+// The formats by name, in the order of Format.
+constexpr std::array<std::string_view, 3> formatNames{"text", "csv", "json"};
+static_assert(formatNames.size() == static_cast<std::size_t>(Format::Json) + 1);
+
+}  // namespace
+
 std::optional<Format> findFormat(std::string_view name) {
-    for (const Format format : {Format::Text, Format::Csv, Format::Json}) {
-        if (formatName(format) == name) {
-            return format;
-        }
+    const auto* found = std::ranges::find(formatNames, name);
+    if (found == formatNames.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return static_cast<Format>(found - formatNames.begin());
 }
 
 std::string_view formatName(Format format) {
-    switch (format) {
-        case Format::Text:
-            return "text";
-        case Format::Csv:
-            return "csv";
-        case Format::Json:
-            return "json";
-    }
-    return {};
+    return formatNames[static_cast<std::size_t>(format)];
 }
 
 void appendCsvField(std::string& out, std::string_view value) {

@@ -37,6 +37,12 @@ bool writeLine(std::FILE* stream, std::string_view line);
 // Writes a message of rvx-strings, as messageLine gives it, on err.
 void tell(std::FILE* err, std::string_view message);
 
+class BufferedWriter;
+
+// Writes what out holds and returns status; when standard output could not be written, says
+// so on err and returns exitOutput instead.
+[[nodiscard]] int finishOutput(BufferedWriter& out, std::FILE* err, int status = exitSuccess);
+
 // ---- Lists in words ----
 
 // The parts with the separator between them.

@@ -1,6 +1,7 @@
 #include "rvx/decode.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "rvx/ascii.h"
@@ -60,27 +61,12 @@ DecodedParameter readParameter(const ParameterByte& parameter, std::uint8_t writ
 }  // namespace
 
 std::string_view checkName(Check check) {
-    switch (check) {
-        case Check::ByteCount:
-            return "byte count";
-        case Check::MessageCode:
-            return "message code";
-        case Check::LengthByte:
-            return "length byte";
-        case Check::FixedByte:
-            return "fixed byte";
-        case Check::AddressFields:
-            return "address fields";
-        case Check::CommandCode:
-            return "command code";
-        case Check::UnusedParameter:
-            return "unused parameter byte";
-        case Check::ParameterValue:
-            return "parameter value";
-        case Check::Checksum:
-            return "checksum";
-    }
-    return {};
+    // In the order of Check.
+    static constexpr std::array<std::string_view, 9> names{
+        "byte count",   "message code",          "length byte",     "fixed byte", "address fields",
+        "command code", "unused parameter byte", "parameter value", "checksum"};
+    static_assert(names.size() == static_cast<std::size_t>(Check::Checksum) + 1);
+    return names[static_cast<std::size_t>(check)];
 }
 
 DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
