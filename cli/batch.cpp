@@ -356,23 +356,15 @@ bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
 
 // ---- Writing the table ----
 
-// The longest text of a frame in any notation.
-constexpr std::size_t longestFrameText = [] {
-    std::size_t longest = 0;
-    for (const rvx::NotationInfo& info : rvx::notationCatalogue) {
-        longest = std::max(longest, rvx::maxWrittenLength(info.notation, rvx::frameLength));
-    }
-    return longest;
-}();
-
 std::string_view kindName(rvx::AddressKind kind) {
     return kind == rvx::AddressKind::Group ? "group" : "single";
 }
 
-// Writes the rows of motor after motor. CSV and text: what is the same for every motor of a
-// kind and command (the command, the frame of address 000000 written in the notation) is made
-// once, and a row is the motor's own part, then that text with the address and checksum put
-// in. JSON: each row an object written by the JSON writer.
+// Writes the rows of motor after motor. What is the same for every motor of a kind and command
+// is made once, by the writers of the output layer, for an empty label and address 000000: the
+// motor's own part (label, kind, address) and the rest of the row (command, string). A row is
+// then the motor's part with its label and address put in, and the rest with the address and
+// checksum bytes of the string written over those of address 000000.
 class BatchTable {
 public:
     BatchTable(const BatchJob& job, std::size_t labelWidth);
@@ -383,7 +375,6 @@ public:
 
 private:
     struct RowText {
-        const rvx::Command* command;
         rvx::FramesForAddresses frames;
         std::string text;  // the row after the motor's part, frame of address 000000 included
         std::size_t frameAt = 0;
@@ -392,17 +383,26 @@ private:
         // notations of two digits a byte, where every frame has the same length.
         std::array<std::size_t, 5> digitsAt{};
     };
+    // The motor's own part of a row, for an empty label and address 000000.
+    struct MotorPart {
+        std::string text;
+        std::size_t labelAt = 0;  // the label's field: [labelAt, labelEnd)
+        std::size_t labelEnd = 0;
+        std::size_t addressAt = 0;  // the six digits of the address
+    };
 
-    void startMotor(const Motor& motor, std::string_view address);
-    void motorAsJson(const Motor& motor, std::string_view address, BufferedWriter& out);
+    void startMotor(const Motor& motor, const rvx::Address& address);
+    char* writeRow(char* at, const RowText& row, const rvx::Address& address) const;
 
     Format format_;
     rvx::Notation notation_;
     bool fixedWidth_;
     std::size_t labelWidth_;
+    std::array<MotorPart, 2> motorParts_;       // by kind
     std::array<std::vector<RowText>, 2> rows_;  // by kind
     std::string start_;                         // the motor's own part of each row
-    std::string json_;                          // JSON not yet handed to the writer
+    std::string row_;                           // JSON: one row, handed to the writer
+    std::string json_;                          // JSON not yet written out
     JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
 };
 
@@ -415,37 +415,84 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     for (const std::size_t row : job.rows) {
         commandWidth = std::max(commandWidth, rvx::commandCatalogue[row].name.size());
     }
-    // Every byte's two digits follow the notation's prefix.
+    // The notation's prefix and separator as they stand inside the string's field (a JSON
+    // string doubles the backslash of "\x"); every byte's two digits follow a prefix.
     const rvx::NotationInfo& info = rvx::notationInfo(job.notation);
-    const std::size_t step = info.prefix.size() + 2 + info.separator.size();
+    const auto inField = [this](std::string_view text) {
+        return format_ == Format::Json ? jsonString(text).size() - 2 : text.size();
+    };
+    const std::size_t prefix = inField(info.prefix);
+    const std::size_t step = prefix + 2 + inField(info.separator);
+    constexpr std::string_view zeros = "000000";
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
+        MotorPart& part = motorParts_[static_cast<std::size_t>(kind)];
         for (const std::size_t row : job.rows) {
             const rvx::Command& command = rvx::commandCatalogue[row];
-            RowText made{&command, rvx::FramesForAddresses(command, kind, job.values), {}, 0, 0,
-                         {}};
+            RowText made{rvx::FramesForAddresses(command, kind, job.values), {}, 0, 0, {}};
             const std::string string =
                 made.frames.made() ? rvx::writeFrame(made.frames.forAddress({}), job.notation)
                                    : std::string();
-            std::string field;
-            if (format_ == Format::Text) {
-                made.text += command.name;
-                made.text.append(commandWidth + 2 - command.name.size(), ' ');
-                field = string;
-            } else {
-                appendCsvField(made.text, command.name);
-                made.text += ',';
-                appendCsvField(field, string);
+            // The whole row for an empty label, then split after the address.
+            std::string whole;
+            std::size_t motorEnd = 0;
+            switch (format_) {
+                case Format::Json: {
+                    JsonWriter json(whole, JsonWriter::Layout::Rows);
+                    json.beginObject();
+                    json.key("label");
+                    part.labelAt = whole.size();
+                    json.string("");
+                    part.labelEnd = whole.size();
+                    json.key("kind");
+                    json.string(kindName(kind));
+                    json.key("address");
+                    json.string(zeros);
+                    motorEnd = whole.size();
+                    json.key("command");
+                    json.string(command.name);
+                    json.key("string");
+                    json.string(string);
+                    json.endObject();
+                    made.frameAt = whole.rfind(jsonString(string)) + 1 - motorEnd;
+                    break;
+                }
+                case Format::Csv:
+                    whole += ',';
+                    whole += kindName(kind);
+                    whole += ',';
+                    whole += zeros;
+                    whole += ',';
+                    motorEnd = whole.size();
+                    appendCsvField(whole, command.name);
+                    whole += ',';
+                    made.frameAt = whole.size() - motorEnd + (csvField(string) != string ? 1 : 0);
+                    appendCsvField(whole, string);
+                    whole += '\n';
+                    break;
+                case Format::Text:
+                    if (labelWidth_ > 0) {
+                        whole.append(labelWidth_ + 2, ' ');
+                        part.labelEnd = whole.size();
+                    }
+                    whole += kindName(kind);
+                    whole.append(8 - kindName(kind).size(), ' ');
+                    whole += zeros;
+                    whole += "  ";
+                    motorEnd = whole.size();
+                    whole += command.name;
+                    whole.append(commandWidth + 2 - command.name.size(), ' ');
+                    made.frameAt = whole.size() - motorEnd;
+                    whole += string;
+                    whole += '\n';
+                    break;
             }
-            // The field holds the string, in quotes or not, as one piece.
-            const std::size_t quote = field.size() > string.size() ? 1 : 0;
-            made.frameAt = made.text.size() + quote;
+            part.text = whole.substr(0, motorEnd);
+            part.addressAt = part.text.find(zeros, part.labelEnd);
+            made.text = whole.substr(motorEnd);
             made.frameLength = string.size();
-            made.text += field;
-            made.text += '\n';
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
-                made.digitsAt[k] =
-                    made.frameAt + made.frames.varyingBytes()[k] * step + info.prefix.size();
+                made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
             }
             rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
         }
@@ -454,7 +501,9 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
 
 void BatchTable::begin(BufferedWriter& out) {
     if (format_ == Format::Csv) {
-        out.append("label,kind,address,command,string\n");
+        std::string header;
+        TableWriter(header, Format::Csv, {"label", "kind", "address", "command", "string"}).begin();
+        out.append(header);
     } else if (format_ == Format::Json) {
         jsonWriter_.beginArray();
         out.append(json_);
@@ -471,92 +520,77 @@ void BatchTable::end(BufferedWriter& out) {
     }
 }
 
-void BatchTable::startMotor(const Motor& motor, std::string_view address) {
-    start_.clear();
-    if (format_ == Format::Csv) {
-        appendCsvTextField(start_, motor.label);
-        start_ += ',';
-        start_ += kindName(motor.kind);
-        start_ += ',';
-        start_ += address;
-        start_ += ',';
-        return;
+void BatchTable::startMotor(const Motor& motor, const rvx::Address& address) {
+    const MotorPart& part = motorParts_[static_cast<std::size_t>(motor.kind)];
+    start_.assign(part.text, 0, part.labelAt);
+    switch (format_) {
+        case Format::Json:
+            appendJsonString(start_, motor.label);
+            break;
+        case Format::Csv:
+            appendCsvTextField(start_, motor.label);
+            break;
+        case Format::Text:
+            if (labelWidth_ > 0) {
+                appendLabelForText(start_, motor.label);
+                const std::size_t width = displayWidth(start_);
+                start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
+            }
+            break;
     }
-    if (labelWidth_ > 0) {
-        appendLabelForText(start_, motor.label);
-        const std::size_t width = displayWidth(start_);
-        start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
-    }
-    start_ += kindName(motor.kind);
-    start_.append(8 - kindName(motor.kind).size(), ' ');
-    start_ += address;
-    start_ += "  ";
+    const std::size_t addressAt = start_.size() + part.addressAt - part.labelEnd;
+    start_.append(part.text, part.labelEnd);
+    // The address is its three bytes written compact.
+    rvx::writeBytesTo(start_.data() + addressAt, address, rvx::Notation::Compact);
 }
 
-void BatchTable::motorAsJson(const Motor& motor, std::string_view address, BufferedWriter& out) {
-    std::array<char, longestFrameText> text{};
-    for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
-        const char* end = text.data();
-        if (row.frames.made()) {
-            end = rvx::writeBytesTo(text.data(), row.frames.forAddress(motor.address), notation_);
-        }
-        jsonWriter_.beginObject();
-        jsonWriter_.key("label");
-        jsonWriter_.string(motor.label);
-        jsonWriter_.key("kind");
-        jsonWriter_.string(kindName(motor.kind));
-        jsonWriter_.key("address");
-        jsonWriter_.string(address);
-        jsonWriter_.key("command");
-        jsonWriter_.string(row.command->name);
-        jsonWriter_.key("string");
-        jsonWriter_.string(std::string_view(text.data(), end));
-        jsonWriter_.endObject();
+// Writes the rest of a row at at, which has room for it; returns its end.
+char* BatchTable::writeRow(char* at, const RowText& row, const rvx::Address& address) const {
+    if (!row.frames.made()) {
+        std::memcpy(at, row.text.data(), row.text.size());
+        return at + row.text.size();
     }
-    out.append(json_);
-    json_.clear();
+    if (fixedWidth_) {
+        // The text of address 000000, with the bytes that change written over it: the
+        // address's own, then the checksum's.
+        std::memcpy(at, row.text.data(), row.text.size());
+        const std::uint16_t checksum = row.frames.checksumFor(address);
+        const std::array<std::uint8_t, 5> bytes{address[0], address[1], address[2],
+                                                static_cast<std::uint8_t>(checksum >> 8),
+                                                static_cast<std::uint8_t>(checksum & 0xFF)};
+        for (std::size_t k = 0; k < bytes.size(); ++k) {
+            std::memcpy(at + row.digitsAt[k], rvx::ascii::hexByte(bytes[k]).data(), 2);
+        }
+        return at + row.text.size();
+    }
+    const rvx::Frame frame = row.frames.forAddress(address);
+    std::memcpy(at, row.text.data(), row.frameAt);
+    at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
+    const std::size_t after = row.frameAt + row.frameLength;
+    std::memcpy(at, row.text.data() + after, row.text.size() - after);
+    return at + row.text.size() - after;
 }
 
 void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
-    // The address is its three bytes written compact.
-    std::array<char, 2 * std::tuple_size_v<rvx::Address>> digits{};
-    rvx::writeBytesTo(digits.data(), motor.address, rvx::Notation::Compact);
-    const std::string_view address(digits.data(), digits.size());
-    if (format_ == Format::Json) {
-        motorAsJson(motor, address, out);
-        return;
-    }
-    startMotor(motor, address);
+    startMotor(motor, motor.address);
+    const std::size_t longest = rvx::maxWrittenLength(notation_, rvx::frameLength);
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
-        char* at = out.room(start_.size() + row.text.size() +
-                            rvx::maxWrittenLength(notation_, rvx::frameLength));
-        std::memcpy(at, start_.data(), start_.size());
-        at += start_.size();
-        if (!row.frames.made()) {
-            std::memcpy(at, row.text.data(), row.text.size());
-            at += row.text.size();
-        } else if (fixedWidth_) {
-            // The text of address 000000, with the bytes that change written over it: the
-            // address's own, then the checksum's.
-            std::memcpy(at, row.text.data(), row.text.size());
-            const std::uint16_t checksum = row.frames.checksumFor(motor.address);
-            const std::array<std::uint8_t, 5> bytes{motor.address[0], motor.address[1],
-                                                    motor.address[2],
-                                                    static_cast<std::uint8_t>(checksum >> 8),
-                                                    static_cast<std::uint8_t>(checksum & 0xFF)};
-            for (std::size_t k = 0; k < bytes.size(); ++k) {
-                std::memcpy(at + row.digitsAt[k], rvx::ascii::hexByte(bytes[k]).data(), 2);
-            }
-            at += row.text.size();
-        } else {
-            const rvx::Frame frame = row.frames.forAddress(motor.address);
-            std::memcpy(at, row.text.data(), row.frameAt);
-            at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
-            const std::size_t after = row.frameAt + row.frameLength;
-            std::memcpy(at, row.text.data() + after, row.text.size() - after);
-            at += row.text.size() - after;
+        if (format_ == Format::Json) {
+            // The row is one value of the table's array; the writer puts it in its place.
+            row_.resize(start_.size() + row.text.size() + longest);
+            std::memcpy(row_.data(), start_.data(), start_.size());
+            const char* end = writeRow(row_.data() + start_.size(), row, motor.address);
+            row_.resize(static_cast<std::size_t>(end - row_.data()));
+            jsonWriter_.raw(row_);
+            continue;
         }
-        out.commit(at);
+        char* at = out.room(start_.size() + row.text.size() + longest);
+        std::memcpy(at, start_.data(), start_.size());
+        out.commit(writeRow(at + start_.size(), row, motor.address));
+    }
+    if (format_ == Format::Json) {
+        out.append(json_);
+        json_.clear();
     }
 }
 

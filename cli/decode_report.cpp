@@ -12,15 +12,6 @@ namespace cli {
 
 namespace {
 
-std::string_view notationName(rvx::Notation notation) {
-    for (const auto& info : rvx::notationCatalogue) {
-        if (info.notation == notation) {
-            return info.name;
-        }
-    }
-    return {};
-}
-
 std::string addressText(const rvx::DecodedFrame& decoded) {
     return decoded.address ? addressInWords(decoded.kind, *decoded.address) : "unknown";
 }
@@ -52,7 +43,7 @@ std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notati
                        const rvx::DecodedFrame& decoded) {
     std::string out;
     line(out, "Frame", rvx::writeBytes(bytes));
-    line(out, "Notation", notationName(notation));
+    line(out, "Notation", rvx::notationInfo(notation).name);
     line(out, "Command",
          decoded.command ? rvx::commandCatalogue[*decoded.command].name : "unknown");
     line(out, "Address", addressText(decoded));
@@ -115,7 +106,7 @@ void writeDecodeJson(JsonWriter& json, std::span<const std::uint8_t> bytes,
         json.null();
     }
     json.key("notation");
-    notation ? json.string(notationName(*notation)) : json.null();
+    notation ? json.string(rvx::notationInfo(*notation).name) : json.null();
 
     json.key("notes");
     json.beginArray();

@@ -166,6 +166,11 @@ void JsonWriter::string(std::string_view value) {
     appendJsonString(out_, value);
 }
 
+void JsonWriter::raw(std::string_view json) {
+    next();
+    out_ += json;
+}
+
 void JsonWriter::number(long long value) {
     next();
     out_ += std::to_string(value);
@@ -186,43 +191,43 @@ void JsonWriter::next() {
         afterKey_ = false;
         return;
     }
-    if (filled_.empty()) {
+    if (levels_.empty()) {
         return;
     }
-    const bool filled = filled_.back();
+    const bool filled = levels_.back().filled;
     switch (layout_) {
         case Layout::Indented:
             out_ += filled ? ",\n" : "\n";
-            out_.append(4 * filled_.size(), ' ');
+            out_.append(4 * levels_.size(), ' ');
             break;
         case Layout::Compact:
             out_ += filled ? "," : "";
             break;
         case Layout::Rows:
-            if (filled_.size() == 1) {
+            if (levels_.size() == 1 && levels_.front().array) {
                 out_ += filled ? ",\n  " : "\n  ";
             } else {
                 out_ += filled ? ", " : "";
             }
             break;
     }
-    filled_.back() = true;
+    levels_.back().filled = true;
 }
 
 void JsonWriter::open(char bracket) {
     next();
     out_ += bracket;
-    filled_.push_back(false);
+    levels_.push_back({bracket == '[', false});
 }
 
 void JsonWriter::close(char bracket) {
-    const bool filled = filled_.back();
-    filled_.pop_back();
+    const Level level = levels_.back();
+    levels_.pop_back();
     if (layout_ == Layout::Indented) {
         out_ += '\n';
-        out_.append(4 * filled_.size(), ' ');
-    } else if (layout_ == Layout::Rows && filled_.empty() && filled) {
-        out_ += '\n';
+        out_.append(4 * levels_.size(), ' ');
+    } else if (layout_ == Layout::Rows && levels_.empty() && level.array && level.filled) {
+        out_ += '\n';  // an outer array of rows ends on a line of its own
     }
     out_ += bracket;
 }

@@ -82,8 +82,8 @@ public:
     enum class Layout : std::uint8_t {
         Indented,  // every member and element on a line of its own, four blanks a level
         Compact,   // on one line, nothing between the parts
-        Rows,      // the elements of the outer array a line each, indented by two blanks;
-                   // inside them ", " between members and ": " after a key
+        Rows,      // the elements of an outer array a line each, indented by two blanks;
+                   // everything else on one line, ", " between members and ": " after a key
     };
 
     JsonWriter(std::string& out, Layout layout) : out_(out), layout_(layout) {}
@@ -94,6 +94,9 @@ public:
     void endArray() { close(']'); }
     void key(std::string_view name);
     void string(std::string_view value);
+    // A value that is JSON already, written as it is: for a writer that makes a value once with
+    // this writer and repeats it with a few characters changed (the rows of a batch).
+    void raw(std::string_view json);
     void number(long long value);
     void boolean(bool value);
     void null();
@@ -107,7 +110,11 @@ private:
 
     std::string& out_;
     Layout layout_;
-    std::vector<bool> filled_;  // per open level: whether it holds anything yet
+    struct Level {
+        bool array;
+        bool filled;  // whether it holds anything yet
+    };
+    std::vector<Level> levels_;  // the open objects and arrays, the outermost first
     bool afterKey_ = false;
 };
 
