@@ -401,8 +401,7 @@ private:
     std::array<MotorPart, 2> motorParts_;       // by kind
     std::array<std::vector<RowText>, 2> rows_;  // by kind
     std::string start_;                         // the motor's own part of each row
-    std::string row_;                           // JSON: one row, handed to the writer
-    std::string json_;                          // JSON not yet written out
+    std::string json_;                          // JSON of the writer, not yet written out
     JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
 };
 
@@ -576,21 +575,14 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     const std::size_t longest = rvx::maxWrittenLength(notation_, rvx::frameLength);
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
         if (format_ == Format::Json) {
-            // The row is one value of the table's array; the writer puts it in its place.
-            row_.resize(start_.size() + row.text.size() + longest);
-            std::memcpy(row_.data(), start_.data(), start_.size());
-            const char* end = writeRow(row_.data() + start_.size(), row, motor.address);
-            row_.resize(static_cast<std::size_t>(end - row_.data()));
-            jsonWriter_.raw(row_);
-            continue;
+            jsonWriter_.beginRaw();  // the row is one value of the table's array
         }
-        char* at = out.room(start_.size() + row.text.size() + longest);
+        char* at = out.room(json_.size() + start_.size() + row.text.size() + longest);
+        std::memcpy(at, json_.data(), json_.size());
+        at += json_.size();
+        json_.clear();
         std::memcpy(at, start_.data(), start_.size());
         out.commit(writeRow(at + start_.size(), row, motor.address));
-    }
-    if (format_ == Format::Json) {
-        out.append(json_);
-        json_.clear();
     }
 }
 

@@ -166,11 +166,6 @@ void JsonWriter::string(std::string_view value) {
     appendJsonString(out_, value);
 }
 
-void JsonWriter::raw(std::string_view json) {
-    next();
-    out_ += json;
-}
-
 void JsonWriter::number(long long value) {
     next();
     out_ += std::to_string(value);

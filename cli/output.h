@@ -94,9 +94,10 @@ public:
     void endArray() { close(']'); }
     void key(std::string_view name);
     void string(std::string_view value);
-    // A value that is JSON already, written as it is: for a writer that makes a value once with
-    // this writer and repeats it with a few characters changed (the rows of a batch).
-    void raw(std::string_view json);
+    // What stands before a value (a comma, a line break and indent) for a value that the caller
+    // then writes itself, JSON already: for a writer that makes a value once with this writer
+    // and repeats it with a few characters changed (the rows of a batch).
+    void beginRaw() { next(); }
     void number(long long value);
     void boolean(bool value);
     void null();

@@ -261,7 +261,10 @@ TEST(Output, AFailedWriteIsAnError) {
     for (const QStringList& arguments :
          {QStringList{"123456"},
           QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
-          QStringList{"--batch", "-"}, QStringList{"--help"}}) {
+          QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 31", "--format", "json"},
+          QStringList{"--batch", "-"}, QStringList{"--batch", "-", "--format", "json"},
+          QStringList{"--batch", "-", "--format", "text"}, QStringList{"--help"},
+          QStringList{"--list-ports", "--format", "json"}}) {
         const auto result = tool::run(arguments, "123456\n", "/dev/full");
         EXPECT_EQ(result.exitCode, 3) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.err, "rvx-strings: cannot write standard output\n");
