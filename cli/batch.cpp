@@ -446,27 +446,26 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
                     json.key("kind");
                     json.string(kindName(kind));
                     json.key("address");
-                    json.string(zeros);
+                    part.addressAt = json.string(zeros);
                     motorEnd = whole.size();
                     json.key("command");
                     json.string(command.name);
                     json.key("string");
-                    json.string(string);
+                    made.frameAt = json.string(string) - motorEnd;
                     json.endObject();
-                    made.frameAt = whole.rfind(jsonString(string)) + 1 - motorEnd;
                     break;
                 }
                 case Format::Csv:
                     whole += ',';
                     whole += kindName(kind);
                     whole += ',';
+                    part.addressAt = whole.size();
                     whole += zeros;
                     whole += ',';
                     motorEnd = whole.size();
                     appendCsvField(whole, command.name);
                     whole += ',';
-                    made.frameAt = whole.size() - motorEnd + (csvField(string) != string ? 1 : 0);
-                    appendCsvField(whole, string);
+                    made.frameAt = appendCsvField(whole, string) - motorEnd;
                     whole += '\n';
                     break;
                 case Format::Text:
@@ -476,6 +475,7 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
                     }
                     whole += kindName(kind);
                     whole.append(8 - kindName(kind).size(), ' ');
+                    part.addressAt = whole.size();
                     whole += zeros;
                     whole += "  ";
                     motorEnd = whole.size();
@@ -487,7 +487,6 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
                     break;
             }
             part.text = whole.substr(0, motorEnd);
-            part.addressAt = part.text.find(zeros, part.labelEnd);
             made.text = whole.substr(motorEnd);
             made.frameLength = string.size();
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {

@@ -74,9 +74,11 @@ void writeDecodeJson(JsonWriter& json, std::span<const std::uint8_t> bytes,
                      std::optional<std::string_view> time) {
     json.beginObject();
     json.key("address");
-    decoded.address ? json.string(rvx::addressText(*decoded.address)) : json.null();
+    json.stringOrNull(decoded.address ? std::optional(rvx::addressText(*decoded.address))
+                                      : std::nullopt);
     json.key("command");
-    decoded.command ? json.string(rvx::commandCatalogue[*decoded.command].name) : json.null();
+    json.stringOrNull(decoded.command ? std::optional(rvx::commandCatalogue[*decoded.command].name)
+                                      : std::nullopt);
 
     json.key("findings");
     json.beginArray();
@@ -106,7 +108,7 @@ void writeDecodeJson(JsonWriter& json, std::span<const std::uint8_t> bytes,
         json.null();
     }
     json.key("notation");
-    notation ? json.string(rvx::notationInfo(*notation).name) : json.null();
+    json.stringOrNull(notation ? std::optional(rvx::notationInfo(*notation).name) : std::nullopt);
 
     json.key("notes");
     json.beginArray();

@@ -71,13 +71,14 @@ std::string_view formatName(Format format) {
     return formatNames[static_cast<std::size_t>(format)];
 }
 
-void appendCsvField(std::string& out, std::string_view value) {
+std::size_t appendCsvField(std::string& out, std::string_view value) {
     if (std::ranges::none_of(
             value, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         out += value;
-        return;
+        return out.size() - value.size();
     }
     out += '"';
+    const std::size_t at = out.size();
     for (char c : value) {
         if (c == '"') {
             out += '"';
@@ -85,6 +86,7 @@ void appendCsvField(std::string& out, std::string_view value) {
         out += c;
     }
     out += '"';
+    return at;
 }
 
 std::string csvField(std::string_view value) {
@@ -161,9 +163,11 @@ void JsonWriter::key(std::string_view name) {
     afterKey_ = true;
 }
 
-void JsonWriter::string(std::string_view value) {
+std::size_t JsonWriter::string(std::string_view value) {
     next();
+    const std::size_t at = out_.size() + 1;
     appendJsonString(out_, value);
+    return at;
 }
 
 void JsonWriter::number(long long value) {

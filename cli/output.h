@@ -60,7 +60,8 @@ enum class Format : std::uint8_t { Text, Csv, Json };
 
 // A CSV field, quoted when it holds a comma, a quote or a line break (RFC 4180).
 [[nodiscard]] std::string csvField(std::string_view value);
-void appendCsvField(std::string& out, std::string_view value);
+// Appending one returns where the value's characters begin in out, after a quote if it has one.
+std::size_t appendCsvField(std::string& out, std::string_view value);
 
 // A CSV field for a text the user typed, such as a motor's label. A spreadsheet runs a cell
 // that starts with "=", "+", "-" or "@" (also after tabs or carriage returns) as a formula, so
@@ -93,7 +94,13 @@ public:
     void beginArray() { open('['); }
     void endArray() { close(']'); }
     void key(std::string_view name);
-    void string(std::string_view value);
+    // Returns where the string's characters begin in the output, after its opening quote.
+    std::size_t string(std::string_view value);
+    // The string, or null where there is none.
+    template <class Text>
+    void stringOrNull(const std::optional<Text>& value) {
+        value ? (void)string(*value) : null();
+    }
     // What stands before a value (a comma, a line break and indent) for a value that the caller
     // then writes itself, JSON already: for a writer that makes a value once with this writer
     // and repeats it with a few characters changed (the rows of a batch).
