@@ -111,10 +111,21 @@ struct Positional {
     std::string text;
 };
 
-// Splits the arguments into options (each once, in the order first given) and positional
-// arguments. Unknown options, missing values and values given to a switch are faults.
-void splitArguments(const std::vector<std::string>& arguments, std::vector<Given>& given,
-                    std::vector<Positional>& positionals, Faults& faults) {
+// The arguments as split: the options (each once, in the order first given) and the
+// positional arguments.
+struct Split {
+    std::vector<Given> given;
+    std::vector<Positional> positionals;
+    std::size_t end = 0;  // the place after the last argument, for what is missing altogether
+};
+
+// The one splitter of the arguments, whatever the mode. Unknown options, missing values and
+// values given to a switch are faults.
+Split splitArguments(const std::vector<std::string>& arguments, Faults& faults) {
+    Split split;
+    split.end = arguments.size();
+    std::vector<Given>& given = split.given;
+    std::vector<Positional>& positionals = split.positionals;
     bool optionsEnded = false;
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string& argument = arguments[k];
@@ -168,6 +179,7 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
             entry->told = true;
         }
     }
+    return split;
 }
 
 // The options of the modes an option is used with ("--send or --monitor"), for an option given
@@ -219,16 +231,9 @@ Request requestOf(Mode alone) {
     return alone == Mode::Help ? Request(HelpRequest{}) : Request(VersionRequest{});
 }
 
-// The arguments as split, with the faults found so far.
-struct Split {
-    std::vector<Given> given;
-    std::vector<Positional> positionals;
-    std::size_t end = 0;  // the place after the last argument, for what is missing altogether
-};
-
-// The mode the options ask for (Strings when none does), and the option that asks for it.
-// Two modes asked for are a fault; the first one given is the mode.
-std::pair<Mode, const Given*> modeOf(const Split& split, Faults& faults) {
+// The mode the options ask for, Strings when none does. Two modes asked for are a fault; the
+// first one given is the mode.
+Mode modeOf(const Split& split, Faults& faults) {
     const Given* modeGiven = nullptr;
     for (const Given& g : split.given) {
         if (g.option->kind != OptionKind::Mode) {
@@ -241,7 +246,7 @@ std::pair<Mode, const Given*> modeOf(const Split& split, Faults& faults) {
                                            optionName(*g.option) + " cannot be used together");
         }
     }
-    return {modeGiven != nullptr ? modeGiven->option->mode : Mode::Strings, modeGiven};
+    return modeGiven != nullptr ? modeGiven->option->mode : Mode::Strings;
 }
 
 // The options given for one mode, checked against it: each option not used with the mode is a
@@ -632,9 +637,7 @@ const ModeInfo& modeInfo(Mode mode) {
 
 ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     Faults faults;
-    Split split;
-    split.end = arguments.size();
-    splitArguments(arguments, split.given, split.positionals, faults);
+    const Split split = splitArguments(arguments, faults);
 
     // --help and --version are answered whatever else the arguments hold.
     for (const ModeInfo& info : modeCatalogue) {
@@ -646,7 +649,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
         }
     }
 
-    const auto [mode, modeGiven] = modeOf(split, faults);
+    const Mode mode = modeOf(split, faults);
     const ModeOptions options(split, mode, faults);
     std::optional<Request> request;
     switch (mode) {
