@@ -28,13 +28,7 @@
 
 namespace cli {
 
-// ---- Exit statuses ----
-
-inline constexpr int exitSuccess = 0;
-inline constexpr int exitFindings = 1;
-inline constexpr int exitUsage = 2;
-inline constexpr int exitOutput = 3;
-inline constexpr int exitBus = 4;
+// ---- Exit statuses (their numbers: output.h) ----
 
 struct ExitStatus {
     int status;

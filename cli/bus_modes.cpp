@@ -33,16 +33,6 @@ private:
     QCoreApplication app_;
 };
 
-bool writeLine(std::FILE* stream, const std::string& line) {
-    const std::string text = line + "\n";
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
-           std::fflush(stream) == 0;
-}
-
-void tell(std::FILE* err, const std::string& message) {
-    writeLine(err, "rvx-strings: " + message);
-}
-
 std::string text(const QString& value) {
     return value.toStdString();
 }
@@ -111,8 +101,17 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
         if (run.isFrame()) {
             return decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
         }
-        return "{\"bytes\":" + jsonString(rvx::writeBytes(bytes)) +
-               ",\"noise\":true,\"time\":" + jsonString(time) + "}";
+        std::string line;
+        JsonWriter json(line, JsonWriter::Layout::Compact);
+        json.beginObject();
+        json.key("bytes");
+        json.string(rvx::writeBytes(bytes));
+        json.key("noise");
+        json.boolean(true);
+        json.key("time");
+        json.string(time);
+        json.endObject();
+        return line;
     }
     const std::string time = text(run.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")));
     if (run.isFrame()) {
@@ -124,28 +123,27 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
 
 }  // namespace
 
-int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
+int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const BusSignals signalsAnswered;
-    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&frame, 1), bus.settings,
-                                                   [] { return stopAsked != 0; });
+    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&sent.frame, 1),
+                                                   bus.settings, [] { return stopAsked != 0; });
     if (const auto& error = outcome.error) {
         tell(err, text(error->message));
         return exitBus;
     }
-    const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
-    const std::string command =
-        decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name) : "a frame";
+    const std::string command(rvx::commandCatalogue[sent.command].name);
+    const std::string address = addressInWords(sent.kind, sent.address);
     // Where the system gives no sign that a bridge took the frame, it is said so.
     const std::string line = outcome.delivery == rvx::bus::Delivery::HandedToBridge
-                                 ? "Handed " + command + " for " + decodedAddress(decoded) +
-                                       " to the bridge at " + text(bus.target.text()) + " (line " +
+                                 ? "Handed " + command + " for " + address + " to the bridge at " +
+                                       text(bus.target.shownText()) + " (line " +
                                        lineOf(bus.settings) +
-                                       " assumed): " + rvx::writeFrame(frame, notation) +
+                                       " assumed): " + rvx::writeFrame(sent.frame, notation) +
                                        "; the bridge does not confirm delivery"
-                                 : "Sent " + command + " to " + decodedAddress(decoded) + " on " +
-                                       placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
+                                 : "Sent " + command + " to " + address + " on " + placeOf(bus) +
+                                       ": " + rvx::writeFrame(sent.frame, notation);
     if (!writeLine(out, line)) {
         tell(err, "cannot write standard output");
         return exitOutput;
@@ -160,19 +158,22 @@ int sendCommand(const StringsRequest& request, std::FILE* out, std::FILE* err) {
         tell(err, std::string(command.name) + ": no frame can be made from these values");
         return exitUsage;
     }
-    return sendFrame(*frame, request.notation, *request.send, out, err);
+    const std::optional<rvx::AddressKind> kind =
+        rvx::sameFramesForBothKinds(request.address) ? std::nullopt : std::optional(request.kind);
+    return sendFrame({*frame, request.rows.front(), kind, request.address}, request.notation,
+                     *request.send, out, err);
 }
 
 int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
     const rvx::DecodedFrame decoded = rvx::decodeFrame(request.frame);
-    if (decoded.madeByTool()) {
-        return sendFrame(request.frame, rvx::Notation::Spaced, *request.send, out, err);
+    if (decoded.madeByTool()) {  // a frame made from admitted values names its command and address
+        return sendFrame({request.frame, *decoded.command, decoded.kind, *decoded.address},
+                         rvx::Notation::Spaced, *request.send, out, err);
     }
-    StandardOutput output(out);
-    output.buffer = decodeText(request.frame, request.notation, decoded);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
+    BufferedWriter output(out);
+    output.append(decodeText(request.frame, request.notation, decoded));
+    if (const int status = finishOutput(output, err); status != exitSuccess) {
+        return status;
     }
     tell(err, "--send: not sent; " + counted(decoded.findings.size(), "finding", "findings") +
                   " in the frame, and only a valid frame is sent");
@@ -277,17 +278,18 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
             widths[k] = std::max(widths[k], displayWidth(row[k]));
         }
     }
-    TableWriter table(request.format, {header[0], header[1], header[2], header[3], header[4]},
-                      widths);
-    StandardOutput output(out);
-    table.begin(output.buffer);
+    std::string written;
+    TableWriter table(written, request.format,
+                      {header[0], header[1], header[2], header[3], header[4]}, widths);
+    table.begin();
     for (const Row& row : rows) {
-        table.row(output.buffer, {row[0], row[1], row[2], row[3], row[4]});
+        table.row({row[0], row[1], row[2], row[3], row[4]});
     }
-    table.end(output.buffer);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
+    table.end();
+    BufferedWriter output(out);
+    output.append(written);
+    if (const int status = finishOutput(output, err); status != exitSuccess) {
+        return status;
     }
     if (!json) {
         tell(err, listedPortsNote);

@@ -65,7 +65,10 @@ void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
     }
 
     // A frame for a group moves every motor of it; the frame says which kind it was made for.
-    if (made.kind == rvx::AddressKind::Single) {
+    // Address FFFFFF gives the same frame for a single motor and for a group, so it is asked
+    // about as well.
+    constexpr rvx::Address everyBit{0xFF, 0xFF, 0xFF};
+    if (made.kind == rvx::AddressKind::Single && made.address != everyBit) {
         start(*connection, made);
         return;
     }

@@ -241,7 +241,7 @@ struct Received {
     QByteArray bytes;  // a frame's fourteen bytes, or the noise; decode frames with decodeFrame
     QDateTime time;    // when its last byte arrived
 
-    [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Frame; }
+    [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Framed; }
     [[nodiscard]] std::span<const std::uint8_t> span() const {
         return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                 static_cast<std::size_t>(bytes.size())};
