@@ -13,13 +13,11 @@ namespace cli {
 
 namespace {
 
-constexpr std::string_view programName = "rvx-strings";
-
 // The faults found, each with the place of the argument it concerns, told in argument order.
 class Faults {
 public:
     void add(std::size_t position, const std::string& message) {
-        faults_.push_back({position, std::string(programName) + ": " + message});
+        faults_.push_back({position, messageLine(message)});
     }
     [[nodiscard]] bool empty() const { return faults_.empty(); }
     [[nodiscard]] std::vector<std::string> lines() {
@@ -62,16 +60,6 @@ std::string optionName(const OptionInfo& option) {
     return "--" + std::string(option.name);
 }
 
-// "a, b or c".
-std::string alternatives(const std::vector<std::string>& names) {
-    std::string list;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        list += k == 0 ? "" : (k + 1 == names.size() ? " or " : ", ");
-        list += names[k];
-    }
-    return list;
-}
-
 std::vector<std::string> notationNames() {
     std::vector<std::string> names;
     for (const auto& info : rvx::notationCatalogue) {
@@ -89,22 +77,20 @@ std::vector<std::string> formatNames(const ModeInfo& mode) {
 }
 
 std::string plainCommandNames() {
-    std::string list;
+    std::vector<std::string> names;
     for (const auto& command : rvx::commandCatalogue) {
-        list += list.empty() ? "" : ", ";
-        list += command.plainName;
+        names.emplace_back(command.plainName);
     }
-    return list;
+    return joined(names, ", ");
 }
 
 // Texts of the user's, each quoted.
 std::string quotedAll(const std::vector<std::string>& texts, std::string_view separator) {
-    std::string list;
+    std::vector<std::string> quoted;
     for (const auto& text : texts) {
-        list += list.empty() ? "" : separator;
-        list += rvx::quoted(text);
+        quoted.push_back(rvx::quoted(text));
     }
-    return list;
+    return joined(quoted, separator);
 }
 
 // An option as given: where, and its value (none for an option without one). An option given
@@ -125,10 +111,21 @@ struct Positional {
     std::string text;
 };
 
-// Splits the arguments into options (each once, in the order first given) and positional
-// arguments. Unknown options, missing values and values given to a switch are faults.
-void splitArguments(const std::vector<std::string>& arguments, std::vector<Given>& given,
-                    std::vector<Positional>& positionals, Faults& faults) {
+// The arguments as split: the options (each once, in the order first given) and the
+// positional arguments.
+struct Split {
+    std::vector<Given> given;
+    std::vector<Positional> positionals;
+    std::size_t end = 0;  // the place after the last argument, for what is missing altogether
+};
+
+// The one splitter of the arguments, whatever the mode. Unknown options, missing values and
+// values given to a switch are faults.
+Split splitArguments(const std::vector<std::string>& arguments, Faults& faults) {
+    Split split;
+    split.end = arguments.size();
+    std::vector<Given>& given = split.given;
+    std::vector<Positional>& positionals = split.positionals;
     bool optionsEnded = false;
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string& argument = arguments[k];
@@ -167,7 +164,7 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
             if (k + 1 < arguments.size() && optionNamedBy(arguments[k + 1]) == nullptr) {
                 value = arguments[++k];
             } else {
-                faults.add(k, "Missing value after '" + spelled + "'.");
+                faults.add(k, spelled + ": a value must follow");
             }
         }
         auto entry = std::ranges::find(given, option, &Given::option);
@@ -182,6 +179,7 @@ void splitArguments(const std::vector<std::string>& arguments, std::vector<Given
             entry->told = true;
         }
     }
+    return split;
 }
 
 // The options of the modes an option is used with ("--send or --monitor"), for an option given
@@ -233,38 +231,11 @@ Request requestOf(Mode alone) {
     return alone == Mode::Help ? Request(HelpRequest{}) : Request(VersionRequest{});
 }
 
-}  // namespace
-
-const ModeInfo& modeInfo(Mode mode) {
-    return *std::ranges::find(modeCatalogue, mode, &ModeInfo::mode);
-}
-
-ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
-    Faults faults;
-    std::vector<Given> given;
-    std::vector<Positional> positionals;
-    splitArguments(arguments, given, positionals, faults);
-
-    // --help and --version are answered whatever else the arguments hold.
-    for (const ModeInfo& info : modeCatalogue) {
-        const bool asked = std::ranges::any_of(given, [&info](const Given& g) {
-            return g.option->kind == OptionKind::Mode && g.option->mode == info.mode;
-        });
-        if (info.alone && asked) {
-            return {requestOf(info.mode), {}};
-        }
-    }
-
-    // An option with a value given twice: which one was meant cannot be known.
-    for (const Given& g : given) {
-        if (g.repeated()) {
-            faults.add(g.positions[1], optionName(*g.option) + " is given more than once (" +
-                                           quotedAll(g.values, ", ") + "); give it once");
-        }
-    }
-
+// The mode the options ask for, Strings when none does. Two modes asked for are a fault; the
+// first one given is the mode.
+Mode modeOf(const Split& split, Faults& faults) {
     const Given* modeGiven = nullptr;
-    for (const Given& g : given) {
+    for (const Given& g : split.given) {
         if (g.option->kind != OptionKind::Mode) {
             continue;
         }
@@ -275,252 +246,440 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                                            optionName(*g.option) + " cannot be used together");
         }
     }
-    const Mode mode = modeGiven != nullptr ? modeGiven->option->mode : Mode::Strings;
-    const ModeInfo& info = modeInfo(mode);
+    return modeGiven != nullptr ? modeGiven->option->mode : Mode::Strings;
+}
 
-    // --send turns the strings or the report of --decode into one frame sent.
-    const auto sendGiven = std::ranges::find_if(
-        given, [](const Given& g) { return g.option->kind == OptionKind::Send; });
-    const bool sending =
-        sendGiven != given.end() && (sendGiven->option->usedWith & modeBit(mode)) != 0;
+// The options given for one mode, checked against it: each option not used with the mode is a
+// fault, and so is one given twice. The readers of the modes ask for the values they use; each
+// value is read once and judged where it is read.
+class ModeOptions {
+public:
+    ModeOptions(const Split& split, Mode mode, Faults& faults)
+        : split_(split), mode_(mode), info_(modeInfo(mode)), faults_(faults) {
+        // --send turns the strings or the report of --decode into one frame sent.
+        const Given* send = find(OptionKind::Send);
+        sending_ = send != nullptr && (send->option->usedWith & modeBit(mode)) != 0;
+        for (const Given& g : split.given) {
+            if (g.repeated()) {  // which one was meant cannot be known
+                faults.add(g.positions[1], optionName(*g.option) + " is given more than once (" +
+                                               quotedAll(g.values, ", ") + "); give it once");
+            }
+        }
+        for (const Given& g : split.given) {
+            if (usable(g)) {
+                usable_.push_back(&g);
+            }
+        }
+    }
 
-    rvx::AddressKind kind = rvx::AddressKind::Single;
-    rvx::ParameterValues values = rvx::startValues();
-    std::vector<std::size_t> rows;
-    bool oneCommand = false;
-    Format format = info.formats[0];
-    std::optional<rvx::Notation> notation;
-    bool notationRead = true;
-    std::optional<std::string> modeValue;  // FRAME, FILE or TARGET
-    std::optional<rvx::bus::Target> sendTarget;
-    rvx::bus::Settings line;
-    std::optional<std::uint64_t> count;
-    for (const Given& g : given) {
+    [[nodiscard]] Mode mode() const { return mode_; }
+    [[nodiscard]] const ModeInfo& info() const { return info_; }
+    [[nodiscard]] bool sending() const { return sending_; }
+    [[nodiscard]] Faults& faults() const { return faults_; }
+
+    // The option of this kind as given, whether usable or not; null when it is not given.
+    [[nodiscard]] const Given* find(OptionKind kind) const {
+        const auto at = std::ranges::find_if(
+            split_.given, [kind](const Given& g) { return g.option->kind == kind; });
+        return at == split_.given.end() ? nullptr : &*at;
+    }
+
+    // The options of this kind whose value is to be read: used with the mode and given once.
+    [[nodiscard]] std::vector<const Given*> toRead(OptionKind kind) const {
+        std::vector<const Given*> found;
+        for (const Given* g : usable_) {
+            if (g->option->kind == kind && !g->repeated()) {
+                found.push_back(g);
+            }
+        }
+        return found;
+    }
+    [[nodiscard]] const Given* toReadOnce(OptionKind kind) const {
+        const auto found = toRead(kind);
+        return found.empty() ? nullptr : found.front();
+    }
+
+    // Whether the option of this kind was usable but given more than once.
+    [[nodiscard]] bool repeatedUsable(OptionKind kind) const {
+        return std::ranges::any_of(
+            usable_, [kind](const Given* g) { return g->option->kind == kind && g->repeated(); });
+    }
+
+    [[nodiscard]] std::optional<std::string> modeValue() const {
+        for (const Given* g : toRead(OptionKind::Mode)) {
+            if (g->option->mode == mode_ && !g->values.empty()) {
+                return g->values.front();
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The parameter values: the start values, and each given value where it is admitted.
+    [[nodiscard]] rvx::ParameterValues parameters() const {
+        rvx::ParameterValues values = rvx::startValues();
+        for (const Given* g : toRead(OptionKind::Parameter)) {
+            const rvx::ParameterField field = g->option->field;
+            const std::string& value = g->values.front();
+            const rvx::ValueReading reading = rvx::readValue(field, value);
+            if (reading.verdict == rvx::ValueVerdict::Admitted) {
+                values[static_cast<std::size_t>(field)] = reading.value;
+            } else {
+                faults_.add(g->positions[0], optionName(*g->option) + " " +
+                                                 rvx::valueMessage(field, value, reading.verdict));
+            }
+        }
+        return values;
+    }
+
+    // The catalogue row of --command; nullopt when it is not given or names no command.
+    [[nodiscard]] std::optional<std::size_t> command() const {
+        const Given* g = toReadOnce(OptionKind::Command);
+        if (g == nullptr) {
+            return std::nullopt;
+        }
+        const auto row = rvx::findCommand(g->values.front());
+        if (!row) {
+            faults_.add(g->positions[0],
+                        optionName(*g->option) + " " + rvx::quoted(g->values.front()) +
+                            ": no such command; the commands are " + plainCommandNames());
+        }
+        return row;
+    }
+
+    // The notation of --notation, and whether the one asked for is known: a notation given
+    // twice or one that does not exist is not known.
+    [[nodiscard]] std::pair<std::optional<rvx::Notation>, bool> notation() const {
+        if (repeatedUsable(OptionKind::Notation)) {
+            return {std::nullopt, false};
+        }
+        const Given* g = toReadOnce(OptionKind::Notation);
+        if (g == nullptr) {
+            return {std::nullopt, true};
+        }
+        const auto notation = rvx::findNotation(g->values.front());
+        if (!notation) {
+            faults_.add(g->positions[0], optionName(*g->option) + " " +
+                                             rvx::quoted(g->values.front()) + ": must be " +
+                                             alternatives(notationNames()));
+        }
+        return {notation, notation.has_value()};
+    }
+
+    // The format of --format among those the mode writes; its first when none is given.
+    [[nodiscard]] Format format() const {
+        const Given* g = toReadOnce(OptionKind::Format);
+        if (g == nullptr) {
+            return info_.formats[0];
+        }
+        const auto found = findFormat(g->values.front());
+        if (found &&
+            std::ranges::find(info_.writtenFormats(), *found) != info_.writtenFormats().end()) {
+            return *found;
+        }
+        faults_.add(g->positions[0],
+                    optionName(*g->option) + " " + rvx::quoted(g->values.front()) + ": must be " +
+                        alternatives(formatNames(info_)) +
+                        (mode_ == Mode::Strings ? "" : " with " + std::string(info_.option)));
+        return info_.formats[0];
+    }
+
+    // The line: baud rate, parity and timeout as given, the rest the bus's own.
+    [[nodiscard]] rvx::bus::Settings line() const {
+        rvx::bus::Settings line;
+        if (const Given* g = toReadOnce(OptionKind::Baud)) {
+            if (const auto baud = wholeNumber(g->values.front(), minBaud, maxBaud)) {
+                line.baudRate = static_cast<qint32>(*baud);
+            } else {
+                faults_.add(g->positions[0],
+                            optionName(*g->option) + " " + rvx::quoted(g->values.front()) +
+                                ": must be a whole number from " + rvx::plainDecimal(minBaud) +
+                                " to " + rvx::plainDecimal(maxBaud));
+            }
+        }
+        if (const Given* g = toReadOnce(OptionKind::Parity)) {
+            const std::string& value = g->values.front();
+            if (const auto parity = rvx::bus::readParity(
+                    QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))) {
+                line.parity = *parity;
+            } else {
+                faults_.add(g->positions[0], optionName(*g->option) + " " + rvx::quoted(value) +
+                                                 ": must be " + parityNames());
+            }
+        }
+        if (const Given* g = toReadOnce(OptionKind::Timeout)) {
+            const auto seconds = rvx::readNumber(g->values.front());
+            if (seconds && *seconds >= minTimeoutSeconds && *seconds <= maxTimeoutSeconds) {
+                line.timeout = std::chrono::milliseconds(std::llround(*seconds * 1000));
+            } else {
+                faults_.add(g->positions[0], optionName(*g->option) + " " +
+                                                 rvx::quoted(g->values.front()) +
+                                                 ": must be a number of seconds from " +
+                                                 rvx::plainDecimal(minTimeoutSeconds) + " to " +
+                                                 rvx::plainDecimal(maxTimeoutSeconds));
+            }
+        }
+        return line;
+    }
+
+    // Where --send sends, with the line; nullopt when it is not sending or the TARGET is wrong.
+    [[nodiscard]] std::optional<BusRequest> send() const {
+        if (!sending_) {
+            return std::nullopt;
+        }
+        // The line is read whenever --send is given, even where its TARGET is wrong.
+        const rvx::bus::Settings settings = line();
+        const Given* g = toReadOnce(OptionKind::Send);
+        if (g == nullptr) {
+            return std::nullopt;
+        }
+        const auto target =
+            readTargetOf(optionName(*g->option), g->values.front(), g->positions[0], faults_);
+        if (!target) {
+            return std::nullopt;
+        }
+        return BusRequest{*target, settings};
+    }
+
+    // --count: a whole number of frames.
+    [[nodiscard]] std::optional<std::uint64_t> count() const {
+        const Given* g = toReadOnce(OptionKind::Count);
+        if (g == nullptr) {
+            return std::nullopt;
+        }
+        if (const auto frames = wholeNumber(g->values.front(), 1, maxCount)) {
+            return static_cast<std::uint64_t>(*frames);
+        }
+        faults_.add(g->positions[0], optionName(*g->option) + " " + rvx::quoted(g->values.front()) +
+                                         ": must be a whole number of frames from 1 to " +
+                                         rvx::plainDecimal(maxCount));
+        return std::nullopt;
+    }
+
+    // The place of the option that asks for the mode.
+    [[nodiscard]] std::size_t modePosition() const {
+        const auto at = std::ranges::find_if(split_.given, [this](const Given& g) {
+            return g.option->kind == OptionKind::Mode && g.option->mode == mode_;
+        });
+        return at == split_.given.end() ? split_.end : at->positions[0];
+    }
+
+private:
+    // Whether an option's value may be read with this mode; a fault where it may not.
+    bool usable(const Given& g) const {
         const OptionInfo& option = *g.option;
         const std::size_t position = g.positions[0];
         const std::string name = optionName(option);
-        if (g.told || (option.kind == OptionKind::Mode && option.mode != mode)) {
-            continue;  // told already: the value is missing, or two modes were asked for
+        if (g.told || (option.kind == OptionKind::Mode && option.mode != mode_)) {
+            return false;  // told already: the value is missing, or two modes were asked for
         }
-        if ((option.usedWith & modeBit(mode)) == 0) {
-            std::string message = mode == Mode::Strings
+        if ((option.usedWith & modeBit(mode_)) == 0) {
+            std::string message = mode_ == Mode::Strings
                                       ? name + " is used only with " + modeOptions(option.usedWith)
-                                      : name + " is not used with " + std::string(info.option);
-            if (option.kind == OptionKind::Group && !info.groupHint.empty()) {
-                message += "; " + std::string(info.groupHint);
+                                      : name + " is not used with " + std::string(info_.option);
+            if (option.kind == OptionKind::Group && !info_.groupHint.empty()) {
+                message += "; " + std::string(info_.groupHint);
             }
-            faults.add(position, message);
-            continue;
+            faults_.add(position, message);
+            return false;
         }
         const bool lineOption = option.kind == OptionKind::Baud ||
                                 option.kind == OptionKind::Parity ||
                                 option.kind == OptionKind::Timeout;
-        if (lineOption && mode != Mode::Monitor && !sending) {
-            faults.add(position, name + " is used only with --send or --monitor");
-            continue;
+        if (lineOption && mode_ != Mode::Monitor && !sending_) {
+            faults_.add(position, name + " is used only with --send or --monitor");
+            return false;
         }
-        if (option.kind == OptionKind::Format && sending) {
-            faults.add(position, name + " is not used with --send, which writes one line of text");
-            continue;
+        if (option.kind == OptionKind::Format && sending_) {
+            faults_.add(position, name + " is not used with --send, which writes one line of text");
+            return false;
         }
-        if (g.repeated()) {
-            notationRead = notationRead && option.kind != OptionKind::Notation;
-            continue;
-        }
-        const std::string value = g.values.empty() ? std::string() : g.values.front();
-        switch (option.kind) {
-            case OptionKind::Group:
-                kind = rvx::AddressKind::Group;
-                break;
-            case OptionKind::Mode:
-                modeValue = value;
-                break;
-            case OptionKind::Parameter: {
-                const rvx::ValueReading reading = rvx::readValue(option.field, value);
-                if (reading.verdict == rvx::ValueVerdict::Admitted) {
-                    values[static_cast<std::size_t>(option.field)] = reading.value;
-                } else {
-                    faults.add(
-                        position,
-                        name + " " + rvx::valueMessage(option.field, value, reading.verdict));
-                }
-                break;
-            }
-            case OptionKind::Command:
-                if (const auto row = rvx::findCommand(value)) {
-                    rows = {*row};
-                    oneCommand = true;
-                } else {
-                    faults.add(position, name + " " + rvx::quoted(value) +
-                                             ": no such command; the commands are " +
-                                             plainCommandNames());
-                }
-                break;
-            case OptionKind::Notation:
-                notation = rvx::findNotation(value);
-                if (!notation) {
-                    notationRead = false;
-                    faults.add(position, name + " " + rvx::quoted(value) + ": must be " +
-                                             alternatives(notationNames()));
-                }
-                break;
-            case OptionKind::Format: {
-                const auto found = findFormat(value);
-                if (found && std::ranges::find(info.writtenFormats(), *found) !=
-                                 info.writtenFormats().end()) {
-                    format = *found;
-                } else {
-                    faults.add(
-                        position,
-                        name + " " + rvx::quoted(value) + ": must be " +
-                            alternatives(formatNames(info)) +
-                            (mode == Mode::Strings ? "" : " with " + std::string(info.option)));
-                }
-                break;
-            }
-            case OptionKind::Send:
-                sendTarget = readTargetOf(name, value, position, faults);
-                break;
-            case OptionKind::Baud:
-                if (const auto baud = wholeNumber(value, minBaud, maxBaud)) {
-                    line.baudRate = static_cast<qint32>(*baud);
-                } else {
-                    faults.add(position, name + " " + rvx::quoted(value) +
-                                             ": must be a whole number from " +
-                                             rvx::plainDecimal(minBaud) + " to " +
-                                             rvx::plainDecimal(maxBaud));
-                }
-                break;
-            case OptionKind::Parity:
-                if (const auto parity = rvx::bus::readParity(
-                        QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))) {
-                    line.parity = *parity;
-                } else {
-                    faults.add(position,
-                               name + " " + rvx::quoted(value) + ": must be " + parityNames());
-                }
-                break;
-            case OptionKind::Timeout: {
-                const auto seconds = rvx::readNumber(value);
-                if (seconds && *seconds >= minTimeoutSeconds && *seconds <= maxTimeoutSeconds) {
-                    line.timeout = std::chrono::milliseconds(std::llround(*seconds * 1000));
-                } else {
-                    faults.add(position, name + " " + rvx::quoted(value) +
-                                             ": must be a number of seconds from " +
-                                             rvx::plainDecimal(minTimeoutSeconds) + " to " +
-                                             rvx::plainDecimal(maxTimeoutSeconds));
-                }
-                break;
-            }
-            case OptionKind::Count:
-                if (const auto frames = wholeNumber(value, 1, maxCount)) {
-                    count = static_cast<std::uint64_t>(*frames);
-                } else {
-                    faults.add(position, name + " " + rvx::quoted(value) +
-                                             ": must be a whole number of frames from 1 to " +
-                                             rvx::plainDecimal(maxCount));
-                }
-                break;
-        }
+        return true;
     }
 
+    const Split& split_;
+    Mode mode_;
+    const ModeInfo& info_;
+    Faults& faults_;
+    bool sending_ = false;
+    std::vector<const Given*> usable_;
+};
+
+// ---- One reader a mode ----
+
+// The catalogue rows written: the one of --command, or all fourteen.
+std::vector<std::size_t> rowsOf(std::optional<std::size_t> command) {
+    if (command) {
+        return {*command};
+    }
+    std::vector<std::size_t> rows;
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+StringsRequest readStrings(const ModeOptions& options, const Split& split) {
+    Faults& faults = options.faults();
+    StringsRequest request;
+    request.kind = options.toRead(OptionKind::Group).empty() ? rvx::AddressKind::Single
+                                                             : rvx::AddressKind::Group;
+    request.values = options.parameters();
+    const auto command = options.command();
+    request.rows = rowsOf(command);
+    request.oneCommand = command.has_value();
+    request.notation = options.notation().first.value_or(rvx::Notation::Spaced);
+    request.format = options.format();
+    request.send = options.send();
+
     // One frame is sent, never the fourteen: --send with the strings needs --command.
-    const bool commandGiven = std::ranges::any_of(
-        given, [](const Given& g) { return g.option->kind == OptionKind::Command; });
-    if (sending && mode == Mode::Strings && !commandGiven) {
-        faults.add(sendGiven->positions[0],
+    if (options.sending() && options.find(OptionKind::Command) == nullptr) {
+        faults.add(options.find(OptionKind::Send)->positions[0],
                    "--send sends one frame: choose it with --command; the fourteen strings are "
                    "never sent together");
     }
-    std::optional<rvx::bus::Target> monitorTarget;
-    if (mode == Mode::Monitor && modeValue) {
-        monitorTarget = readTargetOf("--monitor", *modeValue, modeGiven->positions[0], faults);
-    }
 
-    rvx::Address address{};
-    if (mode == Mode::Strings) {
-        if (positionals.empty()) {
-            faults.add(arguments.size(), rvx::addressMessage("", rvx::readAddress("")));
-        } else if (positionals.size() > 1) {
-            std::vector<std::string> texts;
-            for (const auto& positional : positionals) {
-                texts.push_back(positional.text);
-            }
-            faults.add(positionals[1].position, "one ADDRESS expected, got " +
-                                                    std::to_string(positionals.size()) + ": " +
-                                                    quotedAll(texts, " "));
-        } else {
-            const auto reading = rvx::readAddress(positionals.front().text);
-            if (reading.ok()) {
-                address = reading.bytes;
-            } else {
-                faults.add(positionals.front().position,
-                           rvx::addressMessage(positionals.front().text, reading));
-            }
-        }
-    } else if (!positionals.empty()) {
+    const auto& positionals = split.positionals;
+    if (positionals.empty()) {
+        faults.add(split.end, rvx::addressMessage("", rvx::readAddress("")));
+    } else if (positionals.size() > 1) {
         std::vector<std::string> texts;
         for (const auto& positional : positionals) {
             texts.push_back(positional.text);
         }
-        std::string message =
-            "ADDRESS " + quotedAll(texts, " ") + " is not used with " + std::string(info.option);
-        if (!info.addressHint.empty()) {
-            message += "; " + std::string(info.addressHint);
-        }
-        faults.add(positionals.front().position, message);
-    }
-
-    // The frame to check: a text that reads as no bytes, or as any number but fourteen, is no
-    // frame. It is read only in the notation asked for, so not when that notation is wrong.
-    DecodeRequest decode;
-    if (mode == Mode::Decode && modeValue && notationRead) {
-        const std::size_t position = modeGiven->positions[0];
-        const rvx::FrameText text = rvx::readFrameText(*modeValue, notation);
-        if (!text.read()) {
-            faults.add(position, "--decode: " + text.error);
-        } else if (text.bytes.size() != rvx::frameLength) {
-            const rvx::DecodedFrame decoded = rvx::decodeFrame(text.bytes);
-            faults.add(position, "--decode: " + (decoded.findings.empty()
-                                                     ? std::string("no frame")
-                                                     : decoded.findings.front().message));
+        faults.add(positionals[1].position, "one ADDRESS expected, got " +
+                                                std::to_string(positionals.size()) + ": " +
+                                                quotedAll(texts, " "));
+    } else {
+        const auto reading = rvx::readAddress(positionals.front().text);
+        if (reading.ok()) {
+            request.address = reading.bytes;
         } else {
-            std::ranges::copy(text.bytes, decode.frame.begin());
-            decode.notation = text.notation;
-            decode.format = format;
+            faults.add(positionals.front().position,
+                       rvx::addressMessage(positionals.front().text, reading));
+        }
+    }
+    return request;
+}
+
+// The frame to check: a text that reads as no bytes, or as any number but fourteen, is no
+// frame. It is read only in the notation asked for, so not when that notation is wrong.
+DecodeRequest readDecode(const ModeOptions& options) {
+    DecodeRequest request;
+    const auto [notation, notationKnown] = options.notation();
+    request.format = options.format();
+    request.send = options.send();
+    const auto text = options.modeValue();
+    if (!text || !notationKnown) {
+        return request;
+    }
+    const rvx::FrameText read = rvx::readFrameText(*text, notation);
+    if (!read.read()) {
+        options.faults().add(options.modePosition(), "--decode: " + read.error);
+    } else if (read.bytes.size() != rvx::frameLength) {
+        const rvx::DecodedFrame decoded = rvx::decodeFrame(read.bytes);
+        options.faults().add(
+            options.modePosition(),
+            "--decode: " + (decoded.findings.empty() ? std::string("no frame")
+                                                     : decoded.findings.front().message));
+    } else {
+        std::ranges::copy(read.bytes, request.frame.begin());
+        request.notation = read.notation;
+    }
+    return request;
+}
+
+BatchJob readBatch(const ModeOptions& options) {
+    BatchJob job;
+    job.path = options.modeValue().value_or(std::string());
+    job.values = options.parameters();
+    job.rows = rowsOf(options.command());
+    job.format = options.format();
+    job.notation = options.notation().first.value_or(rvx::Notation::Spaced);
+    return job;
+}
+
+MonitorRequest readMonitor(const ModeOptions& options) {
+    MonitorRequest request;
+    request.format = options.format();
+    request.count = options.count();
+    request.bus.settings = options.line();
+    if (const auto text = options.modeValue()) {
+        if (const auto target =
+                readTargetOf("--monitor", *text, options.modePosition(), options.faults())) {
+            request.bus.target = *target;
+        }
+    }
+    return request;
+}
+
+// An ADDRESS given to a mode that reads none is a fault of its own.
+void refuseAddress(const ModeOptions& options, const Split& split) {
+    if (split.positionals.empty()) {
+        return;
+    }
+    std::vector<std::string> texts;
+    for (const auto& positional : split.positionals) {
+        texts.push_back(positional.text);
+    }
+    std::string message = "ADDRESS " + quotedAll(texts, " ") + " is not used with " +
+                          std::string(options.info().option);
+    if (!options.info().addressHint.empty()) {
+        message += "; " + std::string(options.info().addressHint);
+    }
+    options.faults().add(split.positionals.front().position, message);
+}
+
+}  // namespace
+
+const ModeInfo& modeInfo(Mode mode) {
+    return *std::ranges::find(modeCatalogue, mode, &ModeInfo::mode);
+}
+
+ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
+    Faults faults;
+    const Split split = splitArguments(arguments, faults);
+
+    // --help and --version are answered whatever else the arguments hold.
+    for (const ModeInfo& info : modeCatalogue) {
+        const bool asked = std::ranges::any_of(split.given, [&info](const Given& g) {
+            return g.option->kind == OptionKind::Mode && g.option->mode == info.mode;
+        });
+        if (info.alone && asked) {
+            return {requestOf(info.mode), {}};
         }
     }
 
+    const Mode mode = modeOf(split, faults);
+    const ModeOptions options(split, mode, faults);
+    std::optional<Request> request;
+    switch (mode) {
+        case Mode::Strings:
+            request = readStrings(options, split);
+            break;
+        case Mode::Decode:
+            request = readDecode(options);
+            break;
+        case Mode::Batch:
+            request = readBatch(options);
+            break;
+        case Mode::Monitor:
+            request = readMonitor(options);
+            break;
+        case Mode::ListPorts:
+            request = ListPortsRequest{options.format()};
+            break;
+        case Mode::Help:
+        case Mode::Version:
+            request = requestOf(mode);
+            break;
+    }
+    if (mode != Mode::Strings) {
+        refuseAddress(options, split);
+    }
     if (!faults.empty()) {
         return {std::nullopt, faults.lines()};
     }
-    if (rows.empty()) {
-        for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-            rows.push_back(row);
-        }
-    }
-    const rvx::Notation written = notation.value_or(rvx::Notation::Spaced);
-    std::optional<BusRequest> send;
-    if (sending) {
-        send = BusRequest{*sendTarget, line};
-    }
-    switch (mode) {
-        case Mode::Decode:
-            decode.send = send;
-            return {decode, {}};
-        case Mode::Batch:
-            return {BatchJob{*modeValue, values, rows, format, written}, {}};
-        case Mode::Monitor:
-            return {MonitorRequest{BusRequest{*monitorTarget, line}, format, count}, {}};
-        case Mode::ListPorts:
-            return {ListPortsRequest{format}, {}};
-        case Mode::Help:
-        case Mode::Version:
-            return {requestOf(mode), {}};
-        case Mode::Strings:
-            break;
-    }
-    return {StringsRequest{kind, address, values, rows, oneCommand, format, written, send}, {}};
+    return {std::move(request), {}};
 }
 
 }  // namespace cli

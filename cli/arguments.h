@@ -28,13 +28,7 @@
 
 namespace cli {
 
-// ---- Exit statuses ----
-
-inline constexpr int exitSuccess = 0;
-inline constexpr int exitFindings = 1;
-inline constexpr int exitUsage = 2;
-inline constexpr int exitOutput = 3;
-inline constexpr int exitBus = 4;
+// ---- Exit statuses (their numbers: output.h) ----
 
 struct ExitStatus {
     int status;
@@ -55,9 +49,9 @@ inline constexpr std::array<ExitStatus, 5> exitStatuses{{
     {exitOutput, "Standard output could not be written (a full disk, for instance)."},
     {exitBus,
      "The bus could not be used: the port is absent, in use or not permitted, the bridge "
-     "refused the connection or is not known, a wait timed out, or the port was lost. The "
-     "message is on standard error and nothing is written on standard output; --monitor keeps "
-     "what it wrote before."},
+     "refused the connection, is not known or did not confirm the frame, a wait timed out, the "
+     "port was lost, or --send was interrupted. The message is on standard error and nothing "
+     "is written on standard output; --monitor keeps what it wrote before."},
 }};
 
 // ---- Modes ----
@@ -236,14 +230,19 @@ inline constexpr std::array<OptionInfo, 22> optionCatalogue{{
      "file for this."},
     detail::busOption("send", "TARGET", OptionKind::Send, detail::sending,
                       "Send one frame to TARGET: the string of --command, or the FRAME of "
-                      "--decode when it is valid. Nothing else is ever sent."),
+                      "--decode when it is valid. Nothing else is ever sent. A bridge "
+                      "(tcp://HOST:PORT) must show that it read the frame by closing the "
+                      "connection after it, as ser2net does; where the system cannot tell, the "
+                      "frame is said to be handed to the bridge, which does not confirm "
+                      "delivery."),
     detail::busOption("baud", "N", OptionKind::Baud, detail::onTheBus,
                       "Baud rate of the serial line, with --send or --monitor"),
     detail::busOption("parity", "NAME", OptionKind::Parity, detail::onTheBus,
                       "Parity of the serial line, with --send or --monitor:"),
     detail::busOption("timeout", "SECONDS", OptionKind::Timeout, detail::onTheBus,
-                      "The longest wait for a bridge's connection and for a frame to be taken "
-                      "for sending"),
+                      "The longest wait for a bridge's name and connection, for a frame to be "
+                      "taken and sent, and for a bridge to confirm it; the program ends within "
+                      "it"),
     {"monitor",
      0,
      "TARGET",
@@ -264,7 +263,8 @@ inline constexpr std::array<OptionInfo, 22> optionCatalogue{{
      {},
      modeBit(Mode::ListPorts),
      "List the serial ports of this machine: description, maker, serial number and "
-     "/dev/serial/by-id link."},
+     "/dev/serial/by-id link; a port the system knows nothing of is marked. A pseudo-terminal "
+     "or a link to a port is a target too."},
 }};
 
 // ---- What the arguments ask for ----

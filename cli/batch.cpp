@@ -22,22 +22,11 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using rvx::ascii::isBlank;
+using rvx::ascii::trimBlanks;
 
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The label as the text format shows it: on one line, each line break a blank.
@@ -158,7 +147,7 @@ bool ListReader::fill() {
 void ListReader::consume(std::string_view data, std::size_t end, std::size_t breaks) {
     breaks_ += breaks;
     if (end < data.size()) {
-        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2 : 1;
+        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2U : 1U;
         ++breaks_;
     }
     begin_ += end;
@@ -264,7 +253,7 @@ ListReader::Scan ListReader::scanLine(std::string_view data, ListLine& line) {
                 plain.clear();
                 for (std::size_t k = 0; k < content.size(); ++k) {
                     plain += content[k];
-                    k += content[k] == '"' ? 1 : 0;
+                    k += content[k] == '"' ? 1U : 0U;
                 }
                 content = plain;
             }
@@ -371,37 +360,49 @@ std::string_view kindName(rvx::AddressKind kind) {
     return kind == rvx::AddressKind::Group ? "group" : "single";
 }
 
-// Writes the rows of motor after motor. What is the same for every motor of a kind and
-// command (the command, the frame of address 000000 written in the notation) is made once;
-// a row is the motor's own part, then that text with the address and checksum put in.
+// Writes the rows of motor after motor. What is the same for every motor of a kind and command
+// is made once, by the writers of the output layer, for an empty label and address 000000: the
+// motor's own part (label, kind, address) and the rest of the row (command, string). A row is
+// then the motor's part with its label and address put in, and the rest with the address and
+// checksum bytes of the string written over those of address 000000.
 class BatchTable {
 public:
     BatchTable(const BatchJob& job, std::size_t labelWidth);
 
-    void begin(BufferedWriter& out) const;
+    void begin(BufferedWriter& out);
     void motor(const Motor& motor, BufferedWriter& out);
-    void end(BufferedWriter& out) const;
+    void end(BufferedWriter& out);
 
 private:
     struct RowText {
+        rvx::FramesForAddresses frames;
         std::string text;  // the row after the motor's part, frame of address 000000 included
         std::size_t frameAt = 0;
         std::size_t frameLength = 0;
-        rvx::FramesForAddresses frames;
         // Where the digits of the bytes that change with the address stand in text; for
         // notations of two digits a byte, where every frame has the same length.
         std::array<std::size_t, 5> digitsAt{};
     };
+    // The motor's own part of a row, for an empty label and address 000000.
+    struct MotorPart {
+        std::string text;
+        std::size_t labelAt = 0;  // the label's field: [labelAt, labelEnd)
+        std::size_t labelEnd = 0;
+        std::size_t addressAt = 0;  // the six digits of the address
+    };
 
-    void startMotor(const Motor& motor);
+    void startMotor(const Motor& motor, const rvx::Address& address);
+    char* writeRow(char* at, const RowText& row, const rvx::Address& address) const;
 
     Format format_;
     rvx::Notation notation_;
     bool fixedWidth_;
     std::size_t labelWidth_;
+    std::array<MotorPart, 2> motorParts_;       // by kind
     std::array<std::vector<RowText>, 2> rows_;  // by kind
     std::string start_;                         // the motor's own part of each row
-    bool firstRow_ = true;
+    std::string json_;                          // JSON of the writer, not yet written out
+    JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
 };
 
 BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
@@ -421,39 +422,73 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     };
     const std::size_t prefix = inField(info.prefix);
     const std::size_t step = prefix + 2 + inField(info.separator);
+    constexpr std::string_view zeros = "000000";
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
+        MotorPart& part = motorParts_[static_cast<std::size_t>(kind)];
         for (const std::size_t row : job.rows) {
             const rvx::Command& command = rvx::commandCatalogue[row];
-            RowText made{{}, 0, 0, rvx::FramesForAddresses(command, kind, job.values), {}};
+            RowText made{rvx::FramesForAddresses(command, kind, job.values), {}, 0, 0, {}};
             const std::string string =
                 made.frames.made() ? rvx::writeFrame(made.frames.forAddress({}), job.notation)
                                    : std::string();
-            std::string field;
+            // The whole row for an empty label, then split after the address.
+            std::string whole;
+            std::size_t motorEnd = 0;
             switch (format_) {
-                case Format::Csv:
-                    appendCsvField(made.text, command.name);
-                    made.text += ',';
-                    appendCsvField(field, string);
+                case Format::Json: {
+                    JsonWriter json(whole, JsonWriter::Layout::Rows);
+                    json.beginObject();
+                    json.key("label");
+                    part.labelAt = whole.size();
+                    json.string("");
+                    part.labelEnd = whole.size();
+                    json.key("kind");
+                    json.string(kindName(kind));
+                    json.key("address");
+                    part.addressAt = json.string(zeros);
+                    motorEnd = whole.size();
+                    json.key("command");
+                    json.string(command.name);
+                    json.key("string");
+                    made.frameAt = json.string(string) - motorEnd;
+                    json.endObject();
                     break;
-                case Format::Json:
-                    made.text += "\"command\": ";
-                    appendJsonString(made.text, command.name);
-                    made.text += ", \"string\": ";
-                    appendJsonString(field, string);
+                }
+                case Format::Csv:
+                    whole += ',';
+                    whole += kindName(kind);
+                    whole += ',';
+                    part.addressAt = whole.size();
+                    whole += zeros;
+                    whole += ',';
+                    motorEnd = whole.size();
+                    appendCsvField(whole, command.name);
+                    whole += ',';
+                    made.frameAt = appendCsvField(whole, string) - motorEnd;
+                    whole += '\n';
                     break;
                 case Format::Text:
-                    made.text += command.name;
-                    made.text.append(commandWidth + 2 - command.name.size(), ' ');
-                    field = string;
+                    if (labelWidth_ > 0) {
+                        whole.append(labelWidth_ + 2, ' ');
+                        part.labelEnd = whole.size();
+                    }
+                    whole += kindName(kind);
+                    whole.append(8 - kindName(kind).size(), ' ');
+                    part.addressAt = whole.size();
+                    whole += zeros;
+                    whole += "  ";
+                    motorEnd = whole.size();
+                    whole += command.name;
+                    whole.append(commandWidth + 2 - command.name.size(), ' ');
+                    made.frameAt = whole.size() - motorEnd;
+                    whole += string;
+                    whole += '\n';
                     break;
             }
-            // The field holds the string, in quotes or not, as one piece.
-            const std::size_t quote = field.size() > string.size() && field.front() == '"' ? 1 : 0;
-            made.frameAt = made.text.size() + quote;
-            made.frameLength = field.size() - 2 * quote;
-            made.text += field;
-            made.text += format_ == Format::Json ? "}" : "\n";
+            part.text = whole.substr(0, motorEnd);
+            made.text = whole.substr(motorEnd);
+            made.frameLength = string.size();
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
                 made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
             }
@@ -462,98 +497,91 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     }
 }
 
-void BatchTable::begin(BufferedWriter& out) const {
+void BatchTable::begin(BufferedWriter& out) {
     if (format_ == Format::Csv) {
-        out.append("label,kind,address,command,string\n");
+        std::string header;
+        TableWriter(header, Format::Csv, {"label", "kind", "address", "command", "string"}).begin();
+        out.append(header);
     } else if (format_ == Format::Json) {
-        out.append("[");
+        jsonWriter_.beginArray();
+        out.append(json_);
+        json_.clear();
     }
 }
 
-void BatchTable::end(BufferedWriter& out) const {
+void BatchTable::end(BufferedWriter& out) {
     if (format_ == Format::Json) {
-        out.append(firstRow_ ? "]\n" : "\n]\n");
+        jsonWriter_.endArray();
+        json_ += '\n';
+        out.append(json_);
+        json_.clear();
     }
 }
 
-void BatchTable::startMotor(const Motor& motor) {
-    // The address is its three bytes written compact.
-    char address[6];
-    rvx::writeBytesTo(address, motor.address, rvx::Notation::Compact);
-    const std::string_view addressText(address, sizeof address);
-    start_.clear();
+void BatchTable::startMotor(const Motor& motor, const rvx::Address& address) {
+    const MotorPart& part = motorParts_[static_cast<std::size_t>(motor.kind)];
+    start_.assign(part.text, 0, part.labelAt);
     switch (format_) {
+        case Format::Json:
+            appendJsonString(start_, motor.label);
+            break;
         case Format::Csv:
             appendCsvTextField(start_, motor.label);
-            start_ += ',';
-            start_ += kindName(motor.kind);
-            start_ += ',';
-            start_ += addressText;
-            start_ += ',';
-            break;
-        case Format::Json:
-            start_ += "{\"label\": ";
-            appendJsonString(start_, motor.label);
-            start_ += ", \"kind\": \"";
-            start_ += kindName(motor.kind);
-            start_ += "\", \"address\": \"";
-            start_ += addressText;
-            start_ += "\", ";
             break;
         case Format::Text:
             if (labelWidth_ > 0) {
-                const std::size_t at = start_.size();
                 appendLabelForText(start_, motor.label);
-                const std::size_t width = displayWidth(std::string_view(start_).substr(at));
+                const std::size_t width = displayWidth(start_);
                 start_.append(labelWidth_ + 2 - std::min(labelWidth_, width), ' ');
             }
-            start_ += kindName(motor.kind);
-            start_.append(8 - kindName(motor.kind).size(), ' ');
-            start_ += addressText;
-            start_ += "  ";
             break;
     }
+    const std::size_t addressAt = start_.size() + part.addressAt - part.labelEnd;
+    start_.append(part.text, part.labelEnd);
+    // The address is its three bytes written compact.
+    rvx::writeBytesTo(start_.data() + addressAt, address, rvx::Notation::Compact);
+}
+
+// Writes the rest of a row at at, which has room for it; returns its end.
+char* BatchTable::writeRow(char* at, const RowText& row, const rvx::Address& address) const {
+    if (!row.frames.made()) {
+        std::memcpy(at, row.text.data(), row.text.size());
+        return at + row.text.size();
+    }
+    if (fixedWidth_) {
+        // The text of address 000000, with the bytes that change written over it: the
+        // address's own, then the checksum's.
+        std::memcpy(at, row.text.data(), row.text.size());
+        const std::uint16_t checksum = row.frames.checksumFor(address);
+        const std::array<std::uint8_t, 5> bytes{address[0], address[1], address[2],
+                                                static_cast<std::uint8_t>(checksum >> 8),
+                                                static_cast<std::uint8_t>(checksum & 0xFF)};
+        for (std::size_t k = 0; k < bytes.size(); ++k) {
+            std::memcpy(at + row.digitsAt[k], rvx::ascii::hexByte(bytes[k]).data(), 2);
+        }
+        return at + row.text.size();
+    }
+    const rvx::Frame frame = row.frames.forAddress(address);
+    std::memcpy(at, row.text.data(), row.frameAt);
+    at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
+    const std::size_t after = row.frameAt + row.frameLength;
+    std::memcpy(at, row.text.data() + after, row.text.size() - after);
+    return at + row.text.size() - after;
 }
 
 void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
-    startMotor(motor);
-    constexpr std::string_view nextRow = ",\n  ";
+    startMotor(motor, motor.address);
+    const std::size_t longest = rvx::maxWrittenLength(notation_, rvx::frameLength);
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
-        char* at = out.room(nextRow.size() + start_.size() + row.text.size() +
-                            rvx::maxWrittenLength(notation_, rvx::frameLength));
         if (format_ == Format::Json) {
-            const std::string_view separator = firstRow_ ? nextRow.substr(1) : nextRow;
-            std::memcpy(at, separator.data(), separator.size());
-            at += separator.size();
+            jsonWriter_.beginRaw();  // the row is one value of the table's array
         }
-        firstRow_ = false;
+        char* at = out.room(json_.size() + start_.size() + row.text.size() + longest);
+        std::memcpy(at, json_.data(), json_.size());
+        at += json_.size();
+        json_.clear();
         std::memcpy(at, start_.data(), start_.size());
-        at += start_.size();
-        if (!row.frames.made()) {
-            std::memcpy(at, row.text.data(), row.text.size());
-            at += row.text.size();
-        } else if (fixedWidth_) {
-            // The text of address 000000, with the bytes that change written over it: the
-            // address's own, then the checksum's.
-            std::memcpy(at, row.text.data(), row.text.size());
-            const std::uint16_t checksum = row.frames.checksumFor(motor.address);
-            const std::array<std::uint8_t, 5> bytes{motor.address[0], motor.address[1],
-                                                    motor.address[2],
-                                                    static_cast<std::uint8_t>(checksum >> 8),
-                                                    static_cast<std::uint8_t>(checksum & 0xFF)};
-            for (std::size_t k = 0; k < bytes.size(); ++k) {
-                std::memcpy(at + row.digitsAt[k], &rvx::ascii::hexPairs[2 * bytes[k]], 2);
-            }
-            at += row.text.size();
-        } else {
-            const rvx::Frame frame = row.frames.forAddress(motor.address);
-            std::memcpy(at, row.text.data(), row.frameAt);
-            at = rvx::writeBytesTo(at + row.frameAt, frame, notation_);
-            const std::size_t after = row.frameAt + row.frameLength;
-            std::memcpy(at, row.text.data() + after, row.text.size() - after);
-            at += row.text.size() - after;
-        }
-        out.commit(at);
+        out.commit(writeRow(at + start_.size(), row, motor.address));
     }
 }
 
@@ -564,17 +592,14 @@ std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation not
 }
 
 int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
-    const auto report = [err](const std::string& line) {
-        const std::string text = line + "\n";
-        std::fwrite(text.data(), 1, text.size(), err);
-    };
+    const auto report = [err](const std::string& line) { (void)writeLine(err, line); };
     const bool standardInput = job.path == "-";
     const std::string source = standardInput ? "(standard input)" : rvx::escaped(job.path);
-    const std::string option = "rvx-strings: --batch \"" + rvx::escaped(job.path) + "\": ";
+    const std::string option = messageLine("--batch \"" + rvx::escaped(job.path) + "\": ");
     const auto cannotRead = [&](const ListReader& reader) {
         report(option + (reader.copyFailed() ? "cannot keep a copy of it: " : "cannot read: ") +
                std::strerror(reader.errorCode()));
-        return 2;
+        return exitUsage;
     };
 
     File opened(nullptr, &std::fclose);
@@ -583,7 +608,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         opened.reset(std::fopen(job.path.c_str(), "rb"));
         if (!opened) {
             report(option + "cannot read: " + std::strerror(errno));
-            return 2;
+            return exitUsage;
         }
         in = opened.get();
     }
@@ -594,7 +619,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         copy.reset(std::tmpfile());
         if (!copy) {
             report(option + "cannot keep a copy of it: " + std::strerror(errno));
-            return 2;
+            return exitUsage;
         }
     }
 
@@ -643,14 +668,14 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         }
     }
     if (badLines > 0) {
-        return 2;
+        return exitUsage;
     }
 
     // Second reading: the table, motor by motor, until the first write that fails.
     std::FILE* again = copy ? copy.get() : in;
     if (copy && std::fflush(copy.get()) != 0) {
         report(option + "cannot keep a copy of it: " + std::strerror(errno));
-        return 2;
+        return exitUsage;
     }
     std::rewind(again);
     ListReader reader(again, nullptr);
@@ -665,16 +690,12 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
             (void)output.finish();
             report(option + "the list changed while it was read; the table is cut short");
-            return 2;
+            return exitUsage;
         }
         table.motor(motor, output);
     }
     table.end(output);
-    if (!output.finish()) {
-        report("rvx-strings: cannot write standard output");
-        return 3;
-    }
-    return 0;
+    return finishOutput(output, err);
 }
 
 }  // namespace cli

@@ -39,9 +39,9 @@ inline constexpr std::size_t maxLabelColumn = 40;
 inline constexpr std::size_t maxReportedLines = 100;
 
 // Reads the list, checks every line and, when all are right, writes the table to out.
-// Messages go to err, one line each. Returns the exit status: 0 written, 2 the list could not
-// be read or has bad lines (nothing written), 3 out could not be written (writing stops at the
-// first failed write).
+// Messages go to err, one line each. Returns the exit status: exitSuccess written, exitUsage
+// the list could not be read or has bad lines (nothing written), exitOutput out could not be
+// written (writing stops at the first failed write).
 //
 // A list has one motor per line, ADDRESS[,single|group[,LABEL]], each part as CSV writes it:
 // blanks around a part ignored, a part in double quotes read without them ("Hall, ""east""",

@@ -33,31 +33,21 @@ private:
     QCoreApplication app_;
 };
 
-bool writeLine(std::FILE* stream, const std::string& line) {
-    const std::string text = line + "\n";
-    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
-           std::fflush(stream) == 0;
-}
-
-void tell(std::FILE* err, const std::string& message) {
-    writeLine(err, "rvx-strings: " + message);
-}
-
 std::string text(const QString& value) {
     return value.toStdString();
 }
 
-// The line as it is asked for: 8 data bits, 1 stop bit and no flow control are fixed.
+// The line as it is asked for.
 std::string lineOf(const rvx::bus::Settings& settings) {
-    return text(rvx::bus::lineText({settings.baudRate, 8, settings.parity, 1, false}));
+    return text(rvx::bus::lineText(rvx::bus::lineFor(settings)));
 }
 
 // Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
 std::string placeOf(const BusRequest& bus) {
     const std::string line = lineOf(bus.settings);
-    return text(bus.target.text()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
-                                          ? " (bridge; line " + line + " assumed)"
-                                          : " (" + line + ")");
+    return text(bus.target.shownText()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
+                                               ? " (bridge; line " + line + " assumed)"
+                                               : " (" + line + ")");
 }
 
 std::string counted(std::uint64_t count, const std::string& one, const std::string& many) {
@@ -76,6 +66,34 @@ extern "C" void askToStop(int signal) {
 // How often the event loop looks whether Ctrl+C was pressed.
 constexpr int signalPollMs = 50;
 
+// While the bus is used: Ctrl+C and SIGTERM are answered from the event loop, so that the
+// port is closed and its line set back as it was found; a reader of standard output that goes
+// away (| head -1) makes a write fail, answered as any other, rather than end the program.
+class BusSignals {
+public:
+    BusSignals() {
+        stopAsked = 0;
+        std::signal(SIGINT, askToStop);
+        std::signal(SIGTERM, askToStop);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
+    }
+    ~BusSignals() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, SIG_DFL);
+#endif
+    }
+    BusSignals(const BusSignals&) = delete;
+    BusSignals& operator=(const BusSignals&) = delete;
+};
+
+// Said after the list of ports: not every target is listed.
+const std::string listedPortsNote =
+    "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a target too";
+
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
     const auto bytes = run.span();
     if (format == Format::Json) {
@@ -83,8 +101,17 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
         if (run.isFrame()) {
             return decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
         }
-        return "{\"bytes\":" + jsonString(rvx::writeBytes(bytes)) +
-               ",\"noise\":true,\"time\":" + jsonString(time) + "}";
+        std::string line;
+        JsonWriter json(line, JsonWriter::Layout::Compact);
+        json.beginObject();
+        json.key("bytes");
+        json.string(rvx::writeBytes(bytes));
+        json.key("noise");
+        json.boolean(true);
+        json.key("time");
+        json.string(time);
+        json.endObject();
+        return line;
     }
     const std::string time = text(run.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")));
     if (run.isFrame()) {
@@ -96,18 +123,27 @@ std::string monitorLine(const rvx::bus::Received& run, Format format) {
 
 }  // namespace
 
-int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
+int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    if (const auto error = rvx::bus::sendFrames(bus.target, std::span(&frame, 1), bus.settings)) {
+    const BusSignals signalsAnswered;
+    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&sent.frame, 1),
+                                                   bus.settings, [] { return stopAsked != 0; });
+    if (const auto& error = outcome.error) {
         tell(err, text(error->message));
         return exitBus;
     }
-    const rvx::DecodedFrame decoded = rvx::decodeFrame(frame);
-    const std::string command =
-        decoded.command ? std::string(rvx::commandCatalogue[*decoded.command].name) : "a frame";
-    const std::string line = "Sent " + command + " to " + decodedAddress(decoded) + " on " +
-                             placeOf(bus) + ": " + rvx::writeFrame(frame, notation);
+    const std::string command(rvx::commandCatalogue[sent.command].name);
+    const std::string address = addressInWords(sent.kind, sent.address);
+    // Where the system gives no sign that a bridge took the frame, it is said so.
+    const std::string line = outcome.delivery == rvx::bus::Delivery::HandedToBridge
+                                 ? "Handed " + command + " for " + address + " to the bridge at " +
+                                       text(bus.target.shownText()) + " (line " +
+                                       lineOf(bus.settings) +
+                                       " assumed): " + rvx::writeFrame(sent.frame, notation) +
+                                       "; the bridge does not confirm delivery"
+                                 : "Sent " + command + " to " + address + " on " + placeOf(bus) +
+                                       ": " + rvx::writeFrame(sent.frame, notation);
     if (!writeLine(out, line)) {
         tell(err, "cannot write standard output");
         return exitOutput;
@@ -122,19 +158,22 @@ int sendCommand(const StringsRequest& request, std::FILE* out, std::FILE* err) {
         tell(err, std::string(command.name) + ": no frame can be made from these values");
         return exitUsage;
     }
-    return sendFrame(*frame, request.notation, *request.send, out, err);
+    const std::optional<rvx::AddressKind> kind =
+        rvx::sameFramesForBothKinds(request.address) ? std::nullopt : std::optional(request.kind);
+    return sendFrame({*frame, request.rows.front(), kind, request.address}, request.notation,
+                     *request.send, out, err);
 }
 
 int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
     const rvx::DecodedFrame decoded = rvx::decodeFrame(request.frame);
-    if (decoded.madeByTool()) {
-        return sendFrame(request.frame, rvx::Notation::Spaced, *request.send, out, err);
+    if (decoded.madeByTool()) {  // a frame made from admitted values names its command and address
+        return sendFrame({request.frame, *decoded.command, decoded.kind, *decoded.address},
+                         rvx::Notation::Spaced, *request.send, out, err);
     }
-    StandardOutput output(out);
-    output.buffer = decodeText(request.frame, request.notation, decoded);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
+    BufferedWriter output(out);
+    output.append(decodeText(request.frame, request.notation, decoded));
+    if (const int status = finishOutput(output, err); status != exitSuccess) {
+        return status;
     }
     tell(err, "--send: not sent; " + counted(decoded.findings.size(), "finding", "findings") +
                   " in the frame, and only a valid frame is sent");
@@ -143,9 +182,7 @@ int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
 
 int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
-    stopAsked = 0;
-    std::signal(SIGINT, askToStop);
-    std::signal(SIGTERM, askToStop);
+    const BusSignals signalsAnswered;
 
     rvx::bus::Watcher watcher;
     std::uint64_t frames = 0;
@@ -206,8 +243,6 @@ int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
 
     watcher.start(request.bus.target, request.bus.settings);
     QCoreApplication::exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     return status;
 }
 
@@ -215,7 +250,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const QList<rvx::bus::PortInfo> ports = rvx::bus::listPorts();
     if (ports.isEmpty() && request.format == Format::Text) {
-        tell(err, "no serial ports found");
+        tell(err, "no serial ports found; " + listedPortsNote);
         return exitSuccess;
     }
     const bool json = request.format == Format::Json;
@@ -230,8 +265,12 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
         rows.push_back(header);
     }
     for (const auto& port : ports) {
-        rows.push_back({field(port.systemLocation), field(port.description),
-                        field(port.manufacturer), field(port.serialNumber), field(port.byIdLink)});
+        // A port the system knows nothing of often has no device behind it (/dev/ttyS0).
+        const QString description = json || port.hasDeviceInformation()
+                                        ? port.description
+                                        : QStringLiteral("(no device information)");
+        rows.push_back({field(port.systemLocation), field(description), field(port.manufacturer),
+                        field(port.serialNumber), field(port.byIdLink)});
     }
     std::vector<std::size_t> widths(header.size(), 0);
     for (const Row& row : rows) {
@@ -239,17 +278,21 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
             widths[k] = std::max(widths[k], displayWidth(row[k]));
         }
     }
-    TableWriter table(request.format, {header[0], header[1], header[2], header[3], header[4]},
-                      widths);
-    StandardOutput output(out);
-    table.begin(output.buffer);
+    std::string written;
+    TableWriter table(written, request.format,
+                      {header[0], header[1], header[2], header[3], header[4]}, widths);
+    table.begin();
     for (const Row& row : rows) {
-        table.row(output.buffer, {row[0], row[1], row[2], row[3], row[4]});
+        table.row({row[0], row[1], row[2], row[3], row[4]});
     }
-    table.end(output.buffer);
-    if (!output.finish()) {
-        tell(err, "cannot write standard output");
-        return exitOutput;
+    table.end();
+    BufferedWriter output(out);
+    output.append(written);
+    if (const int status = finishOutput(output, err); status != exitSuccess) {
+        return status;
+    }
+    if (!json) {
+        tell(err, listedPortsNote);
     }
     return exitSuccess;
 }

@@ -5,18 +5,29 @@
 // nothing written on out (--monitor keeps the lines it wrote before the failure).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <optional>
 
 #include "arguments.h"
+#include "rvx/address.h"
 #include "rvx/frame.h"
 #include "rvx/notation.h"
 
 namespace cli {
 
+// A frame to send, with what it is, as it was made or read: the line that reports it says so.
+struct FrameToSend {
+    rvx::Frame frame{};
+    std::size_t command = 0;               // the catalogue row
+    std::optional<rvx::AddressKind> kind;  // not set for address FFFFFF, the same for both
+    rvx::Address address{};
+};
+
 // Sends one frame and, once it has left, writes one line on out that says what went where:
 // "Sent Up to single motor 123456 on /dev/ttyUSB0 (4800 8O1): AB F1 ...", the bytes in the
 // notation given.
-int sendFrame(const rvx::Frame& frame, rvx::Notation notation, const BusRequest& bus,
+int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err);
 
 // --send with --command: the one string's frame, sent as sendFrame does.

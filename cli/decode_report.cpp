@@ -5,107 +5,15 @@
 #include <vector>
 
 #include "output.h"
+#include "rvx/ascii.h"
 #include "rvx/catalogue.h"
 
 namespace cli {
 
 namespace {
 
-// JSON laid out one member or element a line, indented by four blanks a level, or compact on one
-// line; keys in alphabetical order as the report has always been written. Strings go through
-// jsonString, the one writer of JSON strings that the tables use as well.
-class JsonLayout {
-public:
-    explicit JsonLayout(bool compact = false) : compact_(compact) {}
-
-    void beginObject() { open('{'); }
-    void endObject() { close('}'); }
-    void beginArray() { open('['); }
-    void endArray() { close(']'); }
-    void key(std::string_view name) {
-        next();
-        text_ += cli::jsonString(name);
-        text_ += compact_ ? ":" : ": ";
-        afterKey_ = true;
-    }
-    void string(std::string_view value) {
-        next();
-        text_ += cli::jsonString(value);
-    }
-    void number(long long value) {
-        next();
-        text_ += std::to_string(value);
-    }
-    void boolean(bool value) {
-        next();
-        text_ += value ? "true" : "false";
-    }
-    void null() {
-        next();
-        text_ += "null";
-    }
-    [[nodiscard]] const std::string& text() const { return text_; }
-
-private:
-    // Before a member or an element: the comma after the one before and the line's indent.
-    // A value after its key follows on the key's line.
-    void next() {
-        if (afterKey_) {
-            afterKey_ = false;
-            return;
-        }
-        if (!filled_.empty()) {
-            if (compact_) {
-                text_ += filled_.back() ? "," : "";
-            } else {
-                text_ += filled_.back() ? ",\n" : "\n";
-                text_.append(4 * filled_.size(), ' ');
-            }
-            filled_.back() = true;
-        }
-    }
-    void open(char bracket) {
-        next();
-        text_ += bracket;
-        filled_.push_back(false);
-    }
-    void close(char bracket) {
-        filled_.pop_back();
-        if (!compact_) {
-            text_ += '\n';
-            text_.append(4 * filled_.size(), ' ');
-        }
-        text_ += bracket;
-    }
-
-    bool compact_;
-    std::string text_;
-    std::vector<bool> filled_;  // per open level: whether it holds anything yet
-    bool afterKey_ = false;
-};
-
-std::string_view notationName(rvx::Notation notation) {
-    for (const auto& info : rvx::notationCatalogue) {
-        if (info.notation == notation) {
-            return info.name;
-        }
-    }
-    return {};
-}
-
-std::string hexByte(std::uint8_t byte) {
-    return rvx::writeBytes(std::span(&byte, 1));
-}
-
 std::string addressText(const rvx::DecodedFrame& decoded) {
-    if (!decoded.address) {
-        return "unknown";
-    }
-    if (!decoded.kind) {
-        return *decoded.address + ", single motor or group";
-    }
-    return (*decoded.kind == rvx::AddressKind::Group ? "group " : "single motor ") +
-           *decoded.address;
+    return decoded.address ? addressInWords(decoded.kind, *decoded.address) : "unknown";
 }
 
 void line(std::string& out, std::string_view name, std::string_view value) {
@@ -123,22 +31,26 @@ std::string countText(std::size_t count) {
 
 }  // namespace
 
-std::string decodedAddress(const rvx::DecodedFrame& decoded) {
-    return addressText(decoded);
+std::string addressInWords(std::optional<rvx::AddressKind> kind, const rvx::Address& address) {
+    const std::string digits = rvx::addressText(address);
+    if (!kind) {
+        return digits + ", single motor or group";
+    }
+    return (*kind == rvx::AddressKind::Group ? "group " : "single motor ") + digits;
 }
 
 std::string decodeText(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                        const rvx::DecodedFrame& decoded) {
     std::string out;
     line(out, "Frame", rvx::writeBytes(bytes));
-    line(out, "Notation", notationName(notation));
+    line(out, "Notation", rvx::notationInfo(notation).name);
     line(out, "Command",
          decoded.command ? rvx::commandCatalogue[*decoded.command].name : "unknown");
     line(out, "Address", addressText(decoded));
     for (const auto& parameter : decoded.parameters) {
         line(out, "Parameter",
              parameter.description + " (byte " + std::to_string(parameter.byte) + ", " +
-                 hexByte(parameter.written) + ")");
+                 std::string(rvx::ascii::hexByte(parameter.written)) + ")");
     }
     for (const auto& note : decoded.notes) {
         line(out, "Note", note);
@@ -157,14 +69,16 @@ namespace {
 
 // The members of the report: notation null for bytes that were read off the bus rather than
 // from a text, and time only for those.
-void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
+void writeDecodeJson(JsonWriter& json, std::span<const std::uint8_t> bytes,
                      std::optional<rvx::Notation> notation, const rvx::DecodedFrame& decoded,
                      std::optional<std::string_view> time) {
     json.beginObject();
     json.key("address");
-    decoded.address ? json.string(*decoded.address) : json.null();
+    json.stringOrNull(decoded.address ? std::optional(rvx::addressText(*decoded.address))
+                                      : std::nullopt);
     json.key("command");
-    decoded.command ? json.string(rvx::commandCatalogue[*decoded.command].name) : json.null();
+    json.stringOrNull(decoded.command ? std::optional(rvx::commandCatalogue[*decoded.command].name)
+                                      : std::nullopt);
 
     json.key("findings");
     json.beginArray();
@@ -194,7 +108,7 @@ void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
         json.null();
     }
     json.key("notation");
-    notation ? json.string(notationName(*notation)) : json.null();
+    json.stringOrNull(notation ? std::optional(rvx::notationInfo(*notation).name) : std::nullopt);
 
     json.key("notes");
     json.beginArray();
@@ -218,7 +132,7 @@ void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
         json.key("value");
         parameter.whole ? json.number(*parameter.whole) : json.null();
         json.key("written");
-        json.string(hexByte(parameter.written));
+        json.string(rvx::ascii::hexByte(parameter.written));
         json.endObject();
     }
     json.endArray();
@@ -232,29 +146,22 @@ void writeDecodeJson(JsonLayout& json, std::span<const std::uint8_t> bytes,
     json.endObject();
 }
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string text;
-    for (const auto& part : parts) {
-        text += text.empty() ? "" : separator;
-        text += part;
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string decodeJson(std::span<const std::uint8_t> bytes, rvx::Notation notation,
                        const rvx::DecodedFrame& decoded) {
-    JsonLayout json;
+    std::string text;
+    JsonWriter json(text, JsonWriter::Layout::Indented);
     writeDecodeJson(json, bytes, notation, decoded, std::nullopt);
-    return json.text() + "\n";
+    return text + "\n";
 }
 
 std::string decodeJsonLine(std::span<const std::uint8_t> bytes, const rvx::DecodedFrame& decoded,
                            std::string_view time) {
-    JsonLayout json(true);
+    std::string text;
+    JsonWriter json(text, JsonWriter::Layout::Compact);
     writeDecodeJson(json, bytes, std::nullopt, decoded, time);
-    return json.text();
+    return text;
 }
 
 std::string decodeSummary(std::span<const std::uint8_t> bytes, const rvx::DecodedFrame& decoded) {

@@ -2,6 +2,7 @@
 // same for a frame read off the bus by --monitor, one line each.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,9 +11,10 @@
 
 namespace cli {
 
-// The address as the report tells it: "single motor 123456", "group 0A0B0C", "FFFFFF, single
-// motor or group" or "unknown".
-[[nodiscard]] std::string decodedAddress(const rvx::DecodedFrame& decoded);
+// An address as the reports tell it: "single motor 123456", "group 0A0B0C", or "FFFFFF, single
+// motor or group" where the kind is not known.
+[[nodiscard]] std::string addressInWords(std::optional<rvx::AddressKind> kind,
+                                         const rvx::Address& address);
 
 // Lines "Name:  value": the frame, its notation, command, address, parameters, every finding
 // and note, and the result.

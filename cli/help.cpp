@@ -65,15 +65,6 @@ void fill(std::string& out, std::string_view lead, std::string_view text, std::s
     out += line + '\n';
 }
 
-std::string listed(const std::vector<std::string>& names) {
-    std::string list;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        list += k == 0 ? "" : (k + 1 == names.size() ? " or " : ", ");
-        list += names[k];
-    }
-    return list;
-}
-
 // What an option's help says after its own words: the admitted values and the default of a
 // parameter, the names of the notations, the formats of each mode.
 std::string optionDetails(const OptionInfo& option) {
@@ -92,7 +83,7 @@ std::string optionDetails(const OptionInfo& option) {
             // Appended rather than added: GCC 12 warns falsely of an overlap (-Wrestrict) for a
             // literal added to a string in the release build.
             std::string text = " ";
-            text += listed(names);
+            text += alternatives(names);
             text +=
                 ". With --decode, the notation to read; the hexadecimal ones are recognised "
                 "without it, decimal is read only when named.";
@@ -110,7 +101,7 @@ std::string optionDetails(const OptionInfo& option) {
                                     (format == mode.formats[0] ? " (default)" : ""));
                 }
                 text += text.empty() ? " " : "; with " + std::string(mode.option) + " ";
-                text += listed(names);
+                text += alternatives(names);
             }
             return text + ".";
         }
@@ -123,7 +114,7 @@ std::string optionDetails(const OptionInfo& option) {
                 names.push_back(rvx::bus::parityName(parity).toStdString() +
                                 (parity == rvx::bus::Settings{}.parity ? " (default)" : ""));
             }
-            return " " + listed(names) + ".";
+            return " " + alternatives(names) + ".";
         }
         case OptionKind::Timeout: {
             const auto seconds = static_cast<double>(rvx::bus::Settings{}.timeout.count()) / 1000;

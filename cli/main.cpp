@@ -23,11 +23,6 @@
 
 namespace {
 
-void writeError(const std::string& line) {
-    const std::string text = line + "\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
 // The strings of one address: as a table, or as text the string of --command alone.
 std::string stringsOf(const cli::StringsRequest& request) {
     const auto stringOf = [&request](std::size_t row) {
@@ -43,12 +38,12 @@ std::string stringsOf(const cli::StringsRequest& request) {
         width = std::max(width, command.name.size());
     }
     std::string out;
-    cli::TableWriter table(request.format, {"command", "string"}, {width});
-    table.begin(out);
+    cli::TableWriter table(out, request.format, {"command", "string"}, {width});
+    table.begin();
     for (const std::size_t row : request.rows) {
-        table.row(out, {rvx::commandCatalogue[row].name, stringOf(row)});
+        table.row({rvx::commandCatalogue[row].name, stringOf(row)});
     }
-    table.end(out);
+    table.end();
     return out;
 }
 
@@ -59,7 +54,7 @@ int main(int argc, char* argv[]) {
     const cli::ParsedArguments parsed = cli::parseArguments(arguments);
     if (!parsed.request) {
         for (const auto& line : parsed.errors) {
-            writeError(line);
+            (void)cli::writeLine(stderr, line);
         }
         return cli::exitUsage;
     }
@@ -81,24 +76,20 @@ int main(int argc, char* argv[]) {
         return cli::sendDecoded(*decode, stdout, stderr);
     }
 
-    cli::StandardOutput out;
+    cli::BufferedWriter out(stdout);
     int status = cli::exitSuccess;
     if (std::holds_alternative<cli::HelpRequest>(request)) {
-        out.buffer = cli::helpText();
+        out.append(cli::helpText());
     } else if (std::holds_alternative<cli::VersionRequest>(request)) {
-        out.buffer = "rvx-strings " RVX_VERSION "\n";
+        out.append("rvx-strings " RVX_VERSION "\n");
     } else if (const auto* strings = std::get_if<cli::StringsRequest>(&request)) {
-        out.buffer = stringsOf(*strings);
+        out.append(stringsOf(*strings));
     } else if (const auto* decode = std::get_if<cli::DecodeRequest>(&request)) {
         const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
-        out.buffer = decode->format == cli::Format::Json
-                         ? cli::decodeJson(decode->frame, decode->notation, decoded)
-                         : cli::decodeText(decode->frame, decode->notation, decoded);
+        out.append(decode->format == cli::Format::Json
+                       ? cli::decodeJson(decode->frame, decode->notation, decoded)
+                       : cli::decodeText(decode->frame, decode->notation, decoded));
         status = decoded.madeByTool() ? cli::exitSuccess : cli::exitFindings;
     }
-    if (!out.finish()) {
-        writeError("rvx-strings: cannot write standard output");
-        return cli::exitOutput;
-    }
-    return status;
+    return cli::finishOutput(out, stderr, status);
 }

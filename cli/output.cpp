@@ -1,39 +1,84 @@
 #include "output.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
 namespace cli {
 
-std::optional<Format> findFormat(std::string_view name) {
-    for (const Format format : {Format::Text, Format::Csv, Format::Json}) {
-        if (formatName(format) == name) {
-            return format;
-        }
+std::string messageLine(std::string_view message) {
+    std::string line(programName);
+    line += ": ";
+    line += message;
+    return line;
+}
+
+bool writeLine(std::FILE* stream, std::string_view line) {
+    std::string text(line);
+    text += '\n';
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+           std::fflush(stream) == 0;
+}
+
+void tell(std::FILE* err, std::string_view message) {
+    (void)writeLine(err, messageLine(message));
+}
+
+int finishOutput(BufferedWriter& out, std::FILE* err, int status) {
+    if (!out.finish()) {
+        tell(err, "cannot write standard output");
+        return exitOutput;
     }
-    return std::nullopt;
+    return status;
+}
+
+std::string joined(std::span<const std::string> parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        text += k == 0 ? "" : separator;
+        text += parts[k];
+    }
+    return text;
+}
+
+std::string alternatives(std::span<const std::string> names) {
+    std::string list;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        list += k == 0 ? "" : (k + 1 == names.size() ? " or " : ", ");
+        list += names[k];
+    }
+    return list;
+}
+
+namespace {
+
+// The formats by name, in the order of Format.
+constexpr std::array<std::string_view, 3> formatNames{"text", "csv", "json"};
+static_assert(formatNames.size() == static_cast<std::size_t>(Format::Json) + 1);
+
+}  // namespace
+
+std::optional<Format> findFormat(std::string_view name) {
+    const auto* found = std::ranges::find(formatNames, name);
+    if (found == formatNames.end()) {
+        return std::nullopt;
+    }
+    return static_cast<Format>(found - formatNames.begin());
 }
 
 std::string_view formatName(Format format) {
-    switch (format) {
-        case Format::Text:
-            return "text";
-        case Format::Csv:
-            return "csv";
-        case Format::Json:
-            return "json";
-    }
-    return {};
+    return formatNames[static_cast<std::size_t>(format)];
 }
 
-void appendCsvField(std::string& out, std::string_view value) {
+std::size_t appendCsvField(std::string& out, std::string_view value) {
     if (std::ranges::none_of(
             value, [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         out += value;
-        return;
+        return out.size() - value.size();
     }
     out += '"';
+    const std::size_t at = out.size();
     for (char c : value) {
         if (c == '"') {
             out += '"';
@@ -41,6 +86,7 @@ void appendCsvField(std::string& out, std::string_view value) {
         out += c;
     }
     out += '"';
+    return at;
 }
 
 std::string csvField(std::string_view value) {
@@ -110,87 +156,142 @@ std::size_t displayWidth(std::string_view text) {
     return width;
 }
 
-TableWriter::TableWriter(Format format, std::vector<std::string_view> columns,
+void JsonWriter::key(std::string_view name) {
+    next();
+    appendJsonString(out_, name);
+    out_ += layout_ == Layout::Compact ? ":" : ": ";
+    afterKey_ = true;
+}
+
+std::size_t JsonWriter::string(std::string_view value) {
+    next();
+    const std::size_t at = out_.size() + 1;
+    appendJsonString(out_, value);
+    return at;
+}
+
+void JsonWriter::number(long long value) {
+    next();
+    out_ += std::to_string(value);
+}
+
+void JsonWriter::boolean(bool value) {
+    next();
+    out_ += value ? "true" : "false";
+}
+
+void JsonWriter::null() {
+    next();
+    out_ += "null";
+}
+
+void JsonWriter::next() {
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (levels_.empty()) {
+        return;
+    }
+    const bool filled = levels_.back().filled;
+    switch (layout_) {
+        case Layout::Indented:
+            out_ += filled ? ",\n" : "\n";
+            out_.append(4 * levels_.size(), ' ');
+            break;
+        case Layout::Compact:
+            out_ += filled ? "," : "";
+            break;
+        case Layout::Rows:
+            if (levels_.size() == 1 && levels_.front().array) {
+                out_ += filled ? ",\n  " : "\n  ";
+            } else {
+                out_ += filled ? ", " : "";
+            }
+            break;
+    }
+    levels_.back().filled = true;
+}
+
+void JsonWriter::open(char bracket) {
+    next();
+    out_ += bracket;
+    levels_.push_back({bracket == '[', false});
+}
+
+void JsonWriter::close(char bracket) {
+    const Level level = levels_.back();
+    levels_.pop_back();
+    if (layout_ == Layout::Indented) {
+        out_ += '\n';
+        out_.append(4 * levels_.size(), ' ');
+    } else if (layout_ == Layout::Rows && levels_.empty() && level.array && level.filled) {
+        out_ += '\n';  // an outer array of rows ends on a line of its own
+    }
+    out_ += bracket;
+}
+
+TableWriter::TableWriter(std::string& out, Format format, std::vector<std::string_view> columns,
                          std::vector<std::size_t> textWidths)
-    : format_(format), columns_(std::move(columns)), widths_(std::move(textWidths)) {
+    : out_(out),
+      format_(format),
+      columns_(std::move(columns)),
+      widths_(std::move(textWidths)),
+      json_(out, JsonWriter::Layout::Rows) {
     widths_.resize(columns_.size(), 0);
 }
 
-void TableWriter::begin(std::string& out) const {
+void TableWriter::begin() {
     if (format_ == Format::Csv) {
         for (std::size_t k = 0; k < columns_.size(); ++k) {
-            out += k > 0 ? "," : "";
-            out += csvField(columns_[k]);
+            out_ += k > 0 ? "," : "";
+            appendCsvField(out_, columns_[k]);
         }
-        out += '\n';
+        out_ += '\n';
     } else if (format_ == Format::Json) {
-        out += '[';
+        json_.beginArray();
     }
 }
 
-void TableWriter::row(std::string& out, std::initializer_list<std::string_view> values) {
+void TableWriter::row(std::initializer_list<std::string_view> values) {
     std::size_t k = 0;
     switch (format_) {
         case Format::Csv:
             for (const std::string_view value : values) {
-                out += k++ > 0 ? "," : "";
-                out += csvField(value);
+                out_ += k++ > 0 ? "," : "";
+                appendCsvField(out_, value);
             }
-            out += '\n';
+            out_ += '\n';
             break;
         case Format::Json:
-            out += firstRow_ ? "\n  {" : ",\n  {";
+            json_.beginObject();
             for (const std::string_view value : values) {
-                out += k > 0 ? ", " : "";
-                out += jsonString(columns_[k++]);
-                out += ": ";
-                out += jsonString(value);
+                json_.key(columns_[k++]);
+                json_.string(value);
             }
-            out += '}';
+            json_.endObject();
             break;
         case Format::Text:
             for (const std::string_view value : values) {
                 const bool last = k + 1 == values.size();
                 const std::size_t width = widths_[k++];
                 if (last) {
-                    out += value;
+                    out_ += value;
                 } else if (width > 0) {
-                    out += value;
-                    out.append(width + 2 - std::min(width, displayWidth(value)), ' ');
+                    out_ += value;
+                    out_.append(width + 2 - std::min(width, displayWidth(value)), ' ');
                 }
             }
-            out += '\n';
+            out_ += '\n';
             break;
     }
-    firstRow_ = false;
 }
 
-void TableWriter::end(std::string& out) const {
+void TableWriter::end() {
     if (format_ == Format::Json) {
-        out += firstRow_ ? "]\n" : "\n]\n";
+        json_.endArray();
+        out_ += '\n';
     }
-}
-
-void StandardOutput::writeIfLarge() {
-    if (buffer.size() >= 1U << 16) {
-        writeBuffer();
-    }
-}
-
-bool StandardOutput::finish() {
-    writeBuffer();
-    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) {
-        failed_ = true;
-    }
-    return !failed_;
-}
-
-void StandardOutput::writeBuffer() {
-    if (!buffer.empty() && !failed_ &&
-        std::fwrite(buffer.data(), 1, buffer.size(), stream_) != buffer.size()) {
-        failed_ = true;
-    }
-    buffer.clear();
 }
 
 BufferedWriter::BufferedWriter(std::FILE* stream, std::size_t capacity)

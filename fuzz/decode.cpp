@@ -27,7 +27,7 @@ void checkMadeByTool(const rvx::Frame& frame, const rvx::DecodedFrame& decoded) 
     rvx::MemoryFields fields;
     // Address FFFFFF makes the same frame for both kinds.
     fields.kind = decoded.kind.value_or(rvx::AddressKind::Single);
-    fields.address[static_cast<std::size_t>(fields.kind)] = *decoded.address;
+    fields.address[static_cast<std::size_t>(fields.kind)] = rvx::addressText(*decoded.address);
     for (const auto& parameter : decoded.parameters) {
         RVX_FUZZ_CHECK(parameter.admitted);
         fields.parameter(parameter.field) = rvx::plainDecimal(parameter.value);

@@ -97,9 +97,10 @@ QJsonObject decodedJson(const rvx::bus::Received& run) {
     const auto bytes = run.span();
     const rvx::DecodedFrame decoded = rvx::decodeFrame(bytes);
     QJsonObject object;
-    object.insert(
-        QStringLiteral("address"),
-        decoded.address ? QJsonValue(QString::fromStdString(*decoded.address)) : QJsonValue());
+    object.insert(QStringLiteral("address"),
+                  decoded.address
+                      ? QJsonValue(QString::fromStdString(rvx::addressText(*decoded.address)))
+                      : QJsonValue());
     object.insert(QStringLiteral("command"),
                   decoded.command
                       ? QJsonValue(fromView(rvx::commandCatalogue[*decoded.command].name))
@@ -905,7 +906,7 @@ void frmSite::frameLeft(const SendRecord& record) {
     // own sends), that row is marked as well.
     sentFrames_.append({bytes, QDateTime::currentDateTimeUtc()});
     rvx::bus::Received run;
-    run.kind = rvx::ScannedRun::Kind::Frame;
+    run.kind = rvx::ScannedRun::Kind::Framed;
     run.bytes = bytes;
     run.time = QDateTime::currentDateTimeUtc();
     if (paused_) {
@@ -925,9 +926,8 @@ void frmSite::addMonitorRow(const rvx::bus::Received& run, bool sentHere) {
         command = decoded.command ? fromView(rvx::commandCatalogue[*decoded.command].name)
                                   : QStringLiteral("unknown command");
         if (decoded.address) {
-            address = QString::fromStdString(*decoded.address);
-            const auto reading = rvx::readAddress(*decoded.address);
-            row.label = model_->labelOf(reading.bytes, decoded.kind);
+            address = QString::fromStdString(rvx::addressText(*decoded.address));
+            row.label = model_->labelOf(*decoded.address, decoded.kind);
         }
         if (decoded.madeByTool()) {
             result = QStringLiteral("valid");

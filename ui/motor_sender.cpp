@@ -10,12 +10,20 @@ MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
     pause_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &MotorSender::runStep);
     connect(&sender_, &rvx::bus::Sender::frameSent, this, [this](int index) {
-        // A bridge has taken the bytes; whether its line carried them is not known here.
+        // A bridge has been handed the bytes; whether it took them is known once the send ends.
         const bool bridge = connection_ && connection_->target.kind == rvx::bus::Target::Kind::Tcp;
         mark(stepFirstRow_ + index,
              bridge ? SendRecord::State::HandedToBridge : SendRecord::State::Sent);
     });
     connect(&sender_, &rvx::bus::Sender::finished, this, [this] {
+        // Over a bridge the sender tells whether the bridge confirmed that it read the bytes.
+        if (sender_.delivery() == rvx::bus::Delivery::TakenByBridge) {
+            for (int row = stepFirstRow_; row < static_cast<int>(records_.size()); ++row) {
+                if (records_[row].state == SendRecord::State::HandedToBridge) {
+                    mark(row, SendRecord::State::TakenByBridge);
+                }
+            }
+        }
         steps_.removeFirst();
         if (!steps_.isEmpty()) {
             const auto pause = steps_.first().pauseBefore;
@@ -74,6 +82,9 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
     if (busy()) {
         return false;
     }
+    // Address FFFFFF gives the same frame for a single motor and for a group, so it is asked
+    // about as well.
+    constexpr rvx::Address everyBit{0xFF, 0xFF, 0xFF};
     QStringList groups;
     int frames = 0;
     for (const SendStep& step : steps) {
@@ -82,7 +93,8 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
                 return false;
             }
             const QString address = QString::fromStdString(rvx::addressText(made.address));
-            if (made.kind == rvx::AddressKind::Group && !groups.contains(address)) {
+            if ((made.kind == rvx::AddressKind::Group || made.address == everyBit) &&
+                !groups.contains(address)) {
                 groups.append(address);
             }
             ++frames;

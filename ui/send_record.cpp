@@ -34,6 +34,8 @@ QString SendRecord::result() const {
             return QStringLiteral("sending");
         case State::Sent:
             return QStringLiteral("sent");
+        case State::TakenByBridge:
+            return QStringLiteral("taken by the bridge");
         case State::HandedToBridge:
             return QStringLiteral("handed to the bridge");
         case State::Stopped:
@@ -54,7 +56,8 @@ QByteArray SendRecord::jsonLine() const {
                                               ? QStringLiteral("group")
                                               : QStringLiteral("single"));
     object.insert(QStringLiteral("result"), result());
-    object.insert(QStringLiteral("sent"), state == State::Sent || state == State::HandedToBridge);
+    object.insert(QStringLiteral("sent"), state == State::Sent || state == State::TakenByBridge ||
+                                              state == State::HandedToBridge);
     object.insert(QStringLiteral("target"), target);
     object.insert(QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -72,9 +75,14 @@ QString sendText(const SendRecord& record) {
                        .arg(static_cast<double>(record.waitMs) / 1000.0);
         case SendRecord::State::Sent:
             return what + QStringLiteral(" sent on ") + where;
+        case SendRecord::State::TakenByBridge:
+            return what + QStringLiteral(" taken by ") + where +
+                   QStringLiteral("; line settings are the bridge's");
         case SendRecord::State::HandedToBridge:
             return what + QStringLiteral(" handed to ") + where +
-                   QStringLiteral("; line settings are the bridge's");
+                   QStringLiteral(
+                       "; the bridge does not confirm delivery; line settings are the "
+                       "bridge's");
         case SendRecord::State::Stopped:
             return what + QStringLiteral(" not sent: stopped");
         case SendRecord::State::Failed:

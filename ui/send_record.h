@@ -11,7 +11,8 @@ struct SendRecord {
     enum class State : std::uint8_t {
         Sending,         // under way
         Sent,            // every byte has left on a serial line
-        HandedToBridge,  // the bridge took the bytes; what it did with them is not known here
+        TakenByBridge,   // the bridge read every byte and closed the connection after them
+        HandedToBridge,  // the system sent the bytes to the bridge; nothing says it took them
         Failed,          // not sent; detail says why
         Stopped,         // not sent: the user stopped the send before this frame went out
     };
@@ -31,8 +32,8 @@ struct SendRecord {
     [[nodiscard]] QString addressed() const;
     // The frame as the window shows it: "AB F1 FF ...".
     [[nodiscard]] QString frameText() const;
-    // The result in a few words: "sent", "handed to the bridge", "not sent: ...", "sending",
-    // "stopped, not sent".
+    // The result in a few words: "sent", "taken by the bridge", "handed to the bridge",
+    // "not sent: ...", "sending", "stopped, not sent".
     [[nodiscard]] QString result() const;
     // The record as one line of JSON, in the keys rvx-strings --monitor --format json uses for
     // the same facts (time, command, address, kind, frame) and target, result and sent.
@@ -42,6 +43,8 @@ struct SendRecord {
 // What the window says about a send in its status line, in every state:
 //   "Sending Up to motor 123456 on /dev/ttyUSB0, 4800 8O1 ..."
 //   "Up to motor 123456 sent on /dev/ttyUSB0, 4800 8O1"
-//   "Up to motor 123456 handed to the bridge at tcp://host:4001; line settings are the bridge's"
+//   "Up to motor 123456 taken by the bridge at tcp://host:4001; line settings are the bridge's"
+//   "Up to motor 123456 handed to the bridge at tcp://host:4001; the bridge does not confirm
+//    delivery; line settings are the bridge's"
 //   "Up to motor 123456 not sent: /dev/ttyUSB0: no such port"
 [[nodiscard]] QString sendText(const SendRecord& record);

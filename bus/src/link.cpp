@@ -1,10 +1,30 @@
 #include "link.h"
 
 #include <QFileInfo>
+#include <QHostInfo>
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTcpSocket>
+#include <cerrno>
+#include <mutex>
+#include <thread>
+#include <utility>
 
-namespace rvx::bus::detail {
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#endif
+#ifdef __linux__
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <unistd.h>
+#endif
+
+namespace rvx::bus {
 
 namespace {
 
@@ -50,7 +70,65 @@ double stopBitsOf(QSerialPort::StopBits bits) {
     }
 }
 
+QSerialPort::DataBits serialDataBits() {
+    static_assert(busDataBits == 8);
+    return QSerialPort::Data8;
+}
+
+QSerialPort::StopBits serialStopBits() {
+    static_assert(busStopBits == 1);
+    return QSerialPort::OneStop;
+}
+
+// What is kept of the bytes a bridge sends, for the text it may say before it closes.
+constexpr qsizetype heardBytes = 256;
+
+std::mutex lookupMutex;
+HostLookup installedLookup;  // empty: the system's
+
+QList<QHostAddress> systemLookup(const QString& host) {
+    const QHostInfo info = QHostInfo::fromName(host);
+    return info.error() == QHostInfo::NoError ? info.addresses() : QList<QHostAddress>{};
+}
+
+HostLookup currentLookup() {
+    const std::lock_guard lock(lookupMutex);
+    return installedLookup ? installedLookup : HostLookup(systemLookup);
+}
+
+#ifdef Q_OS_UNIX
+// A pseudo-terminal has no parity bit, and its driver drops PARENB from what is asked but
+// keeps PARODD. Left at odd parity by a program that did not set it back, it would take a
+// change to odd parity as no change, which Qt reports as a refusal; starting from no parity
+// the change takes, as it does on a fresh one. Qt sets back on closing the settings it found.
+void startFromNoParity(int descriptor) {
+#ifdef CMSPAR
+    constexpr tcflag_t parityBits = PARENB | PARODD | CMSPAR;
+#else
+    constexpr tcflag_t parityBits = PARENB | PARODD;
+#endif
+    termios settings{};
+    if (::tcgetattr(descriptor, &settings) == 0 && (settings.c_cflag & parityBits) != 0) {
+        settings.c_cflag &= ~parityBits;
+        ::tcsetattr(descriptor, TCSANOW, &settings);
+    }
+}
+#endif
+
 }  // namespace
+
+void setHostLookup(HostLookup lookup) {
+    const std::lock_guard lock(lookupMutex);
+    installedLookup = std::move(lookup);
+}
+
+namespace detail {
+
+// The thread of a lookup hands its answer to the link only while the link waits for it.
+struct Link::Lookup {
+    std::mutex mutex;
+    Link* link = nullptr;
+};
 
 Link::Link(const Target& target, const Settings& settings, QIODevice::OpenMode mode,
            QObject* parent)
@@ -89,16 +167,33 @@ std::optional<Line> Link::line() const {
 }
 
 void Link::openSerial() {
+#ifdef Q_OS_UNIX
+    // The device itself, whatever name it is given: a link (/dev/serial/by-id/...) and the
+    // port it points to share one lock.
+    QString path = target_.device;
+    if (!path.startsWith(QLatin1Char('/'))) {
+        path.prepend(QStringLiteral("/dev/"));
+    }
+    device_ = QFileInfo(path).canonicalFilePath();
+    if (device_.isEmpty()) {
+        fail(Error::Kind::NoSuchPort);
+        return;
+    }
+#else
+    device_ = target_.device;
+#endif
     serial_ = new QSerialPort(this);
-    serial_->setPortName(target_.device);
+    serial_->setPortName(device_);
     if (!serial_->open(mode_)) {
         switch (serial_->error()) {
             case QSerialPort::DeviceNotFoundError:
                 fail(Error::Kind::NoSuchPort);
                 break;
-            case QSerialPort::PermissionError:
-                fail(kindOfRefusal());
+            case QSerialPort::PermissionError: {
+                const auto error = refusal();
+                fail(error->kind, error->message);
                 break;
+            }
             default:
                 fail(Error::Kind::Other, QStringLiteral("cannot be opened as a serial port: ") +
                                              serial_->errorString());
@@ -107,10 +202,19 @@ void Link::openSerial() {
         return;
     }
     open_ = true;
+#ifdef Q_OS_UNIX
+    // Another program may hold the device by a lock on it (pyserial's exclusive ports do);
+    // taking one here also keeps such programs off while the port is ours.
+    if (::flock(serial_->handle(), LOCK_EX | LOCK_NB) != 0) {
+        fail(Error::Kind::PortBusy);
+        return;
+    }
+    startFromNoParity(serial_->handle());
+#endif
     // Set on the open port, so that a setting the port refuses is known now.
-    if (!serial_->setBaudRate(settings_.baudRate) || !serial_->setDataBits(QSerialPort::Data8) ||
+    if (!serial_->setBaudRate(settings_.baudRate) || !serial_->setDataBits(serialDataBits()) ||
         !serial_->setParity(serialParity(settings_.parity)) ||
-        !serial_->setStopBits(QSerialPort::OneStop) ||
+        !serial_->setStopBits(serialStopBits()) ||
         !serial_->setFlowControl(QSerialPort::NoFlowControl)) {
         fail(Error::Kind::LineRefused, serial_->errorString());
         return;
@@ -133,35 +237,62 @@ void Link::openSerial() {
     emit opened();
 }
 
-Error::Kind Link::kindOfRefusal() const {
+// Why the system refused the port: its rights, or a lock another program holds on it. The
+// kind, and for missing rights what would help (empty: the dialout group).
+std::optional<Error> Link::refusal() const {
+    Error error;
 #ifdef Q_OS_WIN
     // Windows refuses a port that another program holds with "access denied".
-    return Error::Kind::PortBusy;
+    error.kind = Error::Kind::PortBusy;
 #else
-    // The port may be refused for its rights, or for a lock another program holds on it.
-    QString path = target_.device;
-    if (!path.startsWith(QLatin1Char('/'))) {
-        path.prepend(QStringLiteral("/dev/"));
+    const QFileInfo info(device_);
+    const bool reads = mode_ != QIODevice::ReadOnly;
+    if (info.isReadable() && (!reads || info.isWritable())) {
+        error.kind = Error::Kind::PortBusy;
+        return error;
     }
-    const QFileInfo info(path);
-    const bool mayOpen = info.isReadable() && (mode_ == QIODevice::ReadOnly || info.isWritable());
-    return mayOpen ? Error::Kind::PortBusy : Error::Kind::AccessDenied;
+    error.kind = Error::Kind::AccessDenied;
+    const auto rights = info.permissions();
+    const bool groupMay = rights.testFlag(QFileDevice::ReadGroup) &&
+                          (!reads || rights.testFlag(QFileDevice::WriteGroup));
+    const QString group = info.group();
+    if (groupMay && !group.isEmpty() && group != QStringLiteral("dialout")) {
+        error.message = QStringLiteral(
+                            "join the %1 group (sudo usermod -aG %1 $USER), then log out and "
+                            "in again")
+                            .arg(group);
+    } else if (!groupMay) {
+        error.message = QStringLiteral(
+                            "only its owner%1 may open it, and joining a group does not help; "
+                            "ask whoever set up the port")
+                            .arg(info.owner().isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(" (") + info.owner() + QLatin1Char(')'));
+    }
 #endif
+    return error;
 }
 
 void Link::openBridge() {
     socket_ = new QTcpSocket(this);
     connect(socket_, &QTcpSocket::connected, this, [this] {
         connectLimit_.stop();
+        addresses_.clear();
         open_ = true;
         emit opened();
     });
     connect(socket_, &QAbstractSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
                 if (open_) {
-                    fail(Error::Kind::PortLost, error == QAbstractSocket::RemoteHostClosedError
-                                                    ? QStringLiteral("the bridge closed it")
-                                                    : socket_->errorString());
+                    if (error == QAbstractSocket::RemoteHostClosedError) {
+                        bridgeClosed();
+                    } else {
+                        fail(Error::Kind::PortLost, socket_->errorString());
+                    }
+                    return;
+                }
+                if (!addresses_.isEmpty() && error != QAbstractSocket::SocketTimeoutError) {
+                    connectTo(std::exchange(addresses_, {}));  // the next address of the name
                     return;
                 }
                 switch (error) {
@@ -181,10 +312,165 @@ void Link::openBridge() {
                 }
             });
     connectLimit_.start(settings_.timeout);
-    socket_->connectToHost(target_.host, target_.port, mode_);
+    if (QHostAddress address; address.setAddress(target_.host)) {
+        connectTo({address});
+        return;
+    }
+    // The name is looked up on a thread of its own, which nothing waits for: the connection
+    // limit ends the wait, and the thread may still be blocked when the program ends.
+    lookup_ = std::make_shared<Lookup>();
+    lookup_->link = this;
+    std::thread([lookup = lookup_, host = target_.host, resolve = currentLookup()] {
+        const QList<QHostAddress> addresses = resolve(host);
+        const std::lock_guard lock(lookup->mutex);
+        if (lookup->link != nullptr) {
+            // Dropped with the event should the link go before it is handled.
+            QMetaObject::invokeMethod(
+                lookup->link, [link = lookup->link, addresses] { link->connectTo(addresses); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+}
+
+void Link::connectTo(const QList<QHostAddress>& addresses) {
+    if (failed_ || socket_ == nullptr) {
+        return;
+    }
+    if (addresses.isEmpty()) {
+        fail(Error::Kind::HostNotFound);
+        return;
+    }
+    addresses_ = addresses;
+    const QHostAddress first = addresses_.takeFirst();
+    socket_->abort();
+    socket_->connectToHost(first, target_.port, mode_);
+}
+
+// The bridge closed the connection on its own: nothing was sent after the frame to make it.
+void Link::bridgeClosed() {
+    discardInput();
+    fail(Error::Kind::PortLost, bridgeSaid().isEmpty()
+                                    ? QStringLiteral("the bridge closed it")
+                                    : QStringLiteral("the bridge said: ") + bridgeSaid());
+}
+
+bool Link::askToConfirm() {
+#ifdef __linux__
+    if (socket_ == nullptr || !open_) {
+        return false;
+    }
+    // From here the connection is read here rather than by Qt, which tells an orderly close
+    // from a reset only by its text: a descriptor of its own keeps it, and Qt lets go of its.
+    const int descriptor = static_cast<int>(socket_->socketDescriptor());
+    confirmingSocket_ = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (confirmingSocket_ < 0 || ::shutdown(confirmingSocket_, SHUT_WR) != 0) {
+        forgetConfirmingSocket();
+        return false;
+    }
+    discardInput();
+    socket_->blockSignals(true);
+    socket_->abort();
+    socket_->blockSignals(false);
+    confirming_ = true;
+    confirmNotifier_ = new QSocketNotifier(confirmingSocket_, QSocketNotifier::Read, this);
+    connect(confirmNotifier_, &QSocketNotifier::activated, this, [this] { readWhileConfirming(); });
+    return true;
+#else
+    return false;
+#endif
+}
+
+// A bridge that has read every byte answers the shut write side with an orderly close of its
+// own, every byte and the close acknowledged. A bridge that closes with bytes unread resets
+// the connection instead, and one that closed before the bytes came never acknowledges them.
+void Link::readWhileConfirming() {
+#ifdef __linux__
+    for (;;) {
+        char buffer[256];
+        const auto count = ::recv(confirmingSocket_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count > 0) {
+            heard_ = (heard_ + QByteArray(buffer, static_cast<qsizetype>(count))).right(heardBytes);
+            continue;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            return;
+        }
+        int unsent = 1;
+        const bool orderly =
+            count == 0 && ::ioctl(confirmingSocket_, TIOCOUTQ, &unsent) == 0 && unsent == 0;
+        if (!orderly) {
+            // What the bridge said tells more than that it closed.
+            fail(Error::Kind::PortLost,
+                 bridgeSaid().isEmpty()
+                     ? QStringLiteral("the bridge closed it without taking the frame")
+                     : QStringLiteral("the bridge said: ") + bridgeSaid());
+            return;
+        }
+        confirming_ = false;
+        close();
+        emit confirmed();
+        return;
+    }
+#endif
+}
+
+std::optional<qint64> Link::unsentBytes() const {
+#ifdef __linux__
+    // TIOCOUTQ is a tty's output queue and, as SIOCOUTQ, a TCP socket's unacknowledged bytes.
+    int descriptor = -1;
+    if (serial_ != nullptr && serial_->isOpen()) {
+        descriptor = serial_->handle();
+    } else if (confirmingSocket_ >= 0) {
+        descriptor = confirmingSocket_;
+    } else if (socket_ != nullptr && socket_->socketDescriptor() >= 0) {
+        descriptor = static_cast<int>(socket_->socketDescriptor());
+    }
+    int count = 0;
+    if (descriptor >= 0 && ::ioctl(descriptor, TIOCOUTQ, &count) == 0) {
+        return count;
+    }
+#endif
+    return std::nullopt;
+}
+
+void Link::discardInput() {
+    QIODevice* port = device();
+    if (port == nullptr) {
+        return;
+    }
+    const QByteArray bytes = port->readAll();
+    if (socket_ != nullptr) {
+        heard_ = (heard_ + bytes).right(heardBytes);
+    }
+}
+
+// What the bridge sent as one line of plain text ("Device open failure: ..."), or nothing.
+QString Link::bridgeSaid() const {
+    const QByteArray text = heard_.trimmed();
+    if (text.isEmpty()) {
+        return {};
+    }
+    for (const char c : text) {
+        if (c < ' ' || c > '~') {
+            return {};
+        }
+    }
+    return QString::fromLatin1(text);
+}
+
+void Link::forgetConfirmingSocket() {
+    delete confirmNotifier_;
+    confirmNotifier_ = nullptr;
+#ifdef __linux__
+    if (confirmingSocket_ >= 0) {
+        ::close(confirmingSocket_);
+        confirmingSocket_ = -1;
+    }
+#endif
 }
 
 void Link::close() {
+    forgetConfirmingSocket();
     if (serial_ != nullptr && serial_->isOpen()) {
         serial_->close();
     }
@@ -200,6 +486,11 @@ void Link::close() {
 
 void Link::drop() {
     connectLimit_.stop();
+    forgetConfirmingSocket();
+    if (lookup_) {
+        const std::lock_guard lock(lookup_->mutex);
+        lookup_->link = nullptr;
+    }
     if (serial_ != nullptr && serial_->isOpen()) {
         serial_->clear(QSerialPort::Output);
         serial_->close();
@@ -215,6 +506,9 @@ void Link::fail(Error::Kind kind, const QString& detail) {
         return;
     }
     failed_ = true;
+    if (socket_ != nullptr && socket_->isOpen()) {
+        discardInput();  // what the bridge said last
+    }
     drop();
     Error error;
     error.kind = kind;
@@ -222,4 +516,6 @@ void Link::fail(Error::Kind kind, const QString& detail) {
     emit failed(error);
 }
 
-}  // namespace rvx::bus::detail
+}  // namespace detail
+
+}  // namespace rvx::bus

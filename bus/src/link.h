@@ -3,14 +3,19 @@
 // and the Watcher each open one Link for each send or watch.
 #pragma once
 
+#include <QByteArray>
+#include <QHostAddress>
 #include <QIODevice>
+#include <QList>
 #include <QObject>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 #include "rvx/bus.h"
 
 class QSerialPort;
+class QSocketNotifier;
 class QTcpSocket;
 
 namespace rvx::bus::detail {
@@ -33,6 +38,20 @@ public:
 
     [[nodiscard]] std::optional<Line> line() const;
 
+    // Bytes the system still holds for sending: in a serial port's output queue, or sent to a
+    // bridge and not yet acknowledged by its system. nullopt where the system does not tell.
+    [[nodiscard]] std::optional<qint64> unsentBytes() const;
+
+    // Reads what arrived and throws it away, keeping the last few hundred bytes from a bridge:
+    // a bridge that cannot open its own port says so in text before it closes.
+    void discardInput();
+
+    // Bridge: shuts the write side of the connection after the last frame, so that a bridge
+    // that has read everything closes its side. confirmed() follows once it has, with every
+    // byte acknowledged; failed() if the connection breaks instead. Returns false where the
+    // write side cannot be shut on its own (no confirmation is then possible).
+    bool askToConfirm();
+
     // Closes after a send: the bytes have left.
     void close();
     // Closes at once, dropping bytes not on the line yet (after a failure or when abandoned),
@@ -41,23 +60,38 @@ public:
 
 signals:
     void opened();
+    void confirmed();
     // Opening failed, or the open target was lost. Comes once; the target is closed by then.
     void failed(const rvx::bus::Error& error);
 
 private:
     void openSerial();
     void openBridge();
+    void connectTo(const QList<QHostAddress>& addresses);
+    void bridgeClosed();
     void fail(Error::Kind kind, const QString& detail = {});
-    [[nodiscard]] Error::Kind kindOfRefusal() const;
+    [[nodiscard]] std::optional<Error> refusal() const;
+    [[nodiscard]] QString bridgeSaid() const;
+    void forgetConfirmingSocket();
+    void readWhileConfirming();
+
+    struct Lookup;  // a host name lookup under way, shared with the thread that runs it
 
     Target target_;
     Settings settings_;
     QIODevice::OpenMode mode_;
     QSerialPort* serial_ = nullptr;
     QTcpSocket* socket_ = nullptr;
+    QString device_;  // Serial: the device opened, links resolved
+    std::shared_ptr<Lookup> lookup_;
+    QList<QHostAddress> addresses_;  // Tcp: those still to try
+    QByteArray heard_;               // Tcp: the last bytes the bridge sent
     QTimer connectLimit_;
     bool open_ = false;
     bool failed_ = false;
+    bool confirming_ = false;
+    int confirmingSocket_ = -1;  // Tcp, while confirming (Linux)
+    QSocketNotifier* confirmNotifier_ = nullptr;
 };
 
 }  // namespace rvx::bus::detail

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "link.h"
@@ -11,13 +12,25 @@
 namespace rvx::bus {
 
 struct Sender::Impl {
-    explicit Impl(Sender* q) : q(q) {
+    explicit Impl(Sender* owner) : q(owner) {
         step.setSingleShot(true);
         step.setTimerType(Qt::PreciseTimer);
         writeLimit.setSingleShot(true);
         writeLimit.setTimerType(Qt::PreciseTimer);
         connect(&step, &QTimer::timeout, q, [this] { (this->*stepAction)(); });
-        connect(&writeLimit, &QTimer::timeout, q, [this] { fail(Error::Kind::WriteTimedOut); });
+        connect(&writeLimit, &QTimer::timeout, q, [this] {
+            if (confirming) {
+                const auto unsent = link->unsentBytes();
+                fail(Error::Kind::Unconfirmed,
+                     unsent && *unsent > 0
+                         ? QStringLiteral("%1 of its bytes were never taken").arg(*unsent)
+                         : QString());
+            } else {
+                fail(Error::Kind::WriteTimedOut, draining ? QStringLiteral("the port did not "
+                                                                           "send it")
+                                                          : QString());
+            }
+        });
     }
 
     void after(std::chrono::milliseconds delay, void (Impl::*action)()) {
@@ -25,13 +38,15 @@ struct Sender::Impl {
         step.start(delay);
     }
 
+    [[nodiscard]] bool bridge() const { return target.kind == Target::Kind::Tcp; }
+
     void begin() {
         link = new detail::Link(target, settings, QIODevice::ReadWrite, q);
         connect(link, &detail::Link::opened, q, [this] {
             // What arrives from the bus while sending is not ours to keep.
             connect(link->device(), &QIODevice::readyRead, q, [this] {
-                if (link != nullptr && link->device() != nullptr) {
-                    link->device()->readAll();
+                if (link != nullptr) {
+                    link->discardInput();
                 }
             });
             connect(link->device(), &QIODevice::bytesWritten, q,
@@ -40,6 +55,12 @@ struct Sender::Impl {
             if (busy) {
                 writeNext();
             }
+        });
+        connect(link, &detail::Link::confirmed, q, [this] {
+            confirming = false;
+            writeLimit.stop();
+            delivered = Delivery::TakenByBridge;
+            finish();
         });
         connect(link, &detail::Link::failed, q, [this](const Error& error) { failWith(error); });
         link->open();
@@ -53,6 +74,7 @@ struct Sender::Impl {
                 return;
             }
         }
+        stepAction = nullptr;
         const Frame& frame = frames[static_cast<std::size_t>(next)];
         writtenBytes = 0;
         writeLimit.start(settings.timeout);
@@ -65,33 +87,82 @@ struct Sender::Impl {
     }
 
     void written(qint64 count) {
-        if (!busy || stepAction == &Impl::frameLeft) {
+        if (!busy || stepAction != nullptr || draining || confirming) {
             return;
         }
         writtenBytes += count;
         if (writtenBytes >= static_cast<qint64>(frameLength) &&
             link->device()->bytesToWrite() == 0) {
-            // The system has the bytes; they are on the line once their time has passed.
-            writeLimit.stop();
-            after(lineTime(frameLength, settings), &Impl::frameLeft);
+            const bool last = next + 1 == static_cast<int>(frames.size());
+            if (bridge() && last) {
+                // The write side is shut once the bytes' line time has passed: ser2net opens
+                // its port when a client connects, and drops what it has read when the client's
+                // side closes before that port is open.
+                writeLimit.stop();
+                after(lineTime(frameLength, settings), &Impl::askToConfirm);
+                return;
+            }
+            // The system has the bytes; they are on the line once its queue is empty and
+            // their time has passed.
+            draining = true;
+            drained();
         }
+    }
+
+    void askToConfirm() {
+        stepAction = nullptr;
+        if (!link->askToConfirm()) {
+            frameLeft();  // handed over; the line time has passed
+            return;
+        }
+        // The bridge answers by closing its own side.
+        confirming = true;
+        writeLimit.start(settings.timeout);
+    }
+
+    void drained() {
+        stepAction = nullptr;
+        if (const auto unsent = link->unsentBytes(); !bridge() && unsent && *unsent > 0) {
+            after(drainPoll, &Impl::drained);
+            return;
+        }
+        draining = false;
+        writeLimit.stop();
+        after(lineTime(frameLength, settings), &Impl::frameLeft);
     }
 
     void frameLeft() {
         stepAction = nullptr;
         sinceLastFrame.start();
-        const int index = next++;
-        const bool last = next == static_cast<int>(frames.size());
-        if (last) {
-            link->close();
-            busy = false;
+        ++next;
+        if (next == static_cast<int>(frames.size())) {
+            delivered = bridge() ? Delivery::HandedToBridge : Delivery::OnTheLine;
+            finish();
+            return;
         }
-        emit q->frameSent(index);
-        if (last) {
-            emit q->finished();
-        } else if (busy) {
+        if (!bridge()) {
+            emitSent();  // a bridge's frames count once it has taken them all
+        }
+        if (busy) {
             writeNext();
         }
+    }
+
+    void emitSent() {
+        while (sent < next) {
+            emit q->frameSent(sent++);
+            if (!busy && next < static_cast<int>(frames.size())) {
+                return;  // cancelled from the signal
+            }
+        }
+    }
+
+    void finish() {
+        next = static_cast<int>(frames.size());
+        link->close();
+        busy = false;
+        emitSent();
+        emit q->finished();
     }
 
     void fail(Error::Kind kind, const QString& detail = {}) {
@@ -104,10 +175,10 @@ struct Sender::Impl {
 
     void failWith(Error error) {
         stop();
-        error.framesSent = next;
+        error.framesSent = sent;
         if (frames.size() > 1) {
             error.message +=
-                QStringLiteral("; %1 of %2 frames had been sent").arg(next).arg(frames.size());
+                QStringLiteral("; %1 of %2 frames had been sent").arg(sent).arg(frames.size());
         }
         emit q->failed(error);
     }
@@ -115,6 +186,8 @@ struct Sender::Impl {
     // Ends the send where it stands; the link goes once control is back in the event loop.
     void stop() {
         busy = false;
+        draining = false;
+        confirming = false;
         step.stop();
         writeLimit.stop();
         stepAction = nullptr;
@@ -131,17 +204,24 @@ struct Sender::Impl {
         }
     }
 
+    // How often a serial port's output queue is looked at until it is empty.
+    static constexpr std::chrono::milliseconds drainPoll{2};
+
     Sender* q;
     detail::Link* link = nullptr;  // a child of the Sender
     Target target;
     Settings settings;
     std::vector<Frame> frames;
     int next = 0;             // the frame being written, or the next one to write
+    int sent = 0;             // frames signalled as sent
     qint64 writtenBytes = 0;  // bytes of that frame the system has taken
     bool busy = false;
-    QTimer step;  // the next step: the start, a frame's line time, a gap
+    bool draining = false;    // the port has the frame; waiting for its queue to empty
+    bool confirming = false;  // a bridge has every frame; waiting for it to close
+    Delivery delivered = Delivery::OnTheLine;
+    QTimer step;  // the next step: the start, a drain, a frame's line time, a gap
     void (Impl::*stepAction)() = nullptr;
-    QTimer writeLimit;  // Settings::timeout for the frame being written
+    QTimer writeLimit;  // Settings::timeout for the frame being written and confirmed
     QElapsedTimer sinceLastFrame;
 };
 
@@ -160,6 +240,7 @@ bool Sender::send(const Target& target, std::span<const Frame> frames, const Set
     d_->settings = settings;
     d_->frames.assign(frames.begin(), frames.end());
     d_->next = 0;
+    d_->sent = 0;
     d_->busy = true;
     d_->after(std::chrono::milliseconds(0), &Impl::begin);
     return true;
@@ -173,24 +254,54 @@ std::optional<Line> Sender::line() const {
     return d_->link != nullptr ? d_->link->line() : std::nullopt;
 }
 
+Delivery Sender::delivery() const {
+    return d_->delivered;
+}
+
 void Sender::cancel() {
     d_->stop();
 }
 
 std::optional<Error> sendFrames(const Target& target, std::span<const Frame> frames,
                                 const Settings& settings) {
+    return sendFramesUntil(target, frames, settings, {}).error;
+}
+
+SendOutcome sendFramesUntil(const Target& target, std::span<const Frame> frames,
+                            const Settings& settings, const std::function<bool()>& stop) {
     Sender sender;
     QEventLoop loop;
-    std::optional<Error> failure;
-    QObject::connect(&sender, &Sender::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&sender, &Sender::failed, &loop, [&](const Error& error) {
-        failure = error;
+    SendOutcome outcome;
+    int sent = 0;
+    QObject::connect(&sender, &Sender::frameSent, &loop, [&](int index) { sent = index + 1; });
+    QObject::connect(&sender, &Sender::finished, &loop, [&] {
+        outcome.delivery = sender.delivery();
         loop.quit();
     });
+    QObject::connect(&sender, &Sender::failed, &loop, [&](const Error& error) {
+        outcome.error = error;
+        loop.quit();
+    });
+    QTimer stopPoll;
+    if (stop) {
+        QObject::connect(&stopPoll, &QTimer::timeout, &loop, [&] {
+            if (sender.busy() && stop()) {
+                sender.cancel();  // the port is closed, and its line set back, now
+                Error error;
+                error.kind = Error::Kind::Interrupted;
+                error.message = errorMessage(error.kind, target, settings);
+                error.framesSent = sent;
+                outcome.error = error;
+                loop.quit();
+            }
+        });
+        constexpr int stopPollMs = 20;
+        stopPoll.start(stopPollMs);
+    }
     if (sender.send(target, frames, settings)) {
         loop.exec();
     }
-    return failure;
+    return outcome;
 }
 
 }  // namespace rvx::bus

@@ -20,6 +20,11 @@ TargetReading refuse(const QString& text, const QString& why) {
     return {std::nullopt, QStringLiteral("target %1: %2").arg(quoted(text), why), why};
 }
 
+// An IPv6 address holds colons, so it goes in brackets where a port follows it.
+bool needsBrackets(const QString& host) {
+    return host.contains(QLatin1Char(':'));
+}
+
 bool hasControlCharacter(const QString& text) {
     return std::any_of(text.begin(), text.end(),
                        [](QChar c) { return c.category() == QChar::Other_Control; });
@@ -40,12 +45,15 @@ TargetReading readBridge(const QString& text) {
         portText = rest.mid(close + 2);
     } else {
         const auto colon = rest.lastIndexOf(QLatin1Char(':'));
+        if (rest.isEmpty()) {
+            return refuse(text, QStringLiteral("no host and no port; ") + form);
+        }
         if (colon < 0) {
             return refuse(text, QStringLiteral("no port; ") + form);
         }
         host = rest.left(colon);
         portText = rest.mid(colon + 1);
-        if (host.contains(QLatin1Char(':'))) {
+        if (needsBrackets(host)) {
             return refuse(text, QStringLiteral("an IPv6 address goes in brackets, as "
                                                "tcp://[::1]:4001"));
         }
@@ -69,6 +77,35 @@ TargetReading readBridge(const QString& text) {
     return {target, {}, {}};
 }
 
+}  // namespace
+
+// Quoted where it is not plain, so that it can neither turn a line around (U+202E), break it
+// nor flood it.
+QString Target::shownText() const {
+    constexpr qsizetype plainLength = 120;
+    const QString text = this->text();
+    const bool plain =
+        text.size() <= plainLength && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.isPrint() && c.category() != QChar::Other_Format;
+        });
+    if (plain) {
+        return text;
+    }
+    QString visible;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Format) {
+            visible +=
+                QStringLiteral("\\u") +
+                QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+        } else {
+            visible += c;
+        }
+    }
+    return quoted(visible);
+}
+
+namespace {
+
 QString seconds(std::chrono::milliseconds duration) {
     return QString::number(static_cast<double>(duration.count()) / 1000.0) + QStringLiteral(" s");
 }
@@ -80,7 +117,7 @@ QString Target::text() const {
         return device;
     }
     const QString shownHost =
-        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+        needsBrackets(host) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return tcpScheme + shownHost + QLatin1Char(':') + QString::number(port);
 }
 
@@ -157,6 +194,10 @@ QString lineText(const Line& line) {
     return text;
 }
 
+Line lineFor(const Settings& settings) {
+    return {settings.baudRate, busDataBits, settings.parity, busStopBits, false};
+}
+
 QString errorMessage(Error::Kind kind, const Target& target, const Settings& settings,
                      const QString& detail) {
     const bool bridge = target.kind == Target::Kind::Tcp;
@@ -170,9 +211,10 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
             what = QStringLiteral("the port is in use by another program");
             break;
         case Error::Kind::AccessDenied:
-            what = QStringLiteral(
-                "no permission to open the port; join the dialout group "
-                "(sudo usermod -aG dialout $USER), then log out and in again");
+            what = QStringLiteral("no permission to open the port; ") +
+                   (detail.isEmpty() ? QStringLiteral("join the dialout group (sudo usermod -aG "
+                                                      "dialout $USER), then log out and in again")
+                                     : detail);
             break;
         case Error::Kind::LineRefused:
             what = QStringLiteral("the port does not take %1 baud with %2 parity")
@@ -200,11 +242,21 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
                            : QStringLiteral("the port was lost")) +
                    withDetail;
             break;
+        case Error::Kind::Unconfirmed:
+            what = QStringLiteral("the bridge did not confirm the frame within %1") + withDetail +
+                   QStringLiteral(
+                       "; it is stopped, does not read, or does not close after a "
+                       "frame, and the frame may not have reached its line");
+            what = what.arg(seconds(settings.timeout));
+            break;
+        case Error::Kind::Interrupted:
+            what = QStringLiteral("interrupted; the frame may have been sent");
+            break;
         case Error::Kind::Other:
             what = detail.isEmpty() ? QStringLiteral("failed") : detail;
             break;
     }
-    return target.text() + QStringLiteral(": ") + what;
+    return target.shownText() + QStringLiteral(": ") + what;
 }
 
 }  // namespace rvx::bus

@@ -11,7 +11,7 @@
 namespace rvx::bus {
 
 struct Watcher::Impl {
-    explicit Impl(Watcher* q) : q(q) {
+    explicit Impl(Watcher* owner) : q(owner) {
         silence.setSingleShot(true);
         silence.setTimerType(Qt::PreciseTimer);
         connect(&silence, &QTimer::timeout, q, [this] { hand(scanner.flush()); });

@@ -63,8 +63,7 @@ std::string addressMessage(std::string_view text, const AddressReading& reading)
 std::string addressText(const Address& address) {
     std::string text;
     for (const std::uint8_t byte : address) {
-        text += ascii::hexPairs[2 * byte];
-        text += ascii::hexPairs[2 * byte + 1];
+        text += ascii::hexByte(byte);
     }
     return text;
 }

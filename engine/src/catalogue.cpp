@@ -31,9 +31,7 @@ constexpr double percentScale = 2.55;
 }  // namespace
 
 bool isAdmitted(ParameterField field, double value) {
-    return std::ranges::any_of(parameterInfo(field).admittedIntervals(), [value](Interval range) {
-        return value >= range.low && value <= range.high;
-    });
+    return parameterInfo(field).admitted.contains(value);
 }
 
 std::optional<std::size_t> findCommand(std::string_view name) {

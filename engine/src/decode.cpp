@@ -1,6 +1,7 @@
 #include "rvx/decode.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "rvx/ascii.h"
@@ -10,7 +11,7 @@ namespace rvx {
 namespace {
 
 std::string hexByte(std::uint8_t byte) {
-    return {ascii::hexPairs[2 * byte], ascii::hexPairs[2 * byte + 1]};
+    return std::string(ascii::hexByte(byte));
 }
 
 std::string byteNumbers(std::size_t first, std::size_t last) {
@@ -60,27 +61,12 @@ DecodedParameter readParameter(const ParameterByte& parameter, std::uint8_t writ
 }  // namespace
 
 std::string_view checkName(Check check) {
-    switch (check) {
-        case Check::ByteCount:
-            return "byte count";
-        case Check::MessageCode:
-            return "message code";
-        case Check::LengthByte:
-            return "length byte";
-        case Check::FixedByte:
-            return "fixed byte";
-        case Check::AddressFields:
-            return "address fields";
-        case Check::CommandCode:
-            return "command code";
-        case Check::UnusedParameter:
-            return "unused parameter byte";
-        case Check::ParameterValue:
-            return "parameter value";
-        case Check::Checksum:
-            return "checksum";
-    }
-    return {};
+    // In the order of Check.
+    static constexpr std::array<std::string_view, 9> names{
+        "byte count",   "message code",          "length byte",     "fixed byte", "address fields",
+        "command code", "unused parameter byte", "parameter value", "checksum"};
+    static_assert(names.size() == static_cast<std::size_t>(Check::Checksum) + 1);
+    return names[static_cast<std::size_t>(check)];
 }
 
 DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
@@ -140,21 +126,21 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
     const auto isEmpty = [](std::span<const std::uint8_t> f) {
         return std::ranges::all_of(f, [](std::uint8_t b) { return b == fixedByte; });
     };
-    const auto addressText = [](std::span<const std::uint8_t> f) {
-        return rvx::addressText({f[0], f[1], f[2]});
+    const auto addressIn = [](std::span<const std::uint8_t> f) {
+        return Address{f[0], f[1], f[2]};
     };
     const auto first = field(byteAt::firstAddress);
     const auto second = field(byteAt::secondAddress);
     if (isEmpty(first) && isEmpty(second)) {
-        decoded.address = "FFFFFF";
+        decoded.address = addressIn(first);
         decoded.notes.push_back(
             "both address fields are FF FF FF: this is address FFFFFF, whose single motor "
             "frame and group frame are the same, so its kind cannot be told");
     } else if (isEmpty(first)) {
-        decoded.address = addressText(second);
+        decoded.address = addressIn(second);
         decoded.kind = AddressKind::Single;
     } else if (isEmpty(second)) {
-        decoded.address = addressText(first);
+        decoded.address = addressIn(first);
         decoded.kind = AddressKind::Group;
     } else {
         add(Check::AddressFields, 4, 9,
@@ -204,9 +190,8 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
         }
     }
 
-    const std::uint16_t expected = checksumOf(bytes.first(12));
-    const std::uint16_t actual = static_cast<std::uint16_t>(at(13) << 8 | at(14));
-    if (actual != expected) {
+    if (!checksumHolds(bytes)) {
+        const std::uint16_t expected = checksumOf(bytes.first(byteAt::checksumHigh));
         add(Check::Checksum, 13, 14,
             "checksum is " + hexByte(at(13)) + " " + hexByte(at(14)) + ", should be " +
                 hexByte(static_cast<std::uint8_t>(expected >> 8)) + " " +

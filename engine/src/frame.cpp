@@ -12,8 +12,11 @@ std::uint16_t checksumOf(std::span<const std::uint8_t> firstTwelve) {
                                       0xFFFFU);
 }
 
-bool checksumHolds(const Frame& frame) {
-    const std::uint16_t sum = checksumOf(std::span(frame).first(byteAt::checksumHigh));
+bool checksumHolds(std::span<const std::uint8_t> frame) {
+    if (frame.size() != frameLength) {
+        return false;
+    }
+    const std::uint16_t sum = checksumOf(frame.first(byteAt::checksumHigh));
     return frame[byteAt::checksumHigh] == (sum >> 8) && frame[byteAt::checksumLow] == (sum & 0xFF);
 }
 

@@ -80,9 +80,10 @@ void CommandStringEngine::writeBackAddress(AddressKind source) {
         // One character at a time, never splitting a UTF-8 sequence; the empty text past
         // the end.
         const std::size_t length = offset < text.size() ? ascii::utf8Length(text, offset) : 0;
-        s.strAddrDigit[s.intCount] = upperAscii(std::string_view(text).substr(offset, length));
+        s.strAddrDigit[static_cast<std::size_t>(s.intCount)] =
+            upperAscii(std::string_view(text).substr(offset, length));
         offset += length;
-        s.strManInput += s.strAddrDigit[s.intCount];
+        s.strManInput += s.strAddrDigit[static_cast<std::size_t>(s.intCount)];
     }
     fields_.setAddressText(source, s.strManInput);
 }
@@ -98,7 +99,8 @@ bool CommandStringEngine::encodeAddress(AddressKind source) {
     for (s.intCount = 1; s.intCount <= static_cast<std::int16_t>(reading.digitCount) &&
                          s.intCount <= static_cast<std::int16_t>(addressDigits);
          ++s.intCount) {
-        s.intAddrDigit[s.intCount] = reading.digits[s.intCount - 1];
+        s.intAddrDigit[static_cast<std::size_t>(s.intCount)] =
+            reading.digits[static_cast<std::size_t>(s.intCount - 1)];
     }
     if (!reading.ok()) {
         fields_.setAddressText(AddressKind::Single, "ERROR");
@@ -148,7 +150,8 @@ std::optional<DataFailure> CommandStringEngine::formRow(std::size_t row, Address
 
     s.strSum = hexText(composed.sum);
     for (s.i = 1; s.i <= static_cast<std::int16_t>(s.strSum.size()); ++s.i) {
-        s.strSumDigit[s.i] = s.strSum.substr(s.i - 1, 1);
+        s.strSumDigit[static_cast<std::size_t>(s.i)] =
+            s.strSum.substr(static_cast<std::size_t>(s.i - 1), 1);
     }
     checkSUM();
 
@@ -167,7 +170,7 @@ std::optional<DataFailure> CommandStringEngine::formRow(std::size_t row, Address
 
 void CommandStringEngine::checkSUM() {
     auto& s = state_;
-    for (int k = 1; k <= 4; ++k) {
+    for (std::size_t k = 1; k <= 4; ++k) {
         s.intSumDigit[k] = 0;
     }
     s.p.clear();
@@ -178,7 +181,8 @@ void CommandStringEngine::checkSUM() {
 
     const auto n = static_cast<std::int16_t>(std::min<std::size_t>(s.strSum.size(), 4));
     for (s.i = 1; s.i <= n; ++s.i) {
-        s.intSumDigit[s.i] = sumDigitValue(s.strSumDigit[s.i]).value_or(0);
+        s.intSumDigit[static_cast<std::size_t>(s.i)] =
+            sumDigitValue(s.strSumDigit[static_cast<std::size_t>(s.i)]).value_or(0);
     }
     // The last two digits are the low byte, the digits before them the high byte.
     const auto& d = s.intSumDigit;

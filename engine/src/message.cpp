@@ -28,8 +28,7 @@ std::size_t appendEscaped(std::string& out, std::string_view text, std::size_t o
         for (std::size_t k = 0; k < length; ++k) {
             const auto byte = static_cast<unsigned char>(text[offset + k]);
             out += "\\x";
-            out += ascii::hexPairs[2 * byte];
-            out += ascii::hexPairs[2 * byte + 1];
+            out += ascii::hexByte(byte);
         }
     } else {
         out.append(text.substr(offset, length));

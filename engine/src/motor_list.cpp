@@ -36,7 +36,7 @@ bool endsAt(std::string_view data, std::size_t at, bool listEnds) {
 // The part after this one, where the line may hold one: after a quoted label come the room
 // and the note; an unquoted label is the last part.
 bool lastPart(std::size_t part, bool quoted) {
-    const auto label = static_cast<std::size_t>(MotorPart::Label);
+    const auto label = static_cast<std::size_t>(MotorPart::LabelPart);
     return part + 1 == motorPartCount || (part == label && !quoted);
 }
 
@@ -126,7 +126,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
                 plain.clear();
                 for (std::size_t k = 0; k < content.size(); ++k) {
                     plain += content[k];
-                    k += content[k] == '"' ? 1 : 0;
+                    k += content[k] == '"' ? 1U : 0U;
                 }
                 content = plain;
             }
@@ -176,9 +176,9 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
     const auto quoteIn = [&scan](MotorPart part) { return scan.badQuote == part; };
     MotorEntry motor;
 
-    const std::string_view address = partOf(MotorPart::Address);
-    if (quoteIn(MotorPart::Address)) {
-        add(quoteProblem(MotorPart::Address, scan.quoteBeyondLimit));
+    const std::string_view address = partOf(MotorPart::AddressPart);
+    if (quoteIn(MotorPart::AddressPart)) {
+        add(quoteProblem(MotorPart::AddressPart, scan.quoteBeyondLimit));
     } else if (const auto reading = readAddress(address); reading.ok()) {
         motor.address = reading.bytes;
         motor.addressText = std::string(address);
@@ -186,9 +186,9 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
         add(addressMessage(address, reading));
     }
 
-    const std::string_view kind = partOf(MotorPart::Kind);
-    if (quoteIn(MotorPart::Kind)) {
-        add(quoteProblem(MotorPart::Kind, scan.quoteBeyondLimit));
+    const std::string_view kind = partOf(MotorPart::KindPart);
+    if (quoteIn(MotorPart::KindPart)) {
+        add(quoteProblem(MotorPart::KindPart, scan.quoteBeyondLimit));
     } else if (ascii::equalIgnoringCase(kind, "group")) {
         motor.kind = AddressKind::Group;
     } else if (!kind.empty() && !ascii::equalIgnoringCase(kind, "single")) {
@@ -196,9 +196,9 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
     }
 
     constexpr std::array<std::pair<MotorPart, std::string_view>, 3> texts{{
-        {MotorPart::Label, "label"},
-        {MotorPart::Room, "room"},
-        {MotorPart::Note, "note"},
+        {MotorPart::LabelPart, "label"},
+        {MotorPart::RoomPart, "room"},
+        {MotorPart::NotePart, "note"},
     }};
     for (const auto& [part, name] : texts) {
         if (quoteIn(part)) {
@@ -210,9 +210,9 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
     if (!problems.empty()) {
         return std::nullopt;
     }
-    motor.label = std::string(partOf(MotorPart::Label));
-    motor.room = std::string(partOf(MotorPart::Room));
-    motor.note = std::string(partOf(MotorPart::Note));
+    motor.label = std::string(partOf(MotorPart::LabelPart));
+    motor.room = std::string(partOf(MotorPart::RoomPart));
+    motor.note = std::string(partOf(MotorPart::NotePart));
     return motor;
 }
 
@@ -234,7 +234,7 @@ MotorListReading readMotorList(std::string_view text) {
     const auto consume = [&](std::size_t end, std::size_t inside) {
         breaks += inside;
         if (end < text.size()) {
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2U : 1U;
             ++breaks;
         }
         text.remove_prefix(end);

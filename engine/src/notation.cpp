@@ -246,8 +246,9 @@ char* writeBytesTo(char* out, std::span<const std::uint8_t> bytes, Notation nota
         if (info.radix == 10) {
             out = writeDecimal(out, bytes[k]);
         } else {
-            *out++ = ascii::hexPairs[2 * bytes[k]];
-            *out++ = ascii::hexPairs[2 * bytes[k] + 1];
+            const std::string_view digits = ascii::hexByte(bytes[k]);
+            *out++ = digits[0];
+            *out++ = digits[1];
         }
     }
     return out;
@@ -265,20 +266,14 @@ std::string writeFrame(const Frame& frame, Notation notation) {
 
 FrameText readFrameText(std::string_view text, std::optional<Notation> notation) {
     FrameText result;
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isSpace(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isSpace(text[end - 1])) {
-        --end;
-    }
-    if (begin == end) {
+    const std::string_view trimmed = ascii::trim(text, isSpace);
+    const auto begin = static_cast<std::size_t>(trimmed.data() - text.data());
+    const std::size_t end = begin + trimmed.size();
+    if (trimmed.empty()) {
         result.notation = notation.value_or(Notation::Spaced);
         result.error = "the text holds no bytes";
         return result;
     }
-    const std::string_view trimmed = text.substr(begin, end - begin);
     result.notation = notation ? *notation : detectNotation(trimmed);
 
     std::string error;

@@ -11,7 +11,6 @@ namespace rvx {
 
 namespace {
 
-using ascii::isBlank;
 using ascii::isDigit;
 
 // Far beyond any magnitude a double has and beyond the number of digits any text in memory can
@@ -63,12 +62,7 @@ bool isTooLarge(std::string_view mantissa, std::string_view exponent) {
 
 NumberReading readNumberText(std::string_view text) {
     const NumberReading none{NumberReading::Kind::NotANumber, 0.0};
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
+    text = ascii::trimBlanks(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';

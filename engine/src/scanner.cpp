@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::size_t startLength = 3;
 
-bool holdsChecksum(std::span<const std::uint8_t> frame) {
-    const std::uint16_t sum = checksumOf(frame.first(byteAt::checksumHigh));
-    return frame[byteAt::checksumHigh] == (sum >> 8) && frame[byteAt::checksumLow] == (sum & 0xFF);
-}
-
 }  // namespace
 
 StartMatch matchStart(std::span<const std::uint8_t> bytes) {
@@ -108,7 +103,7 @@ void FrameScanner::scan(bool final, std::vector<ScannedRun>& out) {
             continue;
         }
         const auto frame = std::span(held_).subspan(candidate, frameLength);
-        if (!holdsChecksum(frame)) {
+        if (!checksumHolds(frame)) {
             const int restart = restartOf(candidate, final);
             if (restart < 0) {
                 break;
@@ -121,7 +116,7 @@ void FrameScanner::scan(bool final, std::vector<ScannedRun>& out) {
         if (noise_ > 0) {
             report(ScannedRun::Kind::Noise, noise_, out);
         }
-        report(ScannedRun::Kind::Frame, frameLength, out);
+        report(ScannedRun::Kind::Framed, frameLength, out);
     }
     if (final && noise_ > 0) {
         report(ScannedRun::Kind::Noise, noise_, out);

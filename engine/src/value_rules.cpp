@@ -7,12 +7,6 @@
 
 namespace rvx {
 
-bool RangeCheck::accepts(double value) const {
-    return std::ranges::any_of(std::span(accepted).first(acceptedCount), [value](Interval range) {
-        return value >= range.low && value <= range.high;
-    });
-}
-
 const ChooserEntry* chooserEntryOf(std::int16_t code) {
     if (code == 0) {
         return nullptr;

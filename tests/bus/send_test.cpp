@@ -1,11 +1,15 @@
 // Sending frames onto a real serial line (a pseudo-terminal) and to a real TCP bridge.
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <csignal>
 
 #include "bus_support.h"
 #include "rvx/bus.h"
@@ -13,6 +17,7 @@
 #include "rvx/frame.h"
 
 using bus_test::Bridge;
+using bus_test::BrokenBridge;
 using bus_test::bytesOf;
 using bus_test::fromHex;
 using bus_test::PseudoTerminal;
@@ -22,6 +27,7 @@ using rvx::bus::Settings;
 using rvx::bus::Target;
 
 Q_DECLARE_METATYPE(rvx::bus::Parity)
+Q_DECLARE_METATYPE(BrokenBridge::Fault)
 
 namespace {
 
@@ -201,6 +207,43 @@ private slots:
         QVERIFY(line.nothingSent());
     }
 
+    // A run ended by a signal, or any program, may leave a pseudo-terminal at odd parity: it
+    // is used all the same, for sending and for watching, and left as it was found.
+    void aLineLeftAtOddParityIsUsedAndSetBack() {
+        PseudoTerminal line(clock);
+        line.leaveAtOddParity();
+        const tcflag_t found = line.settings().c_cflag;
+        QVERIFY((found & PARODD) != 0);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1));
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+        QCOMPARE(line.settings().c_cflag, found);
+
+        rvx::bus::Watcher watcher;
+        QSignalSpy opened(&watcher, &rvx::bus::Watcher::opened);
+        QSignalSpy failed(&watcher, &rvx::bus::Watcher::failed);
+        QVERIFY(watcher.start(targetOf(line.path())));
+        QVERIFY(QTest::qWaitFor([&] { return opened.count() + failed.count() > 0; }, 5000));
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(watcher.line().value().parity, rvx::bus::Parity::Odd);
+        watcher.stop();
+        QCOMPARE(line.settings().c_cflag, found);
+    }
+
+    // A path longer than a lock file's name may be (here 310 characters) names the same
+    // port: it is locked and used under the port's own name.
+    void aLongPathToThePortIsUsed() {
+        PseudoTerminal line(clock);
+        const QString path =
+            QStringLiteral("/dev/") + QStringLiteral("./").repeated(150) + line.path().mid(5);
+        QCOMPARE_GT(path.size(), 300);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto error = rvx::bus::sendFrames(targetOf(path), std::span(&up, 1));
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
     void aPortThatDoesNotExistIsReported_data() {
         QTest::addColumn<QString>("device");
         QTest::newRow("a tty path") << QStringLiteral("/dev/ttyRVX-none");
@@ -248,28 +291,98 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
     }
 
-    // A user outside the dialout group: the test runs the send as user nobody when it runs as
-    // root (root may open any port), or takes its own rights to the port away otherwise.
-    void aPortThatMayNotBeOpenedSaysHowToGetAccess() {
+    // A user who may not open the port: the test runs the send as user nobody when it runs as
+    // root (root may open any port) and gives the port the owner, group and mode of the row, or
+    // takes its own rights to the port away otherwise. Joining a group is advised only where
+    // the group may read and write the port.
+    // Whatever name the port is given, and whoever holds it: a link to the port while it is
+    // watched, or a lock another process holds on it as pyserial's exclusive ports do.
+    void aPortHeldUnderAnotherNameOrByALockIsBusy() {
         PseudoTerminal line(clock);
+        QTemporaryDir names;
+        QVERIFY(names.isValid());
+        const QString link = names.filePath(QStringLiteral("usb-RVX-A1B2-if00-port0"));
+        QVERIFY(QFile::link(line.path(), link));
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        {
+            rvx::bus::Watcher holder;
+            QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
+            QVERIFY(holder.start(targetOf(line.path())));
+            QVERIFY(held.wait(5000));
+            const auto error = rvx::bus::sendFrames(targetOf(link), std::span(&up, 1));
+            QVERIFY(error.has_value());
+            QCOMPARE(error->kind, Error::Kind::PortBusy);
+            QCOMPARE(error->message, link + ": the port is in use by another program");
+        }
+        QProcess locker;
+        // flock(1) holds the lock until its command ends; the command says its process id.
+        locker.start(QStringLiteral("flock"),
+                     {line.path(), QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
+        QVERIFY2(locker.waitForReadyRead(5000), "flock(1) from util-linux is needed");
+        const auto holder = static_cast<pid_t>(locker.readAllStandardOutput().trimmed().toInt());
+        QVERIFY(holder > 0);
+        for (const QString& name : {line.path(), link}) {
+            const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
+            QVERIFY(error.has_value());
+            QCOMPARE(error->kind, Error::Kind::PortBusy);
+        }
+        QCOMPARE(::kill(holder, SIGKILL), 0);
+        QVERIFY(locker.waitForFinished(5000));
+        QVERIFY(line.nothingSent());
+        QCOMPARE(rvx::bus::sendFrames(targetOf(link), std::span(&up, 1)).has_value(), false);
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+    }
+
+    void aPortThatMayNotBeOpenedSaysWhatWouldHelp_data() {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("advice");
+        const QString dialout = QStringLiteral(
+            "join the dialout group (sudo usermod -aG dialout $USER), then log out and in again");
+        const QString ownerOnly = QStringLiteral(
+            "only its owner (root) may open it, and joining a group does not help; ask whoever "
+            "set up the port");
+        if (::geteuid() != 0) {
+            QTest::newRow("no rights at all")
+                << QString() << 0
+                << QStringLiteral(
+                       "only its owner (%1) may open it, and joining "
+                       "a group does not help; ask whoever "
+                       "set up the port")
+                       .arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
+            return;
+        }
+        QTest::newRow("an adapter of the dialout group") << "dialout" << 0660 << dialout;
+        QTest::newRow("a port of another group")
+            << "uucp" << 0660
+            << QStringLiteral(
+                   "join the uucp group (sudo usermod -aG uucp $USER), then log out and in again");
+        QTest::newRow("a pseudo-terminal its group may only write") << "tty" << 0620 << ownerOnly;
+        QTest::newRow("a port for its owner alone") << "dialout" << 0600 << ownerOnly;
+    }
+    void aPortThatMayNotBeOpenedSaysWhatWouldHelp() {
+        QFETCH(QString, group);
+        QFETCH(int, mode);
+        QFETCH(QString, advice);
+        PseudoTerminal line(clock);
+        const QByteArray path = line.path().toLocal8Bit();
         QProcess probe;
-        const bool root = ::geteuid() == 0;
-        if (root) {
+        if (::geteuid() == 0) {
+            const ::group* entry = ::getgrnam(group.toLocal8Bit().constData());
+            QVERIFY(entry != nullptr);
+            QCOMPARE(::chown(path.constData(), 0, entry->gr_gid), 0);
             probe.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
                     ::_exit(125);
                 }
             });
-        } else {
-            QCOMPARE(::chmod(line.path().toLocal8Bit().constData(), 0), 0);
         }
+        QCOMPARE(::chmod(path.constData(), static_cast<mode_t>(mode)), 0);
         probe.start(QStringLiteral(RVX_SEND_PROBE), {line.path()});
         QVERIFY(probe.waitForFinished(15000));
         QCOMPARE(probe.exitCode(), 1);
         QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
-                 line.path() + QStringLiteral(": no permission to open the port; join the dialout "
-                                              "group (sudo usermod -aG dialout $USER), then log "
-                                              "out and in again"));
+                 line.path() + QStringLiteral(": no permission to open the port; ") + advice);
         QVERIFY(line.nothingSent());
     }
 
@@ -368,6 +481,64 @@ private slots:
                                   QAbstractSocket::UnconnectedState, 5000);
     }
 
+    void aBridgeThatHasTakenEveryByteConfirmsTheSend() {
+        Bridge bridge(clock);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        const auto outcome =
+            rvx::bus::sendFramesUntil(targetOf(bridge.target()), std::span(&up, 1), Settings{}, {});
+        QVERIFY2(!outcome.error, qPrintable(outcome.error ? outcome.error->message : QString()));
+        QCOMPARE(outcome.delivery, rvx::bus::Delivery::TakenByBridge);
+        // The bridge had every byte before the send counted as done.
+        QCOMPARE(bridge.arrived().bytes, up123456);
+
+        PseudoTerminal line(clock);
+        const auto serial =
+            rvx::bus::sendFramesUntil(targetOf(line.path()), std::span(&up, 1), Settings{}, {});
+        QVERIFY(!serial.error);
+        QCOMPARE(serial.delivery, rvx::bus::Delivery::OnTheLine);
+    }
+
+    // A server that accepts and never reads, or one that closes at once, has taken no frame:
+    // neither is ever a success, and neither signals a frame as sent.
+    void aBridgeThatTakesNoFrameIsNeverASuccess_data() {
+        QTest::addColumn<BrokenBridge::Fault>("fault");
+        QTest::addColumn<Error::Kind>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a server that never reads")
+            << BrokenBridge::Fault::NeverReads << Error::Kind::Unconfirmed
+            << ": the bridge did not confirm the frame within 0.5 s; it is stopped, does not "
+               "read, or does not close after a frame, and the frame may not have reached its "
+               "line";
+        QTest::newRow("a server that closes at once")
+            << BrokenBridge::Fault::ClosesAtOnce << Error::Kind::PortLost
+            << ": the connection to the bridge was lost (the bridge closed it";
+    }
+    void aBridgeThatTakesNoFrameIsNeverASuccess() {
+        QFETCH(BrokenBridge::Fault, fault);
+        QFETCH(Error::Kind, kind);
+        QFETCH(QString, message);
+        BrokenBridge bridge(fault);
+        Sender sender;
+        QSignalSpy sent(&sender, &Sender::frameSent);
+        QSignalSpy finished(&sender, &Sender::finished);
+        QSignalSpy failed(&sender, &Sender::failed);
+        Settings settings;
+        settings.timeout = std::chrono::milliseconds(500);
+        const std::vector<rvx::Frame> frames{frameOf(rvx::CommandId::Up),
+                                             frameOf(rvx::CommandId::Down)};
+        QVERIFY(sender.send(targetOf(bridge.target()), frames, settings));
+        const auto error = outcomeOf(finished, failed);
+        QVERIFY(error.has_value());
+        QCOMPARE(error->kind, kind);
+        QVERIFY2(error->message.startsWith(bridge.target() + message), qPrintable(error->message));
+        QVERIFY2(error->message.endsWith(QStringLiteral("; 0 of 2 frames had been sent")),
+                 qPrintable(error->message));
+        QCOMPARE(error->framesSent, 0);
+        QCOMPARE(sent.count(), 0);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(bridge.accepted(), 1);
+    }
+
     void aRefusedConnectionIsReported() {
         quint16 port = 0;
         {
@@ -384,6 +555,23 @@ private slots:
                  target + QStringLiteral(": connection refused; nothing listens on port %1 of "
                                          "127.0.0.1")
                               .arg(port));
+    }
+
+    // A resolver that never answers: the wait ends at the timeout, and so does the process,
+    // which does not wait for the lookup still under way.
+    void aHostLookupThatNeverAnswersEndsAtTheTimeout() {
+        QProcess probe;
+        QElapsedTimer took;
+        took.start();
+        probe.start(QStringLiteral(RVX_SEND_PROBE),
+                    {QStringLiteral("tcp://rvx-bridge.invalid:4001"),
+                     QStringLiteral("--lookup-never-answers")});
+        // The timeout is 1 s; the process is given a few more to start and end.
+        QVERIFY(probe.waitForFinished(5000));
+        QCOMPARE_GE(took.elapsed(), 1000);
+        QCOMPARE(probe.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("tcp://rvx-bridge.invalid:4001: no connection within 1 s"));
     }
 
     void anAbsentHostIsReported() {

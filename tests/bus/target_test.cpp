@@ -73,6 +73,9 @@ private slots:
             << "tcp://:4001"
             << "target \"tcp://:4001\": no host; write a bridge as "
                "tcp://HOST:PORT";
+        QTest::newRow("a bridge without a host or a port")
+            << "tcp://"
+            << "target \"tcp://\": no host and no port; write a bridge as tcp://HOST:PORT";
         QTest::newRow("port zero") << "tcp://10.0.0.5:0"
                                    << "target \"tcp://10.0.0.5:0\": the port must be a number "
                                       "from 1 to 65535";
@@ -206,6 +209,29 @@ private slots:
         QTEST(
             rvx::bus::errorMessage(kind, *rvx::bus::readTarget(target).target, Settings{}, detail),
             "message");
+    }
+
+    // A failure names its target as written while it is plain; one that could turn the line
+    // around or flood it is quoted, escaped and cut as any other text in a message.
+    void aTargetIsShownSafelyInAFailure_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a by-id link, as written")
+            << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
+            << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0: no such serial "
+               "port";
+        QTest::newRow("a right-to-left override") << QString::fromUtf8("/dev/tty\u202EBSU")
+                                                  << "\"/dev/tty\\u202EBSU\": no such serial port";
+        QTest::newRow("a path of 5000 characters")
+            << "/dev/" + QString(4995, QLatin1Char('x'))
+            << "\"/dev/" + QString(35, QLatin1Char('x')) +
+                   "\"... (5000 characters): no such serial port";
+    }
+    void aTargetIsShownSafelyInAFailure() {
+        QFETCH(QString, device);
+        const auto target = rvx::bus::readTarget(device).target;
+        QVERIFY(target.has_value());
+        QTEST(rvx::bus::errorMessage(Error::Kind::NoSuchPort, *target), "message");
     }
 
     void aPortIsFoundByItsByIdLink() {

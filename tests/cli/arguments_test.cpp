@@ -137,19 +137,19 @@ TEST(Arguments, AnOptionThatTakesAValueIsGivenOnce) {
 
 TEST(Arguments, AMissingValueIsNamedOnce) {
     expectFaults({
-        {"at the end", {"123456", "--ip"}, {"rvx-strings: Missing value after '--ip'."}},
-        {"one dash", {"123456", "-ip"}, {"rvx-strings: Missing value after '-ip'."}},
+        {"at the end", {"123456", "--ip"}, {"rvx-strings: --ip: a value must follow"}},
+        {"one dash", {"123456", "-ip"}, {"rvx-strings: -ip: a value must follow"}},
         {"followed by an option",
          {"123456", "--ip", "--down", "20"},
-         {"rvx-strings: Missing value after '--ip'."}},
+         {"rvx-strings: --ip: a value must follow"}},
         {"followed by an option with =",
          {"--jog-up", "--priority=3", "123456"},
-         {"rvx-strings: Missing value after '--jog-up'."}},
-        {"the file of --batch", {"--batch"}, {"rvx-strings: Missing value after '--batch'."}},
-        {"the frame of --decode", {"--decode"}, {"rvx-strings: Missing value after '--decode'."}},
+         {"rvx-strings: --jog-up: a value must follow"}},
+        {"the file of --batch", {"--batch"}, {"rvx-strings: --batch: a value must follow"}},
+        {"the frame of --decode", {"--decode"}, {"rvx-strings: --decode: a value must follow"}},
         {"of an option that does not go with the mode",
          {"--decode", up123456, "--ip"},
-         {"rvx-strings: Missing value after '--ip'."}},
+         {"rvx-strings: --ip: a value must follow"}},
     });
     // A value that looks like a negative number is a value, and an empty one is one too.
     EXPECT_EQ(faultsOf({"123456", "--jog-down", "-1"}),
@@ -162,11 +162,21 @@ TEST(Arguments, AMissingValueIsNamedOnce) {
 
 TEST(Arguments, EveryFaultIsReportedInTheOrderOfTheArguments) {
     expectFaults({
+        {"the line of a --send whose TARGET is missing",
+         {"123456", "--baud=1e9", "--command", "up", "--timeout", "never", "--send"},
+         {"rvx-strings: --baud \"1e9\": must be a whole number from 50 to 4000000",
+          "rvx-strings: --timeout \"never\": must be a number of seconds from 0.001 to 3600",
+          "rvx-strings: --send: a value must follow"}},
+        {"the line of a --send given twice",
+         {"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", "--send", "a", "--parity",
+          "high", "--send", "b"},
+         {"rvx-strings: --parity \"high\": must be none, even, odd, mark or space",
+          "rvx-strings: --send is given more than once (\"a\", \"b\"); give it once"}},
         {"address, value out of range and a missing value",
          {"12345", "--ip", "99", "--down"},
          {"rvx-strings: address \"12345\": must be six hexadecimal digits, not 5 characters",
           "rvx-strings: --ip \"99\": out of range; the IP number must be 1 to 16",
-          "rvx-strings: Missing value after '--down'."}},
+          "rvx-strings: --down: a value must follow"}},
         {"faults of every kind",
          {"--format", "yaml", "--bogus", "--ip", "3", "--percent", "x", "--ip", "4", "--group=1",
           "12345G", "--command", "jump", "--notation", "hex"},
@@ -478,7 +488,7 @@ TEST(Bus, FaultsOfTheBusOptions) {
           "it once"}},
         {"--send without its target",
          {"123456", "--command", "up", "--send"},
-         {"rvx-strings: Missing value after '--send'."}},
+         {"rvx-strings: --send: a value must follow"}},
         {"another scheme",
          {"123456", "--command", "up", "--send", "udp://10.0.0.5:4001"},
          {"rvx-strings: --send \"udp://10.0.0.5:4001\": \"udp://\" is no kind of target here; "

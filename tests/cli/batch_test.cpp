@@ -114,6 +114,49 @@ TEST(Batch, JsonIsAnArrayOfObjectsWithTheColumnsAsKeys) {
                                                                          "che"));
 }
 
+// The JSON tables keep their layout to the byte: one object a line, escapes inside strings, an
+// empty table as [], whichever mode writes them.
+TEST(Batch, JsonTablesKeepTheirLayout) {
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        std::string input;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"two motors, a quote in a label, escaped notation",
+         {"--batch", "-", "--format", "json", "--command", "up", "--notation", "escaped"},
+         "123456,single,Kit\"chen\nA1B2C3,group\n",
+         "[\n"
+         R"(  {"label": "Kit\"chen", "kind": "single", "address": "123456", "command": "Up", )"
+         R"("string": "\\xAB\\xF1\\xFF\\xFF\\xFF\\xFF\\x12\\x34\\x56\\xFE\\xFF\\xFF\\x09\\x30"},)"
+         "\n"
+         R"(  {"label": "", "kind": "group", "address": "A1B2C3", "command": "Up", )"
+         R"("string": "\\xAB\\xF1\\xFF\\xA1\\xB2\\xC3\\xFF\\xFF\\xFF\\xFE\\xFF\\xFF\\x0A\\xAA"})"
+         "\n]\n"},
+        {"a list without motors", {"--batch", "-", "--format", "json"}, "# none\n", "[]\n"},
+        {"decimal bytes of one motor",
+         {"--batch", "-", "--format", "json", "--command", "stop", "--notation", "decimal"},
+         "0A0B0C,group,Hall\n",
+         "[\n"
+         R"(  {"label": "Hall", "kind": "group", "address": "0A0B0C", "command": "Stop", )"
+         R"("string": "171,241,255,10,11,12,255,255,255,252,255,255,8,179"})"
+         "\n]\n"},
+        {"the strings of one address",
+         {"123456", "--format", "json", "--command", "lock-at-ip", "--priority", "50", "--lock-ip",
+          "3"},
+         "",
+         "[\n"
+         R"(  {"command": "Lock @ IP #", "string": "A4 F1 FF FF FF FF 12 34 56 FB FC CD 08 F1"})"
+         "\n]\n"},
+    };
+    for (const auto& c : cases) {
+        const auto result = tool::run(c.arguments, c.input);
+        EXPECT_EQ(result.exitCode, 0) << c.name << ": " << result.err;
+        EXPECT_EQ(result.out, c.out) << c.name;
+    }
+}
+
 TEST(Batch, TextLinesUpTheColumns) {
     const auto result = tool::run({"--batch", "-", "--format", "text", "--command", "Stop"},
                                   "123456,single,Kitchen\nabcdef,group,Hall\n");
@@ -258,7 +301,7 @@ TEST(Batch, UsageErrors) {
         {{"--batch", "-", "--format", "xml"},
          {"rvx-strings: --format \"xml\": must be csv, json or text with --batch"}},
         {{"--batch", "-", "--command", "Fly"}, {"rvx-strings: --command \"Fly\": no such command"}},
-        {{"--batch"}, {"rvx-strings: Missing value after '--batch'."}},
+        {{"--batch"}, {"rvx-strings: --batch: a value must follow"}},
     };
     tool::expectRefused(cases, "123456\n");
 }

@@ -9,8 +9,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 #include <csignal>
+#include <optional>
 
 #include "bus_support.h"
 
@@ -32,12 +36,15 @@ QString spaced(const QByteArray& bytes) {
 // the pseudo-terminal and the bridge are served while it runs.
 class Tool {
 public:
-    explicit Tool(const QStringList& arguments) {
+    explicit Tool(const QStringList& arguments)
+        : Tool(QStringLiteral(RVX_STRINGS_PATH), arguments) {}
+    // rvx-strings started by another program (unshare), which runs it in its place.
+    Tool(const QString& program, const QStringList& arguments) {
         QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                          [this] { out_ += process_.readAllStandardOutput(); });
         QObject::connect(&process_, &QProcess::readyReadStandardError,
                          [this] { err_ += process_.readAllStandardError(); });
-        process_.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
+        process_.start(program, arguments);
     }
 
     [[nodiscard]] bool ended(int timeout = 20000) {
@@ -67,6 +74,14 @@ public:
 
     void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
 
+    // Standard output goes to that process instead (as to `| head -1`), from the start.
+    Tool(const QStringList& arguments, QProcess& reader) {
+        QObject::connect(&process_, &QProcess::readyReadStandardError,
+                         [this] { err_ += process_.readAllStandardError(); });
+        process_.setStandardOutputProcess(&reader);
+        process_.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
+    }
+
 private:
     static QStringList linesOf(const QByteArray& bytes) {
         QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
@@ -93,7 +108,101 @@ QJsonObject decodeReport(const QByteArray& frame) {
 // A text time stamp of the monitor: "HH:mm:ss.zzz" and two blanks before the rest.
 const QRegularExpression textTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "));
 
-enum class Setup { None, PortHeld, OutputStopped, ClosedBridge };
+enum class Setup { None, PortHeld, PortHeldUnderALink, PortLocked, OutputStopped, ClosedBridge };
+
+// flock(1) from util-linux holding a lock on a file until stopped, as a program that opens a
+// port exclusively (pyserial's exclusive=True) holds it.
+class Locker {
+public:
+    explicit Locker(const QString& path) {
+        process_.start(QStringLiteral("flock"),
+                       {path, QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
+        if (process_.waitForReadyRead(5000)) {
+            command_ = static_cast<pid_t>(process_.readAllStandardOutput().trimmed().toInt());
+        }
+    }
+    ~Locker() {
+        if (command_ > 0) {
+            ::kill(command_, SIGKILL);
+        }
+        process_.waitForFinished(5000);
+    }
+    Locker(const Locker&) = delete;
+    Locker& operator=(const Locker&) = delete;
+
+    [[nodiscard]] bool holds() const { return command_ > 0; }
+
+private:
+    QProcess process_;
+    pid_t command_ = 0;
+};
+
+// ser2net from Debian as the bridge, on 127.0.0.1, its serial side on the device given. The
+// test starts it and stops it; it opens the device when a client connects.
+class Ser2net {
+public:
+    explicit Ser2net(const QString& device) {
+        if (!directory_.isValid()) {
+            return;
+        }
+        {
+            QTcpServer probe;  // a free port, let go at once for ser2net
+            probe.listen(QHostAddress::LocalHost);
+            port_ = probe.serverPort();
+        }
+        QFile config(directory_.filePath(QStringLiteral("ser2net.yaml")));
+        if (!config.open(QIODevice::WriteOnly)) {
+            return;
+        }
+        config.write(QStringLiteral("connection: &bus\n"
+                                    "  accepter: tcp,127.0.0.1,%1\n"
+                                    "  connector: serialdev,%2,4800o81,local\n")
+                         .arg(port_)
+                         .arg(device)
+                         .toUtf8());
+        config.close();
+        const QString program = QStandardPaths::findExecutable(
+            QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+        if (program.isEmpty()) {
+            return;
+        }
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, {QStringLiteral("-d"), QStringLiteral("-c"), config.fileName(),
+                                 QStringLiteral("-P"), directory_.filePath(QStringLiteral("pid"))});
+        // Listening once a connection is taken.
+        started_ = process_.waitForStarted(5000) &&
+                   QTest::qWaitFor(
+                       [this] {
+                           QTcpSocket socket;
+                           socket.connectToHost(QHostAddress::LocalHost, port_);
+                           return socket.waitForConnected(100);
+                       },
+                       5000);
+    }
+    ~Ser2net() {
+        resume();
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    Ser2net(const Ser2net&) = delete;
+    Ser2net& operator=(const Ser2net&) = delete;
+
+    [[nodiscard]] bool started() const { return started_; }
+    [[nodiscard]] QString target() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port_); }
+    // Stops and resumes the bridge as kill -STOP and -CONT do: its system still accepts
+    // connections and bytes, but nothing reads them.
+    void pause() const { ::kill(static_cast<pid_t>(process_.processId()), SIGSTOP); }
+    void resume() const { ::kill(static_cast<pid_t>(process_.processId()), SIGCONT); }
+
+private:
+    QTemporaryDir directory_;
+    QProcess process_;
+    quint16 port_ = 0;
+    bool started_ = false;
+};
 
 }  // namespace
 
@@ -244,6 +353,14 @@ private slots:
             << "rvx-strings: tcp://rvx-bridge.invalid:4001: host rvx-bridge.invalid not found";
         QTest::newRow("a port held by another program")
             << up << Setup::PortHeld << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("a port held by another program, sent to by a link to it")
+            << up << Setup::PortHeldUnderALink
+            << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("a port another process holds a lock on")
+            << up << Setup::PortLocked << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("watching a port another process holds a lock on")
+            << QStringList{"--monitor", "%1"} << Setup::PortLocked
+            << "rvx-strings: %1: the port is in use by another program";
         QTest::newRow("a line the port refuses")
             << up + QStringList{"--parity", "even"} << Setup::None
             << "rvx-strings: %1: the port does not take 4800 baud with even parity (Invalid "
@@ -266,13 +383,23 @@ private slots:
             target = QStringLiteral("tcp://127.0.0.1:%1").arg(port);
         }
         rvx::bus::Watcher holder;
-        if (setup == Setup::PortHeld) {
+        QTemporaryDir links;
+        if (setup == Setup::PortHeldUnderALink) {
+            target = links.filePath(QStringLiteral("usb-RVX-A1B2-if00-port0"));
+            QVERIFY(QFile::link(line.path(), target));
+        }
+        if (setup == Setup::PortHeld || setup == Setup::PortHeldUnderALink) {
             QSignalSpy held(&holder, &rvx::bus::Watcher::opened);
             QVERIFY(holder.start(*rvx::bus::readTarget(line.path()).target));
             QVERIFY(held.wait(5000));
         }
         if (setup == Setup::OutputStopped) {
             line.stopOutput();
+        }
+        std::optional<Locker> locker;
+        if (setup == Setup::PortLocked) {
+            locker.emplace(line.path());
+            QVERIFY2(locker->holds(), "flock(1) from util-linux is needed");
         }
         for (QString& argument : arguments) {
             argument.replace(QStringLiteral("%1"), target);
@@ -291,7 +418,153 @@ private slots:
         QVERIFY(line.nothingSent());
     }
 
+    // Ctrl+C while a frame waits to go out: the send is given up and said to be perhaps done,
+    // and the port's line is set back as it was found (here: left at odd parity by another
+    // run), so that the next run uses the port.
+    void ctrlCDuringASendSaysTheFrameMayHaveGone() {
+        PseudoTerminal line(clock);
+        line.leaveAtOddParity();
+        const termios found = line.settings();
+        line.stopOutput();
+        Tool tool({"123456", "--command", "up", "--send", line.path()});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            [&line] {
+                const termios now = line.settings();
+                return cfgetospeed(&now);
+            }(),
+            speed_t{B4800}, 5000);
+        QVERIFY(tool.running());
+        tool.signal(SIGINT);
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 4);
+        QCOMPARE(tool.out(), QByteArray());
+        QCOMPARE(tool.errLines(), QStringList{"rvx-strings: " + line.path() +
+                                              ": interrupted; the frame may have been sent"});
+        QCOMPARE(line.settings().c_cflag, found.c_cflag);
+        const termios after = line.settings();
+        QCOMPARE(cfgetospeed(&after), cfgetospeed(&found));
+        line.restartOutput();
+
+        Tool next({"123456", "--command", "stop", "--send", line.path()});
+        QVERIFY(next.ended());
+        QCOMPARE(next.err(), QString());
+        QCOMPARE(next.exitCode(), 0);
+    }
+
+    // ser2net, the bridge of Debian: a frame it has read and passed on is sent; while it is
+    // stopped nothing is, and the wait ends at the timeout; what it says when it cannot open
+    // its own port is shown.
+    void ser2netPassesTheFrameOnOrTheSendFails() {
+        PseudoTerminal line(clock);
+        Ser2net bridge(line.path());
+        QVERIFY2(bridge.started(), "ser2net (scripts/install-deps) did not start");
+
+        Tool sent({"123456", "--command", "up", "--send", bridge.target()});
+        QVERIFY(sent.ended());
+        QCOMPARE(sent.err(), QString());
+        QCOMPARE(sent.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(sent.out()),
+                 "Sent Up to single motor 123456 on " + bridge.target() +
+                     " (bridge; line 4800 8O1 assumed): AB F1 FF FF FF FF 12 34 56 FE FF FF 09 "
+                     "30\n");
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+
+        {
+            Tool watching({"--monitor", bridge.target()});
+            QVERIFY(watching.saysOnError("watching"));
+            Tool turnedAway({"123456", "--command", "up", "--send", bridge.target()});
+            QVERIFY(turnedAway.ended());
+            QCOMPARE(turnedAway.exitCode(), 4);
+            QCOMPARE(turnedAway.errLines(),
+                     QStringList{"rvx-strings: " + bridge.target() +
+                                 ": the connection to the bridge was lost (the bridge said: Port "
+                                 "already in use)"});
+            watching.signal(SIGINT);
+            QVERIFY(watching.ended());
+        }
+
+        bridge.pause();
+        Tool stalled({"123456", "--command", "down", "--send", bridge.target(), "--timeout", "1"});
+        QVERIFY(stalled.ended(5000));
+        QCOMPARE(stalled.exitCode(), 4);
+        QCOMPARE(stalled.out(), QByteArray());
+        QCOMPARE(stalled.errLines(),
+                 QStringList{"rvx-strings: " + bridge.target() +
+                             ": the bridge did not confirm the frame within 1 s; it is stopped, "
+                             "does not read, or does not close after a frame, and the frame may "
+                             "not have reached its line"});
+        bridge.resume();
+
+        Ser2net broken(QStringLiteral("/dev/ttyRVX-none"));
+        QVERIFY(broken.started());
+        Tool refused({"123456", "--command", "up", "--send", broken.target()});
+        QVERIFY(refused.ended());
+        QCOMPARE(refused.exitCode(), 4);
+        QCOMPARE(refused.errLines(),
+                 QStringList{"rvx-strings: " + broken.target() +
+                             ": the connection to the bridge was lost (the bridge said: Device "
+                             "open failure: Value or file not found)"});
+    }
+
+    // A resolver that never answers: rvx-strings ends at the timeout, not when the lookup
+    // gives up. The resolver is the test's own, a socket on port 53 of 127.0.0.1 that reads
+    // nothing, named in a resolv.conf that a mount namespace of its own shows to rvx-strings.
+    void aResolverThatNeverAnswersEndsTheRunAtTheTimeout_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--send") << QStringList{"123456", "--command", "up", "--send",
+                                               "tcp://rvx-bridge.invalid:4001"};
+        QTest::newRow("--monitor") << QStringList{"--monitor", "tcp://rvx-bridge.invalid:4001"};
+    }
+    void aResolverThatNeverAnswersEndsTheRunAtTheTimeout() {
+        QFETCH(QStringList, arguments);
+        if (::geteuid() != 0) {
+            QSKIP("a resolver on port 53 and a mount namespace need root");
+        }
+        QUdpSocket resolver;
+        QVERIFY(resolver.bind(QHostAddress::LocalHost, 53));
+        QTemporaryDir directory;
+        QVERIFY(directory.isValid());
+        QFile conf(directory.filePath(QStringLiteral("resolv.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("nameserver 127.0.0.1\noptions timeout:30 attempts:5\n");
+        conf.close();
+        const QString script =
+            QStringLiteral("mount --bind \"$1\" /etc/resolv.conf && shift && exec \"$@\"");
+        QElapsedTimer took;
+        took.start();
+        Tool tool(QStringLiteral("unshare"),
+                  QStringList{"-m", "sh", "-c", script, "sh", conf.fileName(), RVX_STRINGS_PATH} +
+                      arguments + QStringList{"--timeout", "1"});
+        // The timeout is 1 s; the process is given a few more to start and end.
+        QVERIFY(tool.ended(4000));
+        QCOMPARE_GE(took.elapsed(), 1000);
+        QCOMPARE(tool.exitCode(), 4);
+        QCOMPARE(tool.errLines(), QStringList{"rvx-strings: tcp://rvx-bridge.invalid:4001: no "
+                                              "connection within 1 s"});
+    }
+
     // ---- --monitor ----
+
+    // A reader that goes away (--monitor | head -1) ends the watch with exit status 3 and a
+    // message, not by a signal; the port's line is set back.
+    void aClosedStandardOutputEndsTheMonitorWithStatus3() {
+        PseudoTerminal line(clock);
+        line.leaveAtOddParity();
+        const tcflag_t found = line.settings().c_cflag;
+        QProcess head;
+        Tool tool({"--monitor", line.path(), "--format", "json"}, head);
+        head.start(QStringLiteral("head"), {QStringLiteral("-1")});
+        QVERIFY(tool.saysOnError("watching"));
+        line.write(up123456);
+        QVERIFY(head.waitForFinished(10000));
+        QCOMPARE(head.readAllStandardOutput().count('\n'), 1);
+        line.write(up123456);  // the line that finds no reader
+        QVERIFY(tool.ended());
+        QCOMPARE(tool.exitCode(), 3);
+        QCOMPARE(tool.errLines().last(),
+                 QStringLiteral("rvx-strings: cannot write standard output"));
+        QCOMPARE(line.settings().c_cflag, found);
+    }
 
     // Noise, a frame, a group frame split across two writes and a frame with a wrong checksum;
     // --count 3 stops after the third frame, so the frame after it is not reported.
@@ -400,9 +673,16 @@ private slots:
 
     void listPortsNamesThePortsOfTheMachine() {
         QStringList locations;
+        QStringList unknown;  // those without device information
         for (const auto& port : rvx::bus::listPorts()) {
             locations << port.systemLocation;
+            if (!port.hasDeviceInformation()) {
+                unknown << port.systemLocation;
+            }
         }
+        const QString note = QStringLiteral(
+            "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a "
+            "target too");
 
         Tool json({"--list-ports", "--format", "json"});
         QVERIFY(json.ended());
@@ -422,15 +702,18 @@ private slots:
         QCOMPARE(text.exitCode(), 0);
         if (locations.isEmpty()) {
             QCOMPARE(text.out(), QByteArray());
-            QCOMPARE(text.errLines(), QStringList{"rvx-strings: no serial ports found"});
+            QCOMPARE(text.errLines(), QStringList{"rvx-strings: no serial ports found; " + note});
             return;
         }
+        QCOMPARE(text.errLines(), QStringList{"rvx-strings: " + note});
         const QStringList lines = text.outLines();
         QCOMPARE(lines.size(), locations.size() + 1);
         QVERIFY2(lines[0].startsWith(QStringLiteral("port ")), qPrintable(lines[0]));
         QVERIFY(lines[0].contains(QStringLiteral("  description  ")));
         for (qsizetype k = 0; k < locations.size(); ++k) {
             QVERIFY2(lines[k + 1].startsWith(locations[k] + ' '), qPrintable(lines[k + 1]));
+            QCOMPARE(lines[k + 1].contains(QStringLiteral("  (no device information)  ")),
+                     unknown.contains(locations[k]));
         }
     }
 };

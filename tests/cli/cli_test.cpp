@@ -261,7 +261,10 @@ TEST(Output, AFailedWriteIsAnError) {
     for (const QStringList& arguments :
          {QStringList{"123456"},
           QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
-          QStringList{"--batch", "-"}, QStringList{"--help"}}) {
+          QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 31", "--format", "json"},
+          QStringList{"--batch", "-"}, QStringList{"--batch", "-", "--format", "json"},
+          QStringList{"--batch", "-", "--format", "text"}, QStringList{"--help"},
+          QStringList{"--list-ports", "--format", "json"}}) {
         const auto result = tool::run(arguments, "123456\n", "/dev/full");
         EXPECT_EQ(result.exitCode, 3) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.err, "rvx-strings: cannot write standard output\n");
@@ -327,16 +330,21 @@ TEST(HelpAndVersion, HelpListsThePlainNameOfEachCommand) {
         "A4 F1 FF FF FF FF 12 34 56 FB FC CD 08 F1\n");
 }
 
-// The text of an installed page, without its formatting: the words as a reader sees them.
-std::string manualPageText() {
+// The lines of the manual page as built, formatting requests included.
+std::vector<std::string> manualPageLines() {
     QProcess gunzip;
     gunzip.start(QStringLiteral("gzip"),
                  {QStringLiteral("-dc"), QStringLiteral(RVX_STRINGS_MAN_PATH)});
     if (!gunzip.waitForFinished(30000)) {
         return {};
     }
+    return lines(gunzip.readAllStandardOutput().toStdString());
+}
+
+// The text of an installed page, without its formatting: the words as a reader sees them.
+std::string manualPageText() {
     std::string text;
-    for (std::string line : lines(gunzip.readAllStandardOutput().toStdString())) {
+    for (std::string line : manualPageLines()) {
         if (line.starts_with('.')) {
             const auto blank = line.find(' ');
             line = blank == std::string::npos ? "" : line.substr(blank + 1);
@@ -352,6 +360,32 @@ std::string manualPageText() {
         text += line + ' ';
     }
     return text;
+}
+
+// The exit statuses stand in a section of their own right after OPTIONS, as manual pages have
+// them, each status a tagged paragraph in the order of the table.
+TEST(HelpAndVersion, ManualPageHasAnExitStatusSection) {
+    const std::vector<std::string> page = manualPageLines();
+    ASSERT_FALSE(page.empty());
+    std::vector<std::string> sections;
+    std::vector<std::string> tags;  // the first line after each .TP of EXIT STATUS
+    for (std::size_t k = 0; k < page.size(); ++k) {
+        if (page[k].starts_with(".SH ")) {
+            sections.push_back(page[k].substr(4));
+        } else if (!sections.empty() && sections.back() == "\"EXIT STATUS\"" && page[k] == ".TP" &&
+                   k + 1 < page.size()) {
+            tags.push_back(page[k + 1]);
+        }
+    }
+    const auto options = std::ranges::find(sections, "OPTIONS");
+    ASSERT_NE(options, sections.end());
+    ASSERT_NE(std::next(options), sections.end());
+    EXPECT_EQ(*std::next(options), "\"EXIT STATUS\"");
+    std::vector<std::string> statuses;
+    for (const auto& status : cli::exitStatuses) {
+        statuses.push_back(std::to_string(status.status));
+    }
+    EXPECT_EQ(tags, statuses);
 }
 
 // --help, the manual page made from it and the README tell the same options and exit statuses.

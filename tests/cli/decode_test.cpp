@@ -185,7 +185,7 @@ TEST(Decode, UsageErrors) {
          {"rvx-strings: --decode: not spaced bytes: character 7: expected two hexadecimal "
           "digits for each byte, found \"X\""}},
         {{"--decode", "0xAB 0xF1"}, {"rvx-strings: --decode: not 0x bytes: character 6:"}},
-        {{"--decode"}, {"rvx-strings: Missing value after '--decode'."}},
+        {{"--decode"}, {"rvx-strings: --decode: a value must follow"}},
         {{"--decode", up123456, "123456"},
          {"rvx-strings: ADDRESS \"123456\" is not used with --decode"}},
         {{"--decode", up123456, "--group"}, {"rvx-strings: --group is not used with --decode"}},

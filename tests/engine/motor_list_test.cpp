@@ -19,8 +19,9 @@ Parts partsOf(const std::string& line) {
     const auto at = [&scan](rvx::MotorPart part) {
         return std::string(scan.parts[static_cast<std::size_t>(part)]);
     };
-    return {at(rvx::MotorPart::Address), at(rvx::MotorPart::Kind), at(rvx::MotorPart::Label),
-            at(rvx::MotorPart::Room), at(rvx::MotorPart::Note)};
+    return {at(rvx::MotorPart::AddressPart), at(rvx::MotorPart::KindPart),
+            at(rvx::MotorPart::LabelPart), at(rvx::MotorPart::RoomPart),
+            at(rvx::MotorPart::NotePart)};
 }
 
 TEST(MotorLine, PartsAsCsvWritesThem) {

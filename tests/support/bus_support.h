@@ -104,6 +104,13 @@ public:
     void stopOutput() const { ::tcflow(slave_, TCOOFF); }
     void restartOutput() const { ::tcflow(slave_, TCOON); }
 
+    // Leaves the line as another program left it: a pseudo-terminal keeps PARODD, not PARENB.
+    void leaveAtOddParity() const {
+        termios t = settings();
+        t.c_cflag |= PARENB | PARODD;
+        ::tcsetattr(slave_, TCSANOW, &t);
+    }
+
     // The settings the kernel keeps for the line. A pseudo-terminal keeps the baud rate but
     // always has 8 data bits and no parity bit, whatever is asked.
     [[nodiscard]] termios settings() const {
@@ -182,6 +189,40 @@ private:
     QList<QTcpSocket*> connections_;
     Arrivals arrived_;
     qsizetype closeAfter_ = 0;
+};
+
+// A server on 127.0.0.1 that is no working bridge: it accepts connections and then either
+// never reads from them or closes each at once.
+class BrokenBridge {
+public:
+    enum class Fault { NeverReads, ClosesAtOnce };
+    explicit BrokenBridge(Fault fault) {
+        if (!server_.listen(QHostAddress::LocalHost)) {
+            qFatal("cannot listen on 127.0.0.1");
+        }
+        QObject::connect(&server_, &QTcpServer::newConnection, [this, fault] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++accepted_;
+                if (fault == Fault::ClosesAtOnce) {
+                    socket->close();
+                    socket->deleteLater();
+                } else {
+                    socket->setReadBufferSize(1);  // Qt reads no more than this for it
+                    held_.push_back(socket);
+                }
+            }
+        });
+    }
+
+    [[nodiscard]] QString target() const {
+        return QStringLiteral("tcp://127.0.0.1:%1").arg(server_.serverPort());
+    }
+    [[nodiscard]] int accepted() const { return accepted_; }
+
+private:
+    QTcpServer server_;
+    QList<QTcpSocket*> held_;
+    int accepted_ = 0;
 };
 
 }  // namespace bus_test

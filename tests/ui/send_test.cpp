@@ -163,6 +163,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bridge.arrived().bytes, upGroup0A0B0C, 5000);
     }
 
+    // Address FFFFFF makes the same frame for a single motor as for group FFFFFF: it is asked
+    // about as a group frame is, and Cancel sends nothing.
+    void theAddressOfEveryBitIsAskedAbout() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::Bridge bridge(clock);
+        BusConnection{*rvx::bus::readTarget(bridge.target()).target, {}}.save();
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.calculated(QStringLiteral("FFFFFF")));
+        QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
+        auto* question = shown<QMessageBox>(window, "confirmGroup");
+        QVERIFY(question != nullptr);
+        QCOMPARE(question->text(), QStringLiteral("This moves every motor of group FFFFFF."));
+        QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
+        QVERIFY(!window.findChild<MotorSender*>()->busy());
+        QCOMPARE(bridge.connections().size(), 0);
+    }
+
     // A port that is not there: the reason in a message box, and the window stays usable.
     void aFailureIsShownWithItsReason() {
         BusConnection{*rvx::bus::readTarget(QStringLiteral("/dev/rvx-no-such-port")).target, {}}

@@ -346,11 +346,12 @@ private slots:
         QCOMPARE(status->text(), QString());
     }
 
-    // Through a bridge the window says only what it knows: the bridge has the bytes.
+    // Through a bridge the window says only what the bridge confirmed: a bridge that read every
+    // byte and closed after them has taken the frame; one that never reads gets no "sent".
     void aBridgeSendIsWordedHonestly() {
         QElapsedTimer clock;
         clock.start();
-        bus_test::Bridge bridge(clock);
+        bus_test::Bridge bridge(clock);  // reads every byte and closes once the sender has
         remember(bridge.target());
         frmMain window;
         Driver ui(window);
@@ -365,10 +366,28 @@ private slots:
         QTest::mouseClick(question->findChild<QPushButton*>(QStringLiteral("cmdSendToGroup")),
                           Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
+        QCOMPARE(bridge.arrived().bytes, bus_test::fromHex(qPrintable(ui.text("txtSTOP"))));
         QCOMPARE(strip(window)->text(),
-                 QStringLiteral("Stop to group 0A0B0C handed to the bridge at %1; line settings "
+                 QStringLiteral("Stop to group 0A0B0C taken by the bridge at %1; line settings "
                                 "are the bridge's")
                      .arg(bridge.target()));
+    }
+
+    void aBridgeThatNeverReadsIsNoSend() {
+        bus_test::BrokenBridge bridge(bus_test::BrokenBridge::Fault::NeverReads);
+        remember(bridge.target());
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.calculated());
+        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy failed(window.findChild<MotorSender*>(), &MotorSender::failed);
+        QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
+        QCOMPARE(sent.count(), 0);
+        QVERIFY2(strip(window)->text().startsWith(QStringLiteral("Up to motor 123456 not sent: ")),
+                 qPrintable(strip(window)->text()));
+        QVERIFY2(failed.first().first().toString().contains(QStringLiteral("did not confirm")),
+                 qPrintable(failed.first().first().toString()));
     }
 
     // Every send is on record with its result: in the window of sent frames, as text and as

@@ -19,10 +19,19 @@
 // can be changed for unusual adapters (Settings). A bridge has line settings of its own; the
 // baud rate is still used for the time the bytes take on its line.
 //
-// Timing. A frame has left when the system has taken its bytes and their line time has passed
-// (lineTime: 14 bytes at 4800 8O1 take 33 ms). Between two frames the line stays quiet for
-// Settings::gap, also between two sends of the same Sender. Opening a bridge connection and each
-// write are bounded by Settings::timeout.
+// Timing. A frame has left a serial port when the system has taken its bytes, its output queue
+// has drained where the system tells (Linux), and their line time has passed (lineTime: 14
+// bytes at 4800 8O1 take 33 ms). Between two frames the line stays quiet for Settings::gap,
+// also between two sends of the same Sender. Opening a bridge connection, looking up its host
+// name and each write are bounded by Settings::timeout.
+//
+// Bridges. A bridge says nothing of its line, so a send to one counts as done only when the
+// bridge has taken every byte: once the last frame's line time has passed the write side of
+// the connection is shut, and a bridge that has read everything closes its own side (ser2net
+// does). A bridge that
+// takes the bytes but does not close within the timeout, or one that is stopped or never
+// reads, is a failure (Error::Kind::Unconfirmed). Where the write side cannot be shut, the
+// frames are only handed to the bridge (Delivery::HandedToBridge).
 //
 // Failures come as an Error: a kind to act on and a message of one line that names the target
 // and, where the user can do something, says what. A failure is never reported as a success:
@@ -35,6 +44,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHostAddress>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -43,6 +53,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -61,8 +72,11 @@ struct Target {
     QString host;      // Tcp: the bridge's name or address (an IPv6 address without brackets)
     quint16 port = 0;  // Tcp
 
-    // The target as the user writes it: the device, or tcp://HOST:PORT. Every message names it.
+    // The target as the user writes it: the device, or tcp://HOST:PORT.
     [[nodiscard]] QString text() const;
+    // The same as every message names it: as written while it is plain and of a sensible
+    // length, else quoted, escaped and cut as any other text in a message.
+    [[nodiscard]] QString shownText() const;
 };
 
 struct TargetReading {
@@ -121,6 +135,10 @@ struct Line {
 // "4800 8O1", with ", flow control" where there is any.
 [[nodiscard]] QString lineText(const Line& line);
 
+// The line the settings ask for: their baud rate and parity, busDataBits, busStopBits and no
+// flow control.
+[[nodiscard]] Line lineFor(const Settings& settings);
+
 // ---- Failures ----------------------------------------------------------------------------
 
 struct Error {
@@ -134,6 +152,8 @@ struct Error {
         ConnectTimedOut,    // no connection to the bridge within Settings::timeout
         WriteTimedOut,      // the system did not take a frame within Settings::timeout
         PortLost,           // the port vanished or the bridge closed the connection
+        Unconfirmed,        // the bridge did not show within the timeout that it took a frame
+        Interrupted,        // the send was ended from outside (Ctrl+C) while under way
         Other,              // anything else the system reports (the message says what)
     };
     Kind kind = Kind::Other;
@@ -147,6 +167,13 @@ struct Error {
                                    const Settings& settings = {}, const QString& detail = {});
 
 // ---- Sending -----------------------------------------------------------------------------
+
+// How far a sent frame is known to have gone.
+enum class Delivery : std::uint8_t {
+    OnTheLine,       // serial: the port sent the bytes and their line time passed
+    TakenByBridge,   // bridge: it read every byte and closed the connection after them
+    HandedToBridge,  // bridge: the system sent the bytes; nothing tells that the bridge took them
+};
 
 // Sends frames without blocking: for the window, which keeps one Sender for its connection
 // setting and sends one frame at a time.
@@ -168,6 +195,10 @@ public:
     // The serial line as the port reports it, while a serial target is open.
     [[nodiscard]] std::optional<Line> line() const;
 
+    // How far the frames of the last finished send are known to have gone; the window words
+    // its feedback by it. Meaningful once finished() has come.
+    [[nodiscard]] Delivery delivery() const;
+
     // Abandons a send under way: the target is closed at once and bytes the system has not
     // put on the line yet are dropped. No signal follows.
     void cancel();
@@ -185,10 +216,22 @@ private:
 
 // The blocking face for the command line: sends the frames and returns once they have all
 // left (nullopt) or at the first failure. Needs a QCoreApplication; runs a local event loop.
-// Returns after at most the timeout for the connection, plus for each frame the timeout,
-// its line time and the gap.
+// Returns after at most the timeout for the connection (the host name's lookup included), plus
+// for each frame the timeout, its line time and the gap, plus for a bridge the timeout for its
+// confirmation.
 [[nodiscard]] std::optional<Error> sendFrames(const Target& target, std::span<const Frame> frames,
                                               const Settings& settings = {});
+
+// The same, and how far the frames went once they were all sent. stop, when given, is looked
+// at every few milliseconds: once it is true the send is abandoned and an Error of kind
+// Interrupted comes back (a frame under way may have gone out).
+struct SendOutcome {
+    std::optional<Error> error;
+    Delivery delivery = Delivery::OnTheLine;
+};
+[[nodiscard]] SendOutcome sendFramesUntil(const Target& target, std::span<const Frame> frames,
+                                          const Settings& settings,
+                                          const std::function<bool()>& stop);
 
 // ---- Watching ----------------------------------------------------------------------------
 
@@ -198,7 +241,7 @@ struct Received {
     QByteArray bytes;  // a frame's fourteen bytes, or the noise; decode frames with decodeFrame
     QDateTime time;    // when its last byte arrived
 
-    [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Frame; }
+    [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Framed; }
     [[nodiscard]] std::span<const std::uint8_t> span() const {
         return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                 static_cast<std::size_t>(bytes.size())};
@@ -237,6 +280,17 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
+// ---- Host names --------------------------------------------------------------------------
+
+// How a bridge's host name becomes addresses; an empty list is a name not found. It runs on a
+// thread of its own and may block: a send or a watch gives it up at the timeout, and neither
+// they nor the end of the program wait for it. By default the system's resolver answers.
+using HostLookup = std::function<QList<QHostAddress>(const QString& host)>;
+
+// Puts a lookup in place of the system's (an empty function puts the system's back). For the
+// program's start, before any bridge is opened.
+void setHostLookup(HostLookup lookup);
+
 // ---- Ports -------------------------------------------------------------------------------
 
 struct PortInfo {
@@ -245,6 +299,13 @@ struct PortInfo {
     QString manufacturer;
     QString serialNumber;
     QString byIdLink;  // the /dev/serial/by-id/... link to it, where there is one
+
+    // Whether the system knows anything of a device behind the port. A port without (the
+    // console ports /dev/ttyS0 to ttyS3 of most PCs) often has no hardware at all.
+    [[nodiscard]] bool hasDeviceInformation() const {
+        return !description.isEmpty() || !manufacturer.isEmpty() || !serialNumber.isEmpty() ||
+               !byIdLink.isEmpty();
+    }
 };
 
 // The serial ports of the machine, by system location.

@@ -69,6 +69,29 @@ inline constexpr std::array<char, 512> hexPairs = [] {
     return pairs;
 }();
 
+// The two upper-case hexadecimal digits of a byte ("0A"): the one place a byte is written so.
+constexpr std::string_view hexByte(std::uint8_t byte) {
+    return {&hexPairs[2U * byte], 2};
+}
+
+// The text without the characters at either end that drop holds for; the one trimming of the
+// project.
+template <class Drop>
+constexpr std::string_view trim(std::string_view text, Drop drop) {
+    while (!text.empty() && drop(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && drop(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The text without the blanks (spaces and tabs) at either end.
+constexpr std::string_view trimBlanks(std::string_view text) {
+    return trim(text, isBlank);
+}
+
 // The length in bytes of the UTF-8 character that starts at offset: 1 for a byte that starts
 // no valid sequence, so that every byte belongs to exactly one character.
 constexpr std::size_t utf8Length(std::string_view text, std::size_t offset) {

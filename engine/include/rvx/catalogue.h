@@ -33,23 +33,47 @@ enum class Conversion : std::uint8_t {
     Percentage,  // 255 - nearest(v * 2.55): 0..100 % scaled to 0..255, inverted
 };
 
-// An inclusive interval of admitted parameter values.
+// An inclusive interval of parameter values.
 struct Interval {
     double low;
     double high;
 };
+
+// The values a check lets through: one interval, or two (Down: 0, or 10 to 255).
+struct Intervals {
+    std::array<Interval, 2> parts;
+    std::size_t count;
+
+    [[nodiscard]] constexpr std::span<const Interval> list() const { return {parts.data(), count}; }
+    [[nodiscard]] constexpr bool contains(double value) const {
+        for (const Interval& part : list()) {
+            if (value >= part.low && value <= part.high) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+// The values the frames admit for each parameter; every check of a value refers to these.
+namespace intervals {
+inline constexpr Intervals downValues{{{{0, 0}, {10, 255}}}, 2};
+inline constexpr Intervals ipNumbers{{{{1, 16}, {}}}, 1};
+inline constexpr Intervals percentages{{{{0, 100}, {}}}, 1};
+inline constexpr Intervals jogCounts{{{{0, 255}, {}}}, 1};
+inline constexpr Intervals priorities{{{{1, 100}, {}}}, 1};
+}  // namespace intervals
 
 struct ParameterInfo {
     ParameterField field;
     std::string_view fieldName;  // object name of the field in the window
     std::string_view startText;  // the field's text when the window opens and after CLEAR
     std::string_view meaning;    // what the value is, in the user's words
-    std::array<Interval, 2> admitted;
-    std::size_t admittedCount;      // Down admits two intervals, the others one
+    Intervals admitted;
     std::string_view admittedText;  // the admitted values in words, for messages
 
     [[nodiscard]] constexpr std::span<const Interval> admittedIntervals() const {
-        return {admitted.data(), admittedCount};
+        return admitted.list();
     }
 };
 
@@ -93,7 +117,9 @@ struct Command {
     std::uint8_t commandCode;                 // byte 10 as written
     std::array<ParameterByte, 2> parameters;  // in the order the fields are read
     std::size_t parameterCount;
-    int constantSum;  // bytes 1-3 and 10-12 without parameters, plus 3 x FF for the empty address
+    // The bytes that do not change with the address or the parameters: bytes 1-3, 10, the
+    // parameter bytes the command does not use (FF), and FF FF FF of the empty address field.
+    int constantSum;
 
     [[nodiscard]] constexpr std::span<const ParameterByte> parameterBytes() const {
         return {parameters.data(), parameterCount};
@@ -114,39 +140,56 @@ constexpr ParameterByte param(ParameterField f, Conversion c, std::uint8_t byte,
 constexpr ParameterByte none{};
 using enum ParameterField;
 using enum Conversion;
+
+// A row of the catalogue, its constant sum added up from the bytes it fixes.
+constexpr Command row(std::string_view name, std::string_view plainName, std::string_view label,
+                      std::string_view outputField, std::uint8_t messageCode,
+                      std::uint8_t commandCode, std::array<ParameterByte, 2> parameters,
+                      std::size_t parameterCount) {
+    int sum = messageCode + lengthByte + fixedByte + commandCode + 3 * fixedByte;
+    for (std::uint8_t byte = 11; byte <= 12; ++byte) {
+        bool carries = false;
+        for (std::size_t k = 0; k < parameterCount; ++k) {
+            carries = carries || parameters[k].frameByte == byte;
+        }
+        sum += carries ? 0 : fixedByte;
+    }
+    return {name,        plainName,  label,          outputField, messageCode,
+            commandCode, parameters, parameterCount, sum};
+}
 }  // namespace detail
 
 // The catalogue in its fixed order: the order of generation and of the chooser's entries.
 inline constexpr std::array<Command, commandCount> commandCatalogue{{
     // clang-format off
-    {"Up",             "up",            "UP",             "txtUP",   0xAB, 0xFE, {detail::none, detail::none}, 0, 0x894},
-    {"Down",           "down",          "DOWN",           "txtDOWN", 0xAB, 0xFD, {detail::param(detail::RU, detail::Inverted, 11, 8), detail::none}, 1, 0x794},
-    {"Stop",           "stop",          "STOP",           "txtSTOP", 0xAB, 0xFC, {detail::none, detail::none}, 0, 0x892},
-    {"Next IP Up",     "next-ip-up",    "Next IP UP",     "txtNIPU", 0xAB, 0xFA, {detail::none, detail::none}, 0, 0x890},
-    {"Next IP Down",   "next-ip-down",  "Next IP DOWN",   "txtNIPD", 0xAB, 0xF9, {detail::none, detail::none}, 0, 0x88F},
-    {"Go to IP #",     "go-to-ip",      "Go To IP ",      "txtGIP",  0xAB, 0xFB, {detail::param(detail::IP, detail::IpNumber, 11, 4), detail::none}, 1, 0x792},
-    {"Go to %",        "go-to-percent", "Go To %",        "txtGP",   0xAB, 0xEF, {detail::param(detail::Pct, detail::Percentage, 11, 5), detail::none}, 1, 0x786},
-    {"Jog Up 10 ms",   "jog-up",        "Jog Up 10 ms",   "txtJU",   0xAB, 0xF5, {detail::param(detail::MSU, detail::Inverted, 11, 6), detail::none}, 1, 0x78C},
-    {"Jog Down 10 ms", "jog-down",      "Jog Down 10 ms", "txtJD",   0xAB, 0xF4, {detail::param(detail::MSD, detail::Inverted, 11, 7), detail::none}, 1, 0x78B},
-    {"Lock Up",        "lock-up",       "Lock UP",        "txtLU",   0xA4, 0xFE, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78E},
-    {"Lock Down",      "lock-down",     "Lock DOWN",      "txtLD",   0xA4, 0xFD, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78D},
-    {"Lock Current",   "lock-current",  "Lock Current",   "txtLC",   0xA4, 0xFF, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78F},
+    detail::row("Up",             "up",            "UP",             "txtUP",   0xAB, 0xFE, {detail::none, detail::none}, 0),
+    detail::row("Down",           "down",          "DOWN",           "txtDOWN", 0xAB, 0xFD, {detail::param(detail::RU, detail::Inverted, 11, 8), detail::none}, 1),
+    detail::row("Stop",           "stop",          "STOP",           "txtSTOP", 0xAB, 0xFC, {detail::none, detail::none}, 0),
+    detail::row("Next IP Up",     "next-ip-up",    "Next IP UP",     "txtNIPU", 0xAB, 0xFA, {detail::none, detail::none}, 0),
+    detail::row("Next IP Down",   "next-ip-down",  "Next IP DOWN",   "txtNIPD", 0xAB, 0xF9, {detail::none, detail::none}, 0),
+    detail::row("Go to IP #",     "go-to-ip",      "Go To IP ",      "txtGIP",  0xAB, 0xFB, {detail::param(detail::IP, detail::IpNumber, 11, 4), detail::none}, 1),
+    detail::row("Go to %",        "go-to-percent", "Go To %",        "txtGP",   0xAB, 0xEF, {detail::param(detail::Pct, detail::Percentage, 11, 5), detail::none}, 1),
+    detail::row("Jog Up 10 ms",   "jog-up",        "Jog Up 10 ms",   "txtJU",   0xAB, 0xF5, {detail::param(detail::MSU, detail::Inverted, 11, 6), detail::none}, 1),
+    detail::row("Jog Down 10 ms", "jog-down",      "Jog Down 10 ms", "txtJD",   0xAB, 0xF4, {detail::param(detail::MSD, detail::Inverted, 11, 7), detail::none}, 1),
+    detail::row("Lock Up",        "lock-up",       "Lock UP",        "txtLU",   0xA4, 0xFE, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1),
+    detail::row("Lock Down",      "lock-down",     "Lock DOWN",      "txtLD",   0xA4, 0xFD, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1),
+    detail::row("Lock Current",   "lock-current",  "Lock Current",   "txtLC",   0xA4, 0xFF, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1),
     // Lock @ IP # reads the priority first and the IP number second.
-    {"Lock @ IP #",    "lock-at-ip",    "Lock @ IP",      "txtLIP",  0xA4, 0xFB, {detail::param(detail::L, detail::Inverted, 12, 5), detail::param(detail::IPL, detail::Inverted, 11, 6)}, 2, 0x68C},
-    {"Unlock",         "unlock",        "Unlock",         "txtUL",   0xA4, 0xFA, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1, 0x78A},
+    detail::row("Lock @ IP #",    "lock-at-ip",    "Lock @ IP",      "txtLIP",  0xA4, 0xFB, {detail::param(detail::L, detail::Inverted, 12, 5), detail::param(detail::IPL, detail::Inverted, 11, 6)}, 2),
+    detail::row("Unlock",         "unlock",        "Unlock",         "txtUL",   0xA4, 0xFA, {detail::param(detail::L, detail::Inverted, 12, 5), detail::none}, 1),
     // clang-format on
 }};
 
 // The parameter fields, in the order of ParameterField.
 inline constexpr std::array<ParameterInfo, parameterFieldCount> parameterCatalogue{{
     // clang-format off
-    {ParameterField::RU,  "txtRU",  "0",  "Down value",     {{{0, 0}, {10, 255}}}, 2, "0, or 10 to 255"},
-    {ParameterField::IP,  "txtIP",  "1",  "IP number",      {{{1, 16}, {}}},       1, "1 to 16"},
-    {ParameterField::Pct, "txtPct", "50", "percentage",     {{{0, 100}, {}}},      1, "0 to 100"},
-    {ParameterField::MSU, "txtMSU", "10", "jog up count",   {{{0, 255}, {}}},      1, "0 to 255"},
-    {ParameterField::MSD, "txtMSD", "10", "jog down count", {{{0, 255}, {}}},      1, "0 to 255"},
-    {ParameterField::L,   "txtL",   "1",  "lock priority",  {{{1, 100}, {}}},      1, "1 to 100"},
-    {ParameterField::IPL, "txtIPL", "1",  "lock IP number", {{{1, 16}, {}}},       1, "1 to 16"},
+    {ParameterField::RU,  "txtRU",  "0",  "Down value",     intervals::downValues,  "0, or 10 to 255"},
+    {ParameterField::IP,  "txtIP",  "1",  "IP number",      intervals::ipNumbers,   "1 to 16"},
+    {ParameterField::Pct, "txtPct", "50", "percentage",     intervals::percentages, "0 to 100"},
+    {ParameterField::MSU, "txtMSU", "10", "jog up count",   intervals::jogCounts,   "0 to 255"},
+    {ParameterField::MSD, "txtMSD", "10", "jog down count", intervals::jogCounts,   "0 to 255"},
+    {ParameterField::L,   "txtL",   "1",  "lock priority",  intervals::priorities,  "1 to 100"},
+    {ParameterField::IPL, "txtIPL", "1",  "lock IP number", intervals::ipNumbers,   "1 to 16"},
     // clang-format on
 }};
 

@@ -58,9 +58,8 @@ struct DecodedFrame {
     std::vector<Finding> findings;
     // The catalogue row, when the message and command codes name one command.
     std::optional<std::size_t> command;
-    // The address as six upper-case hexadecimal digits, when exactly one address field is
-    // FF FF FF, or both are (address FFFFFF).
-    std::optional<std::string> address;
+    // The address, when exactly one address field is FF FF FF, or both are (address FFFFFF).
+    std::optional<Address> address;
     // Single or group; not set when the address is FFFFFF, whose frames are the same for both.
     std::optional<AddressKind> kind;
     // The command's parameters, in the order its fields are read.

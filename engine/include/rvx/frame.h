@@ -35,8 +35,10 @@ inline constexpr std::size_t checksumLow = 13;
 // The checksum of a frame: the 16-bit sum of the twelve bytes before it, as they stand.
 [[nodiscard]] std::uint16_t checksumOf(std::span<const std::uint8_t> firstTwelve);
 
-// Whether the last two bytes are the checksum of the first twelve, high byte first.
-[[nodiscard]] bool checksumHolds(const Frame& frame);
+// Whether the last two of fourteen bytes are the checksum of the first twelve, high byte
+// first; false for any other number of bytes. The one check of a checksum: the decoder and the
+// scanner of the bus both ask it.
+[[nodiscard]] bool checksumHolds(std::span<const std::uint8_t> frame);
 
 struct ComposedFrame {
     enum class Status : std::uint8_t {
@@ -60,6 +62,12 @@ struct ComposedFrame {
 [[nodiscard]] ComposedFrame composeFrame(const Command& command, AddressKind kind,
                                          const Address& address,
                                          std::span<const std::int16_t> written);
+
+// Whether an address makes the same frames for a single motor and for a group: FFFFFF, whose
+// address field looks like the empty one.
+[[nodiscard]] constexpr bool sameFramesForBothKinds(const Address& address) {
+    return address == Address{fixedByte, fixedByte, fixedByte};
+}
 
 // The values of the seven parameter fields as numbers, by ParameterField.
 using ParameterValues = std::array<double, parameterFieldCount>;

@@ -27,7 +27,7 @@
 
 namespace rvx {
 
-enum class MotorPart : std::uint8_t { Address, Kind, Label, Room, Note };
+enum class MotorPart : std::uint8_t { AddressPart, KindPart, LabelPart, RoomPart, NotePart };
 inline constexpr std::size_t motorPartCount = 5;
 
 // The longest line of a motor list, without its line break.

@@ -23,14 +23,14 @@ namespace rvx {
 
 struct ScannedRun {
     enum class Kind : std::uint8_t {
-        Frame,  // fourteen bytes from a start sequence; the checksum may be wrong
-        Noise,  // bytes that belong to no frame
+        Framed,  // fourteen bytes from a start sequence, a frame; the checksum may be wrong
+        Noise,   // bytes that belong to no frame
     };
     Kind kind = Kind::Noise;
     std::uint64_t offset = 0;         // the place of the first byte in the stream, counted from 0
     std::vector<std::uint8_t> bytes;  // never empty
 
-    [[nodiscard]] bool isFrame() const { return kind == Kind::Frame; }
+    [[nodiscard]] bool isFrame() const { return kind == Kind::Framed; }
 };
 
 // How far these bytes agree with the start of a frame (AB or A4, then F1, then FF).

@@ -20,24 +20,25 @@ namespace rvx {
 
 struct RangeCheck {
     ParameterField field;
-    std::array<Interval, 2> accepted;  // inclusive
-    std::size_t acceptedCount;
+    Intervals accepted;  // inclusive
     CommandId reportIn;  // the command whose output field shows the message
     std::string_view message;
 
-    [[nodiscard]] bool accepts(double value) const;
+    [[nodiscard]] constexpr bool accepts(double value) const { return accepted.contains(value); }
 };
 
-// In the order they are made; the first that fails is reported and the rest are not made.
 // The jog fields ask for 1 to 255 here, though a jog of 0 makes a frame.
+inline constexpr Intervals windowJogCounts{{{{1, intervals::jogCounts.parts[0].high}, {}}}, 1};
+
+// In the order they are made; the first that fails is reported and the rest are not made.
 inline constexpr std::array<RangeCheck, 6> allCommandsChecks{{
     // clang-format off
-    {ParameterField::IP,  {{{1, 16}, {}}},        1, CommandId::GoToIp,      "IP NUMBER MUST BE 1 - 16 ONLY"},
-    {ParameterField::Pct, {{{0, 100}, {}}},       1, CommandId::GoToPercent, "Must be 0 - 100%,    0 = UP"},
-    {ParameterField::L,   {{{1, 100}, {}}},       1, CommandId::LockUp,      "Priority must be 1 - 100"},
-    {ParameterField::MSU, {{{1, 255}, {}}},       1, CommandId::JogUp,       "Value must be 1 -255"},
-    {ParameterField::MSD, {{{1, 255}, {}}},       1, CommandId::JogDown,     "Value must be 1 -255"},
-    {ParameterField::RU,  {{{0, 0}, {10, 255}}},  2, CommandId::Down,        "Value must be 0 or 10 - 255"},
+    {ParameterField::IP,  intervals::ipNumbers,   CommandId::GoToIp,      "IP NUMBER MUST BE 1 - 16 ONLY"},
+    {ParameterField::Pct, intervals::percentages, CommandId::GoToPercent, "Must be 0 - 100%,    0 = UP"},
+    {ParameterField::L,   intervals::priorities,  CommandId::LockUp,      "Priority must be 1 - 100"},
+    {ParameterField::MSU, windowJogCounts,        CommandId::JogUp,       "Value must be 1 -255"},
+    {ParameterField::MSD, windowJogCounts,        CommandId::JogDown,     "Value must be 1 -255"},
+    {ParameterField::RU,  intervals::downValues,  CommandId::Down,        "Value must be 0 or 10 - 255"},
     // clang-format on
 }};
 
