@@ -9,22 +9,11 @@ namespace rvx {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+using ascii::isBlank;
+using ascii::trimBlanks;
 
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // Whether a line may end at offset at of data: a line break there, or the list's end within
@@ -164,7 +153,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     endHere(i);
 }
 
-std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string& problems) {
+bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& problems) {
     problems.clear();
     const auto add = [&problems](std::string_view problem) {
         problems += problems.empty() ? "" : "; ";
@@ -174,14 +163,14 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
         return scan.parts[static_cast<std::size_t>(part)];
     };
     const auto quoteIn = [&scan](MotorPart part) { return scan.badQuote == part; };
-    MotorEntry motor;
+    motor.kind = AddressKind::Single;
 
     const std::string_view address = partOf(MotorPart::AddressPart);
     if (quoteIn(MotorPart::AddressPart)) {
         add(quoteProblem(MotorPart::AddressPart, scan.quoteBeyondLimit));
     } else if (const auto reading = readAddress(address); reading.ok()) {
         motor.address = reading.bytes;
-        motor.addressText = std::string(address);
+        motor.addressText.assign(address);
     } else {
         add(addressMessage(address, reading));
     }
@@ -208,12 +197,12 @@ std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan, std::string&
         }
     }
     if (!problems.empty()) {
-        return std::nullopt;
+        return false;
     }
-    motor.label = std::string(partOf(MotorPart::LabelPart));
-    motor.room = std::string(partOf(MotorPart::RoomPart));
-    motor.note = std::string(partOf(MotorPart::NotePart));
-    return motor;
+    motor.label.assign(partOf(MotorPart::LabelPart));
+    motor.room.assign(partOf(MotorPart::RoomPart));
+    motor.note.assign(partOf(MotorPart::NotePart));
+    return true;
 }
 
 MotorListReading readMotorList(std::string_view text) {
@@ -264,8 +253,8 @@ MotorListReading readMotorList(std::string_view text) {
             tooLong(number);
             return reading;
         }
-        if (const auto motor = checkMotorLine(scan, problems)) {
-            reading.motors.push_back(*motor);
+        if (MotorEntry motor; checkMotorLine(scan, motor, problems)) {
+            reading.motors.push_back(std::move(motor));
         } else {
             reading.problems.push_back("line " + std::to_string(number) + ": " + problems);
         }

@@ -63,10 +63,10 @@ struct MotorEntry {
     std::string note;
 };
 
-// Checks a scanned line: the motor, or what is wrong with it in one line, its problems
-// separated by "; ".
-[[nodiscard]] std::optional<MotorEntry> checkMotorLine(const MotorLineScan& scan,
-                                                       std::string& problems);
+// Checks a scanned line: true and the motor, or false and what is wrong with it in one line,
+// its problems separated by "; ". The motor's texts are assigned, so a caller that reads line
+// after line into one entry makes no allocation once they have grown.
+bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& problems);
 
 struct MotorListReading {
     std::vector<MotorEntry> motors;
