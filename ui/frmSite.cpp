@@ -29,11 +29,15 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string_view>
 
+#include "batch.h"
 #include "bus_connection.h"
 #include "controls.h"
 #include "motor_sender.h"
@@ -767,6 +771,14 @@ void frmSite::buildPanes() {
     bar->addWidget(cboNotation);
     bar->addStretch(1);
     bar->addWidget(cmdCopyAll);
+    for (const bool json : {false, true}) {
+        auto* button = new QPushButton(
+            json ? QStringLiteral("Save as &JSON\u2026") : QStringLiteral("Save as CS&V\u2026"),
+            strings);
+        button->setObjectName(json ? QStringLiteral("cmdSaveJson") : QStringLiteral("cmdSaveCsv"));
+        connect(button, &QPushButton::clicked, this, [this, json] { askWhereToExport(json); });
+        bar->addWidget(button);
+    }
     bar->addWidget(cmdExport);
     txtStrings = new QPlainTextEdit(strings);
     txtStrings->setObjectName(QStringLiteral("txtStrings"));
@@ -844,6 +856,79 @@ QString frmSite::stringsText() const {
         }
     }
     return text;
+}
+
+std::optional<QByteArray> frmSite::exportTable(bool json, QString* problem) const {
+    const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return std::nullopt;
+    };
+    // The selected motors as a site file, which the batch reads as it reads any list.
+    QTemporaryFile list;
+    QByteArray text;
+    for (int row : selectedRows()) {
+        const SiteMotor& motor = model_->motors()[row];
+        rvx::MotorEntry entry;
+        entry.addressText = motor.address.toStdString();
+        entry.kind = motor.kind;
+        const QByteArray label = motor.label.toUtf8();
+        entry.label.assign(label.constData(), static_cast<std::size_t>(label.size()));
+        const std::string line = rvx::writeMotorLine(entry);
+        text.append(line.data(), static_cast<qsizetype>(line.size())).append('\n');
+    }
+    if (!list.open() || list.write(text) != text.size() || !list.flush()) {
+        return fail(QStringLiteral("cannot write a temporary file: ") + list.errorString());
+    }
+    cli::BatchJob job;
+    job.path = QFile::encodeName(list.fileName()).toStdString();
+    job.values[static_cast<std::size_t>(rvx::ParameterField::Pct)] = spnPct->value();
+    job.values[static_cast<std::size_t>(rvx::ParameterField::IP)] = spnIP->value();
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        job.rows.push_back(row);
+    }
+    job.format = json ? cli::Format::Json : cli::Format::Csv;
+    job.notation = static_cast<rvx::Notation>(std::max(0, cboNotation->currentIndex()));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), &std::fclose);
+    if (!out || !err) {
+        return fail(QStringLiteral("cannot make a temporary file"));
+    }
+    const int status = cli::runBatch(job, out.get(), err.get());
+    const auto readAll = [](std::FILE* file) {
+        QByteArray bytes;
+        std::rewind(file);
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            bytes.append(buffer, static_cast<qsizetype>(n));
+        }
+        return bytes;
+    };
+    if (status != cli::exitSuccess) {
+        return fail(QString::fromUtf8(readAll(err.get())).trimmed());
+    }
+    return readAll(out.get());
+}
+
+bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
+    const auto table = exportTable(json, problem);
+    return table && saveWhole(path, *table, problem);
+}
+
+void frmSite::askWhereToExport(bool json) {
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the strings"), QString(),
+                                     json ? QStringLiteral("JSON (*.json);;All files (*)")
+                                          : QStringLiteral("CSV (*.csv);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QString problem;
+    if (!exportTo(path, json, &problem)) {
+        tell(QStringLiteral("stringsNotSaved"),
+             QStringLiteral("The strings were not saved; the file is as it was."), problem);
+    }
 }
 
 void frmSite::updateStrings() {

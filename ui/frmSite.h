@@ -87,6 +87,13 @@ public:
     // The strings pane's text, as Copy all puts it on the clipboard.
     [[nodiscard]] QString stringsText() const;
 
+    // The strings of the selected motors as `rvx-strings --batch` writes them (csv or json),
+    // in the notation chosen, with the Go to % and IP numbers of the window; written by the
+    // batch's own table writer. false and why when it could not be made or saved.
+    [[nodiscard]] std::optional<QByteArray> exportTable(bool json,
+                                                        QString* problem = nullptr) const;
+    bool exportTo(const QString& path, bool json, QString* problem = nullptr) const;
+
     // The monitor's rows as JSON Lines, in the keys rvx-strings --monitor --format json uses,
     // and "label" and "sent" where they apply.
     [[nodiscard]] QByteArray monitorJsonLines() const;
@@ -125,6 +132,7 @@ private:
     void togglePause();
     void clearMonitor();
     void saveMonitor();
+    void askWhereToExport(bool json);
     void received(const rvx::bus::Received& run);
     // A frame that arrived, or that this window sent while watching (sentHere).
     void addMonitorRow(const rvx::bus::Received& run, bool sentHere);

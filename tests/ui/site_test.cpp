@@ -657,7 +657,7 @@ private slots:
     }
 
     // Ten motors made in the window and saved: rvx-strings --batch reads the file and gives
-    // every string the window gives them, in the same order.
+    // every string the window shows them, in the same order, and exactly the window's export.
     void theBatchGivesTheStringsOfTheWindow() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("ten.csv"));
@@ -665,10 +665,11 @@ private slots:
         site.show();
         QVERIFY(QTest::qWaitForWindowExposed(&site));
         for (int k = 0; k < 10; ++k) {
-            QVERIFY(addMotor(
-                site, QStringLiteral("%1").arg(0x1A2B00 + k * 37, 6, 16, QLatin1Char('0')),
-                QStringLiteral("blind %1").arg(k),
-                k % 4 == 3 ? QStringLiteral("group") : QStringLiteral("single"), QString()));
+            QVERIFY(addMotor(site,
+                             QStringLiteral("%1").arg(0x1A2B00 + k * 37, 6, 16, QLatin1Char('0')),
+                             QStringLiteral("blind %1").arg(k),
+                             k % 4 == 3 ? QStringLiteral("group") : QStringLiteral("single"),
+                             k % 2 == 0 ? QStringLiteral("Floor %1, west").arg(k / 2) : QString()));
         }
         QVERIFY(site.saveSiteTo(path));
         selectAll(site);
@@ -680,12 +681,16 @@ private slots:
         }
         QCOMPARE(windowStrings.size(), 10 * 14);
 
-        QProcess batch;
-        batch.start(QStringLiteral(RVX_STRINGS_PATH), {QStringLiteral("--batch"), path});
-        QVERIFY(batch.waitForFinished(10000));
-        QCOMPARE(batch.exitCode(), 0);
-        QStringList rows =
-            QString::fromUtf8(batch.readAllStandardOutput()).split(QLatin1Char('\n'));
+        const auto runBatch = [&path](const QStringList& more) {
+            QProcess batch;
+            batch.start(QStringLiteral(RVX_STRINGS_PATH), QStringList{"--batch", path} + more);
+            if (!batch.waitForFinished(10000) || batch.exitCode() != 0) {
+                return QByteArray("(failed) ") + batch.readAllStandardError();
+            }
+            return batch.readAllStandardOutput();
+        };
+        const QByteArray csv = runBatch({});
+        QStringList rows = QString::fromUtf8(csv).split(QLatin1Char('\n'));
         QCOMPARE(rows.takeFirst(), QStringLiteral("label,kind,address,command,string"));
         rows.removeAll(QString());
         QStringList batchStrings;
@@ -695,6 +700,16 @@ private slots:
         QCOMPARE(batchStrings, windowStrings);
         QCOMPARE(rows[3 * 14].section(QLatin1Char(','), 0, 2),
                  QStringLiteral("blind 3,group,1A2B6F"));
+
+        // The window's exports are the batch's tables, byte for byte, in any notation.
+        QCOMPARE(site.exportTable(false).value_or("(none)"), csv);
+        auto* notation = in<QComboBox>(site, "cboNotation");
+        notation->setCurrentIndex(notation->findText(QStringLiteral("0x")));
+        QCOMPARE(site.exportTable(true).value_or("(none)"),
+                 runBatch({"--format", "json", "--notation", "0x"}));
+        const QString saved = dir.filePath(QStringLiteral("strings.json"));
+        QVERIFY(site.exportTo(saved, true));
+        QCOMPARE(contentsOf(saved), runBatch({"--format", "json", "--notation", "0x"}));
     }
 };
 
