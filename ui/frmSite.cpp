@@ -166,7 +166,9 @@ frmSite::frmSite(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
     auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(new QLabel(QStringLiteral("&Filter:"), upper));
+    auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), upper);
+    filterLabel->setBuddy(txtFilter);
+    filterRow->addWidget(filterLabel);
     filterRow->addWidget(txtFilter, 1);
     filterRow->addWidget(cmdDelete);
     upperLayout->addLayout(filterRow);
@@ -767,7 +769,9 @@ void frmSite::buildPanes() {
     actExport->setEnabled(false);
     cmdExport->setEnabled(false);
     cmdExport->setToolTip(QStringLiteral("No export to a controller is offered yet"));
-    bar->addWidget(new QLabel(QStringLiteral("N&otation:"), strings));
+    auto* notationLabel = new QLabel(QStringLiteral("N&otation:"), strings);
+    notationLabel->setBuddy(cboNotation);
+    bar->addWidget(notationLabel);
     bar->addWidget(cboNotation);
     bar->addStretch(1);
     bar->addWidget(cmdCopyAll);
