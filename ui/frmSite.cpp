@@ -97,6 +97,38 @@ private:
     QLabel* problem_;
 };
 
+// Keeps the motors that hold the filter text in any column, case ignored; reads the motors
+// themselves rather than each cell through the model, so that a key typed in the filter of a
+// large site is answered at once.
+class SiteFilter : public QSortFilterProxyModel {
+public:
+    SiteFilter(const MotorListModel& motors, QObject* parent)
+        : QSortFilterProxyModel(parent), motors_(motors) {}
+
+    void setText(const QString& text) {
+        text_ = text;
+        invalidateFilter();
+    }
+
+protected:
+    [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& /*parent*/) const override {
+        if (text_.isEmpty()) {
+            return true;
+        }
+        const SiteMotor& motor = motors_.motors()[row];
+        for (const QString* part : {&motor.label, &motor.room, &motor.address, &motor.note}) {
+            if (part->contains(text_, Qt::CaseInsensitive)) {
+                return true;
+            }
+        }
+        return kindName(motor.kind).contains(text_, Qt::CaseInsensitive);
+    }
+
+private:
+    const MotorListModel& motors_;
+    QString text_;
+};
+
 QJsonObject decodedJson(const rvx::bus::Received& run) {
     const auto bytes = run.span();
     const rvx::DecodedFrame decoded = rvx::decodeFrame(bytes);
@@ -465,18 +497,17 @@ void frmSite::openWindow() {
 // ---- The motor list ----
 
 void frmSite::buildList() {
-    proxy_ = new QSortFilterProxyModel(this);
+    auto* filter = new SiteFilter(*model_, this);
+    proxy_ = filter;
     proxy_->setSourceModel(model_);
-    proxy_->setFilterKeyColumn(-1);
-    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
     proxy_->setSortCaseSensitivity(Qt::CaseInsensitive);
 
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("label, room, address or note"));
     txtFilter->setClearButtonEnabled(true);
-    connect(txtFilter, &QLineEdit::textChanged, proxy_,
-            [this](const QString& text) { proxy_->setFilterFixedString(text); });
+    connect(txtFilter, &QLineEdit::textChanged, filter,
+            [filter](const QString& text) { filter->setText(text); });
 
     lblProblem = new ui::Label(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
