@@ -247,6 +247,7 @@ private:
     };
 
     void startMotor(const Motor& motor, const rvx::Address& address);
+    std::string_view jsonRowLead();
     char* writeRow(char* at, const RowText& row, const rvx::Address& address) const;
 
     Format format_;
@@ -258,6 +259,8 @@ private:
     std::string start_;                         // the motor's own part of each row
     std::string json_;                          // JSON of the writer, not yet written out
     JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
+    std::size_t jsonRows_ = 0;  // the rows the writer was told of
+    std::string laterLead_;     // what the writer puts before each row after the first
 };
 
 BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
@@ -366,6 +369,7 @@ void BatchTable::begin(BufferedWriter& out) {
 
 void BatchTable::end(BufferedWriter& out) {
     if (format_ == Format::Json) {
+        json_.clear();  // the text before the last row, written with it
         jsonWriter_.endArray();
         json_ += '\n';
         out.append(json_);
@@ -424,17 +428,32 @@ char* BatchTable::writeRow(char* at, const RowText& row, const rvx::Address& add
     return at + row.text.size() - after;
 }
 
+// What stands before a row of the JSON array. The writer is told of the first two rows; the
+// text before the second is the text before every later one, and is repeated from there on.
+std::string_view BatchTable::jsonRowLead() {
+    if (jsonRows_ >= 2) {
+        return laterLead_;
+    }
+    json_.clear();
+    jsonWriter_.beginRaw();
+    if (++jsonRows_ == 2) {
+        laterLead_ = json_;
+    }
+    return json_;
+}
+
 void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     startMotor(motor, motor.address);
     const std::size_t longest = rvx::maxWrittenLength(notation_, rvx::frameLength);
+    const bool json = format_ == Format::Json;
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
-        if (format_ == Format::Json) {
-            jsonWriter_.beginRaw();  // the row is one value of the table's array
+        // The row is one value of the table's array.
+        const std::string_view lead = json ? jsonRowLead() : std::string_view();
+        char* at = out.room(lead.size() + start_.size() + row.text.size() + longest);
+        if (json) {
+            std::memcpy(at, lead.data(), lead.size());
+            at += lead.size();
         }
-        char* at = out.room(json_.size() + start_.size() + row.text.size() + longest);
-        std::memcpy(at, json_.data(), json_.size());
-        at += json_.size();
-        json_.clear();
         std::memcpy(at, start_.data(), start_.size());
         out.commit(writeRow(at + start_.size(), row, motor.address));
     }

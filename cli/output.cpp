@@ -193,24 +193,29 @@ void JsonWriter::next() {
     if (levels_.empty()) {
         return;
     }
-    const bool filled = levels_.back().filled;
+    Level& level = levels_.back();
+    // The separators as views, so that appending one is a copy of known length.
+    std::string_view before;
     switch (layout_) {
         case Layout::Indented:
-            out_ += filled ? ",\n" : "\n";
-            out_.append(4 * levels_.size(), ' ');
+            before = level.filled ? std::string_view(",\n") : std::string_view("\n");
             break;
         case Layout::Compact:
-            out_ += filled ? "," : "";
+            before = level.filled ? std::string_view(",") : std::string_view();
             break;
         case Layout::Rows:
-            if (levels_.size() == 1 && levels_.front().array) {
-                out_ += filled ? ",\n  " : "\n  ";
+            if (levels_.size() == 1 && level.array) {
+                before = level.filled ? std::string_view(",\n  ") : std::string_view("\n  ");
             } else {
-                out_ += filled ? ", " : "";
+                before = level.filled ? std::string_view(", ") : std::string_view();
             }
             break;
     }
-    levels_.back().filled = true;
+    out_ += before;
+    if (layout_ == Layout::Indented) {
+        out_.append(4 * levels_.size(), ' ');
+    }
+    level.filled = true;
 }
 
 void JsonWriter::open(char bracket) {

@@ -103,7 +103,8 @@ public:
     }
     // What stands before a value (a comma, a line break and indent) for a value that the caller
     // then writes itself, JSON already: for a writer that makes a value once with this writer
-    // and repeats it with a few characters changed (the rows of a batch).
+    // and repeats it with a few characters changed (the rows of a batch). In every layout the
+    // same text stands before each element of an array after its first.
     void beginRaw() { next(); }
     void number(long long value);
     void boolean(bool value);

@@ -28,35 +28,29 @@ namespace rvx::bus {
 
 namespace {
 
+// Each parity beside Qt's name for it: the one table both ways of the mapping walk.
+constexpr std::pair<Parity, QSerialPort::Parity> serialParities[] = {
+    {Parity::None, QSerialPort::NoParity},     {Parity::Even, QSerialPort::EvenParity},
+    {Parity::Odd, QSerialPort::OddParity},     {Parity::Mark, QSerialPort::MarkParity},
+    {Parity::Space, QSerialPort::SpaceParity},
+};
+
 QSerialPort::Parity serialParity(Parity parity) {
-    switch (parity) {
-        case Parity::None:
-            return QSerialPort::NoParity;
-        case Parity::Even:
-            return QSerialPort::EvenParity;
-        case Parity::Odd:
-            return QSerialPort::OddParity;
-        case Parity::Mark:
-            return QSerialPort::MarkParity;
-        case Parity::Space:
-            return QSerialPort::SpaceParity;
+    for (const auto& [ours, qts] : serialParities) {
+        if (ours == parity) {
+            return qts;
+        }
     }
     return QSerialPort::OddParity;
 }
 
 Parity parityOf(QSerialPort::Parity parity) {
-    switch (parity) {
-        case QSerialPort::EvenParity:
-            return Parity::Even;
-        case QSerialPort::OddParity:
-            return Parity::Odd;
-        case QSerialPort::MarkParity:
-            return Parity::Mark;
-        case QSerialPort::SpaceParity:
-            return Parity::Space;
-        default:
-            return Parity::None;
+    for (const auto& [ours, qts] : serialParities) {
+        if (qts == parity) {
+            return ours;
+        }
     }
+    return Parity::None;
 }
 
 double stopBitsOf(QSerialPort::StopBits bits) {

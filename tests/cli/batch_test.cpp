@@ -135,6 +135,19 @@ TEST(Batch, JsonTablesKeepTheirLayout) {
          R"("string": "\\xAB\\xF1\\xFF\\xA1\\xB2\\xC3\\xFF\\xFF\\xFF\\xFE\\xFF\\xFF\\x0A\\xAA"})"
          "\n]\n"},
         {"a list without motors", {"--batch", "-", "--format", "json"}, "# none\n", "[]\n"},
+        {"three rows, compact",
+         {"--batch", "-", "--format", "json", "--command", "up", "--notation", "compact"},
+         "000001\n000002,group,b\n000003\n",
+         "[\n"
+         R"(  {"label": "", "kind": "single", "address": "000001", "command": "Up", )"
+         R"("string": "ABF1FFFFFFFF000001FEFFFF0895"},)"
+         "\n"
+         R"(  {"label": "b", "kind": "group", "address": "000002", "command": "Up", )"
+         R"("string": "ABF1FF000002FFFFFFFEFFFF0896"},)"
+         "\n"
+         R"(  {"label": "", "kind": "single", "address": "000003", "command": "Up", )"
+         R"("string": "ABF1FFFFFFFF000003FEFFFF0897"})"
+         "\n]\n"},
         {"decimal bytes of one motor",
          {"--batch", "-", "--format", "json", "--command", "stop", "--notation", "decimal"},
          "0A0B0C,group,Hall\n",

@@ -127,9 +127,9 @@ TEST(Decode, DecimalIsReadOnlyWhenNamed) {
     EXPECT_TRUE(contains(spaced.err, "not compact bytes")) << spaced.err;
 }
 
-// The report's JSON is written by hand through jsonString; a JSON library reading it and
-// writing it back in its indented layout gives the same text, for frames with every kind of
-// finding, note and parameter.
+// The report's JSON is written by the command line's own JSON writer; a JSON library reading
+// it and writing it back in its indented layout gives the same text, for frames with every kind
+// of finding, note and parameter.
 TEST(DecodeReport, JsonReadsBackAsTheSameDocument) {
     std::vector<rvx::Frame> frames;
     for (const auto& command : rvx::commandCatalogue) {

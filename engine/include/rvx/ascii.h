@@ -89,7 +89,7 @@ constexpr std::string_view trim(std::string_view text, Drop drop) {
 
 // The text without the blanks (spaces and tabs) at either end.
 constexpr std::string_view trimBlanks(std::string_view text) {
-    return trim(text, isBlank);
+    return trim(text, [](char c) { return isBlank(c); });
 }
 
 // The length in bytes of the UTF-8 character that starts at offset: 1 for a byte that starts
