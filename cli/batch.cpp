@@ -15,6 +15,7 @@
 #include "rvx/ascii.h"
 #include "rvx/catalogue.h"
 #include "rvx/message.h"
+#include "rvx/motor_list.h"
 
 namespace cli {
 
@@ -23,7 +24,6 @@ namespace {
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 using rvx::ascii::isBlank;
-using rvx::ascii::trimBlanks;
 
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
@@ -41,17 +41,10 @@ void appendLabelForText(std::string& out, std::string_view label) {
 
 // ---- Reading a list ----
 
-enum class Part : std::uint8_t { Address, Kind, Label };
-constexpr std::size_t partCount = 3;
-
-// One motor's line as read: its parts, still text.
+// One motor's line as read: its parts, still text (the engine's reading of a motor line).
 struct ListLine {
     std::size_t number = 0;  // the line it starts on, counted from 1
-    std::array<std::string_view, partCount> parts;
-    // A part that starts with a quote but is no quoted field: the quote is not closed, or text
-    // follows the closing quote. The parts after it are not read.
-    std::optional<Part> badQuote;
-    bool quoteBeyondLimit = false;  // the quote is not closed within maxLineBytes
+    rvx::MotorLineScan scan;
 };
 
 // Reads a list one line at a time through a buffer of fixed size, whatever the list's length.
@@ -80,15 +73,7 @@ private:
     // feed after it.
     static constexpr std::size_t window = maxLineBytes + 2;
 
-    struct Scan {
-        std::size_t end = 0;     // where the line ends: at its line break, or the list's end
-        std::size_t breaks = 0;  // the line breaks inside quoted parts
-        bool tooLong = false;    // the line goes on beyond maxLineBytes
-        bool unclosed = false;   // a quote is not closed; end and breaks are not known
-    };
-
     bool fill();
-    Scan scanLine(std::string_view data, ListLine& line);
     void consume(std::string_view data, std::size_t end, std::size_t breaks);
     // Whether a line may end at offset at of data: a line break there, or the list's end
     // within the longest line.
@@ -107,7 +92,6 @@ private:
     std::size_t number_ = 1;
     int errorCode_ = 0;
     bool copyFailed_ = false;
-    std::array<std::string, partCount> unquoted_;  // quoted parts that held doubled quotes
 };
 
 bool ListReader::fill() {
@@ -184,9 +168,9 @@ ListReader::Step ListReader::next(ListLine& line) {
             consume(data, end, 0);
             continue;
         }
-        line = ListLine{};
         line.number = number_;
-        const Scan scan = scanLine(data, line);
+        rvx::scanMotorLine(data, ended_, line.scan);
+        const rvx::MotorLineScan& scan = line.scan;
         if (scan.tooLong) {
             return Step::TooLong;
         }
@@ -205,89 +189,6 @@ ListReader::Step ListReader::next(ListLine& line) {
     }
 }
 
-// Reads the parts of the line at the start of data.
-ListReader::Scan ListReader::scanLine(std::string_view data, ListLine& line) {
-    Scan scan;
-    // Characters a line can reach: the longest line and the break after it.
-    const std::size_t limit = std::min(data.size(), maxLineBytes + 1);
-    const auto endHere = [&](std::size_t at) {
-        scan.end = at;
-        scan.tooLong = at > maxLineBytes || !endsAt(data, at);
-        return scan;
-    };
-    std::size_t i = 0;
-    for (std::size_t part = 0; part < partCount; ++part) {
-        const bool last = part + 1 == partCount;
-        while (i < limit && isBlank(data[i])) {
-            ++i;
-        }
-        if (i < limit && data[i] == '"') {
-            std::size_t close = i + 1;
-            bool doubled = false;
-            std::size_t breaks = 0;
-            while (true) {
-                if (close >= limit) {
-                    line.badQuote = static_cast<Part>(part);
-                    line.quoteBeyondLimit = !(ended_ && data.size() <= maxLineBytes);
-                    scan.unclosed = true;
-                    return scan;
-                }
-                const bool pair = close + 1 < data.size() && data[close + 1] == '"';
-                if (data[close] == '"' && !pair) {
-                    break;
-                }
-                if (data[close] == '"') {
-                    doubled = true;
-                    ++close;
-                } else if (data[close] == '\n' ||
-                           (data[close] == '\r' &&
-                            !(close + 1 < data.size() && data[close + 1] == '\n'))) {
-                    ++breaks;
-                }
-                ++close;
-            }
-            scan.breaks += breaks;
-            std::string_view content = data.substr(i + 1, close - i - 1);
-            if (doubled) {
-                std::string& plain = unquoted_[part];
-                plain.clear();
-                for (std::size_t k = 0; k < content.size(); ++k) {
-                    plain += content[k];
-                    k += content[k] == '"' ? 1U : 0U;
-                }
-                content = plain;
-            }
-            line.parts[part] = content;
-            i = close + 1;
-            while (i < limit && isBlank(data[i])) {
-                ++i;
-            }
-            if (!last && i < limit && data[i] == ',') {
-                ++i;
-                continue;
-            }
-            if (!endsAt(data, i)) {
-                line.badQuote = static_cast<Part>(part);
-                while (i < limit && !isLineBreak(data[i])) {
-                    ++i;
-                }
-            }
-            return endHere(i);
-        }
-        const std::size_t start = i;
-        while (i < limit && !isLineBreak(data[i]) && (last || data[i] != ',')) {
-            ++i;
-        }
-        line.parts[part] = trimBlanks(data.substr(start, i - start));
-        if (!last && i < limit && data[i] == ',') {
-            ++i;
-            continue;
-        }
-        return endHere(i);
-    }
-    return endHere(i);
-}
-
 // ---- Checking a line ----
 
 struct Motor {
@@ -296,62 +197,16 @@ struct Motor {
     std::string_view label;
 };
 
-std::string quoteProblem(Part part, bool beyondLimit) {
-    constexpr std::array<std::string_view, partCount> names{"address", "kind", "label"};
-    constexpr std::array<std::string_view, partCount> examples{R"("123456")", R"("group")",
-                                                               R"("Hall, ""east""")"};
-    const auto k = static_cast<std::size_t>(part);
-    if (beyondLimit) {
-        return "the " + std::string(names[k]) + " starts with a quote that is not closed within " +
-               std::to_string(maxLineBytes) + " bytes";
+// Reads the motor of a line; false and what is wrong, in one line, when it has none. The room
+// and note a line may hold after a quoted label are read and checked, and left out of the table.
+bool checkLine(const ListLine& line, rvx::MotorEntry& entry, Motor& motor, std::string& problems) {
+    if (!rvx::checkMotorLine(line.scan, entry, problems)) {
+        return false;
     }
-    return "the " + std::string(names[k]) + " starts with a quote but is no quoted field (" +
-           std::string(examples[k]) + ")";
-}
-
-// Reads the motor of a line; false and what is wrong, in one line, when it has none.
-bool checkLine(const ListLine& line, Motor& motor, std::string& problems) {
-    problems.clear();
-    const auto add = [&problems](std::string_view problem) {
-        problems += problems.empty() ? "" : "; ";
-        problems += problem;
-    };
-    const auto quoteIn = [&line](Part part) { return line.badQuote == part; };
-
-    const std::string_view address = line.parts[static_cast<std::size_t>(Part::Address)];
-    if (quoteIn(Part::Address)) {
-        add(quoteProblem(Part::Address, line.quoteBeyondLimit));
-    } else if (const auto reading = rvx::readAddress(address); reading.ok()) {
-        motor.address = reading.bytes;
-    } else {
-        add(rvx::addressMessage(address, reading));
-    }
-
-    const std::string_view kind = line.parts[static_cast<std::size_t>(Part::Kind)];
-    motor.kind = rvx::AddressKind::Single;
-    if (quoteIn(Part::Kind)) {
-        add(quoteProblem(Part::Kind, line.quoteBeyondLimit));
-    } else if (rvx::ascii::equalIgnoringCase(kind, "group")) {
-        motor.kind = rvx::AddressKind::Group;
-    } else if (!kind.empty() && !rvx::ascii::equalIgnoringCase(kind, "single")) {
-        add("kind " + rvx::quoted(kind) + ": must be single or group");
-    }
-
-    motor.label = line.parts[static_cast<std::size_t>(Part::Label)];
-    const bool printableAscii = std::ranges::all_of(
-        motor.label, [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
-    if (quoteIn(Part::Label)) {
-        add(quoteProblem(Part::Label, line.quoteBeyondLimit));
-    } else if (printableAscii) {
-        // the common label, nothing to look at further
-    } else if (!rvx::ascii::isValidUtf8(motor.label)) {
-        add("the label is not valid UTF-8");
-    } else if (std::ranges::any_of(motor.label, [](char c) {
-                   return rvx::ascii::isControl(c) && c != '\t' && !isLineBreak(c);
-               })) {
-        add("the label holds a control character");
-    }
-    return problems.empty();
+    motor.address = entry.address;
+    motor.kind = entry.kind;
+    motor.label = entry.label;
+    return true;
 }
 
 // ---- Writing the table ----
@@ -644,6 +499,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
 
     // First reading: every line checked, and the widths the text format needs.
     ListLine line;
+    rvx::MotorEntry entry;
     Motor motor;
     std::string problems;
     std::size_t motors = 0;
@@ -655,7 +511,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         for (bool reading = true; reading;) {
             switch (reader.next(line)) {
                 case ListReader::Step::Line:
-                    if (checkLine(line, motor, problems)) {
+                    if (checkLine(line, entry, motor, problems)) {
                         ++motors;
                         if (job.format == Format::Text) {
                             label.clear();
@@ -706,7 +562,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         if (step == ListReader::Step::Failed) {
             return cannotRead(reader);
         }
-        if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
+        if (step != ListReader::Step::Line || !checkLine(line, entry, motor, problems)) {
             (void)output.finish();
             report(option + "the list changed while it was read; the table is cut short");
             return exitUsage;

@@ -14,6 +14,7 @@
 
 #include "output.h"
 #include "rvx/frame.h"
+#include "rvx/motor_list.h"
 #include "rvx/notation.h"
 
 namespace cli {
@@ -29,7 +30,7 @@ struct BatchJob {
 
 // The longest line of a motor list, without its line break: far above any motor's line, low
 // enough that a file that is no list (a device of endless zeros) is refused at once.
-inline constexpr std::size_t maxLineBytes = 4096;
+inline constexpr std::size_t maxLineBytes = rvx::maxMotorLineBytes;
 
 // The widest label column of the text format, in characters; a longer label stands as it is
 // and pushes only its own rows to the right.
@@ -43,12 +44,10 @@ inline constexpr std::size_t maxReportedLines = 100;
 // the list could not be read or has bad lines (nothing written), exitOutput out could not be
 // written (writing stops at the first failed write).
 //
-// A list has one motor per line, ADDRESS[,single|group[,LABEL]], each part as CSV writes it:
-// blanks around a part ignored, a part in double quotes read without them ("Hall, ""east""",
-// line breaks inside included). The kind is single when left out or empty; an unquoted label is
-// the rest of the line, commas included. A line ends at a line feed, a carriage return, or
-// both. Blank lines and lines whose first character other than a blank is "#" are skipped, a
-// UTF-8 byte order mark is ignored.
+// A list has one motor per line, ADDRESS[,single|group[,LABEL]], or after a quoted label also a
+// room and a note (ADDRESS,KIND,"LABEL",ROOM,NOTE), as the site window writes it; each part as
+// CSV writes it. rvx/motor_list.h reads the lines, for this reader and the site window alike.
+// The room and the note are checked and left out of the table.
 int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err);
 
 // A row's string in a notation: its frame written so, or the empty text for a row without one.

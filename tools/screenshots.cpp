@@ -1,5 +1,6 @@
 // Makes the screenshots of the README: drives the real windows as a user would and saves
 // each view as a PNG file in the folder given as the first argument.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -12,6 +13,9 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <cstdio>
 
@@ -19,7 +23,9 @@
 #include "frmHELP.h"
 #include "frmMain.h"
 #include "frmSendLog.h"
+#include "frmSite.h"
 #include "motor_sender.h"
+#include "site_model.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -176,6 +182,74 @@ bool sendingViews(frmMain& window, const QDir& folder) {
     QTest::mouseClick(find<QPushButton>(window, "cmdCalc"), Qt::LeftButton);
     return ok;
 }
+
+// The site window with ten motors, two of them chosen, and its bus monitor watching a line on
+// which frames of the site, one of a motor not on the list and some noise have gone by.
+bool siteViews(frmMain& window, const QDir& folder) {
+    Line line;
+    if (line.path.isEmpty()) {
+        return false;
+    }
+    BusConnection{*rvx::bus::readTarget(line.path).target, {}}.save();
+    // Site > Site..., as the menu bar gives it.
+    if (auto* open = window.findChild<QAction*>(QStringLiteral("actSite"))) {
+        open->trigger();
+    }
+    frmSite* site = window.siteWindow();
+    if (site == nullptr || !QTest::qWaitForWindowExposed(site)) {
+        return false;
+    }
+    const std::array<std::array<const char*, 4>, 10> motors{{
+        {"0A1B2C", "Office east", "First floor", ""},
+        {"0A1B2D", "Office west", "First floor", ""},
+        {"0A1B30", "Meeting room", "First floor", "two blinds, one motor"},
+        {"0A0B0C", "First floor, all", "First floor", "group"},
+        {"1C2D01", "Lobby left", "Ground floor", ""},
+        {"1C2D02", "Lobby right", "Ground floor", ""},
+        {"1C2D03", "Reception", "Ground floor", "above the desk"},
+        {"1C2D04", "Kitchen", "Ground floor", ""},
+        {"2E3F10", "Stairs", "Stairwell", "skylight"},
+        {"0D0E0F", "Ground floor, all", "Ground floor", "group"},
+    }};
+    QList<SiteMotor> list;
+    for (const auto& [address, label, room, note] : motors) {
+        const bool group = std::string_view(note) == "group";
+        list.append(SiteMotor{QString::fromUtf8(label), QString::fromUtf8(room),
+                              QString::fromLatin1(address),
+                              group ? rvx::AddressKind::Group : rvx::AddressKind::Single,
+                              group ? QString() : QString::fromUtf8(note)});
+    }
+    site->motors().setMotors(list);
+    auto* table = find<QTableView>(*site, "tblMotors");
+    table->resizeColumnsToContents();
+    table->selectionModel()->select(table->model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(6, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    bool ok = save(*site, folder, "site.png");
+
+    find<QTabWidget>(*site, "tabPanes")->setCurrentIndex(1);
+    QTest::mouseClick(find<QPushButton>(*site, "cmdWatch"), Qt::LeftButton);
+    QTest::qWait(300);
+    const auto put = [&line](const char* hex) {
+        const QByteArray bytes = QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+        (void)::write(line.master, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        QTest::qWait(250);
+    };
+    put("AB F1 FF FF FF FF 0A 1B 2C FE FF FF 08 E5");
+    put("AB F1 FF 0A 0B 0C FF FF FF FD FF FF 08 B4");
+    put("AB F1 FF FF FF FF 1C 2D 03 F5 F5 FF 08 CD");
+    put("AB F1 FF FF FF FF 65 43 21 FE FF FF 09 5D");
+    put("00 3F");
+    put("AB F1 FF FF FF FF 1C 2D 03 EF 80 FF 08 52");
+    auto* monitor = find<QTableWidget>(*site, "tblMonitor");
+    monitor->resizeColumnsToContents();
+    ok = save(*site, folder, "site-monitor.png") && ok;
+    QTest::mouseClick(find<QPushButton>(*site, "cmdWatch"), Qt::LeftButton);
+    site->motors().undoStack()->setClean();
+    site->close();
+    return ok;
+}
 #endif
 
 }  // namespace
@@ -229,6 +303,7 @@ int main(int argc, char* argv[]) {
 
 #ifdef Q_OS_UNIX
     ok = sendingViews(window, folder) && ok;
+    ok = siteViews(window, folder) && ok;
 #endif
 
     QTest::mouseClick(find<QRadioButton>(window, "optPX40"), Qt::LeftButton);

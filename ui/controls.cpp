@@ -195,10 +195,14 @@ QWidget* makeControl(const ControlRow& row, QWidget* parent) {
 
 }  // namespace
 
-QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows) {
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows,
+                                       QWidget* clientArea) {
     QHash<QString, QWidget*> controls;
-    controls.insert(window->objectName(), window);
+    controls.insert(window->objectName(), clientArea != nullptr ? clientArea : window);
     window->setFont(fontFor(FontStyle::Default));
+    if (clientArea != nullptr) {
+        clientArea->setFont(fontFor(FontStyle::Default));
+    }
     std::vector<std::pair<int, QWidget*>> focusOrder;
     for (const ControlRow& row : rows) {
         QWidget* parent = controls.value(QString::fromUtf8(row.container));

@@ -36,8 +36,11 @@ struct ControlRow {
 
 // Creates the controls of the rows inside window (containers before their contents), names
 // them, places them, sets their captions, fonts and states, and chains the keyboard focus in
-// order of the tab column. Returns the controls by name.
-QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows);
+// order of the tab column. Returns the controls by name. With a client area, the rows whose
+// container is the window are placed in it instead (a window with a menu bar above its layout);
+// the window's name then stands for the client area.
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows,
+                                       QWidget* clientArea = nullptr);
 
 // The program's icon, drawn from its SVG, for every window.
 [[nodiscard]] QIcon applicationIcon();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -20,6 +21,7 @@
 #include "controls.h"
 #include "frmHELP.h"
 #include "frmSendLog.h"
+#include "frmSite.h"
 #include "motor_sender.h"
 #include "rvx/address.h"
 #include "rvx/notation.h"
@@ -190,10 +192,17 @@ frmMain::frmMain() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
     setWindowIcon(ui::applicationIcon());
-    // The client area keeps its size; the send strip lies below it.
-    setFixedSize(ui::twips(clientWidth), ui::twips(clientHeight) + sendStripHeight);
+    // The menu bar lies above the client area, which keeps its size and every control its place
+    // in it; the send strip lies below.
+    buildMenuBar();
+    const int menuHeight = menuBar->sizeHint().height();
+    menuBar->setGeometry(0, 0, ui::twips(clientWidth), menuHeight);
+    clientArea = new QWidget(this);
+    clientArea->setObjectName(QStringLiteral("clientArea"));
+    clientArea->setGeometry(0, menuHeight, ui::twips(clientWidth), ui::twips(clientHeight));
+    setFixedSize(ui::twips(clientWidth), menuHeight + ui::twips(clientHeight) + sendStripHeight);
 
-    const auto controls = ui::buildControls(this, controlRows);
+    const auto controls = ui::buildControls(this, controlRows, clientArea);
     ui::nameForScreenReaders(controls, spokenNames);
     frmAddr = control<QGroupBox>(controls, "frmAddr");
     optSM = control<QRadioButton>(controls, "optSM");
@@ -260,7 +269,8 @@ frmMain::frmMain() {
 
     lblSend = new ui::Label(this);
     lblSend->setObjectName(QStringLiteral("lblSend"));
-    lblSend->setGeometry(0, ui::twips(clientHeight), ui::twips(clientWidth), sendStripHeight);
+    lblSend->setGeometry(0, menuHeight + ui::twips(clientHeight), ui::twips(clientWidth),
+                         sendStripHeight);
     lblSend->setContentsMargins(8, 0, 8, 0);
     lblSend->setTextFormat(Qt::PlainText);
     lblSend->setFrameShape(QFrame::StyledPanel);
@@ -609,6 +619,38 @@ void frmMain::cmdCLEAR_Click() {
 }
 
 // ---- Help ----
+
+// ---- The menu bar ----
+
+void frmMain::buildMenuBar() {
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("actQuit"));
+    quit->setShortcut(QKeySequence::Quit);
+    QMenu* site = menuBar->addMenu(QStringLiteral("&Site"));
+    site->setObjectName(QStringLiteral("mnuSite"));
+    QAction* open = site->addAction(QStringLiteral("&Site\u2026"), this, &frmMain::showSite);
+    open->setObjectName(QStringLiteral("actSite"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    // The shortcut works wherever the keyboard is in the window, the string fields too.
+    open->setShortcutContext(Qt::WindowShortcut);
+    addAction(open);
+    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* lineSettings = help->addAction(QStringLiteral("Serial &line settings\u2026"), this,
+                                            &frmMain::cmdHELP_Click);
+    lineSettings->setObjectName(QStringLiteral("actHelp"));
+}
+
+void frmMain::showSite() {
+    if (!site_) {
+        site_ = std::make_unique<frmSite>();
+    }
+    site_->openWindow();
+}
 
 void frmMain::cmdHELP_Click() {
     if (!help_) {

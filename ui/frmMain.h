@@ -18,7 +18,8 @@
 //     loop and keeps every send of the run on record; the strip below the client area
 //     (lblSend) says what is being sent and how it ended.
 //   - frmHELP: the help window, created on the first "?" and kept for the run; frmSendLog:
-//     the sends of the run, opened from the menu of a string.
+//     the sends of the run, opened from the menu of a string; frmSite: the motors of a whole
+//     site, opened from the menu bar (Site > Site..., Ctrl+M), which lies above the client area.
 #pragma once
 
 #include <QWidget>
@@ -42,6 +43,8 @@ class QPushButton;
 class QRadioButton;
 class frmHELP;
 class frmSendLog;
+class frmSite;
+class QMenuBar;
 class MotorSender;
 struct SendRecord;
 
@@ -63,6 +66,8 @@ public:
     [[nodiscard]] frmHELP* helpWindow() const { return help_.get(); }
     // The window of sent frames once it has been opened, null before.
     [[nodiscard]] frmSendLog* sendLogWindow() const { return sendLog_.get(); }
+    // The site window once it has been opened, null before.
+    [[nodiscard]] frmSite* siteWindow() const { return site_.get(); }
 
 signals:
     // Sent after every system beep the window sounds.
@@ -93,6 +98,8 @@ private:
     void txtRU_Change();
     void cmdCLEAR_Click();
     void cmdHELP_Click();
+    void buildMenuBar();
+    void showSite();
 
     // Shared steps of the reactions.
     void beep();
@@ -180,5 +187,8 @@ private:
     rvx::CommandStringEngine engine{*this};
     std::unique_ptr<frmHELP> help_;
     std::unique_ptr<frmSendLog> sendLog_;
+    std::unique_ptr<frmSite> site_;
+    QMenuBar* menuBar{};
+    QWidget* clientArea{};       // below the menu bar: every control of the layout
     MotorSender* motorSender{};  // sends a string's frame when its menu asks; a child
 };

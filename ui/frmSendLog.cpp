@@ -8,12 +8,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "controls.h"
 #include "motor_sender.h"
+#include "save_whole.h"
 #include "send_record.h"
 
 namespace {
@@ -71,9 +71,9 @@ frmSendLog::frmSendLog(const MotorSender& sender) : sender_(sender) {
     connect(cmdCopy, &QPushButton::clicked, this, &frmSendLog::copyText);
     connect(cmdSave, &QPushButton::clicked, this, &frmSendLog::askWhereToSave);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    // A send that starts adds a row; its end changes that row, the latest.
+    // A send that starts adds a row; its end changes that row.
     connect(&sender_, &MotorSender::changed, this,
-            [this] { showRecord(static_cast<int>(sender_.records().size()) - 1); });
+            [this](const SendRecord&, int row) { showRecord(row); });
     for (int row = 0; row < static_cast<int>(sender_.records().size()); ++row) {
         showRecord(row);
     }
@@ -124,12 +124,11 @@ void frmSendLog::copyText() const {
 }
 
 bool frmSendLog::saveTo(const QString& path, QString* problem) const {
-    QSaveFile file(path);
-    const QByteArray lines = jsonLines();
-    const bool whole =
-        file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size() && file.commit();
+    QString why;
+    const bool whole = saveWhole(path, jsonLines(), &why);
     if (!whole && problem != nullptr) {
-        *problem = file.errorString();
+        // The reason alone, as this window has always given it.
+        *problem = why.mid(path.size() + 2);
     }
     return whole;
 }

@@ -3,25 +3,49 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
+#include <algorithm>
 
 MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
+    pause_.setSingleShot(true);
+    connect(&pause_, &QTimer::timeout, this, &MotorSender::runStep);
+    connect(&sender_, &rvx::bus::Sender::frameSent, this, [this](int index) {
+        // A bridge has been handed the bytes; whether it took them is known once the send ends.
+        const bool bridge = connection_ && connection_->target.kind == rvx::bus::Target::Kind::Tcp;
+        mark(stepFirstRow_ + index,
+             bridge ? SendRecord::State::HandedToBridge : SendRecord::State::Sent);
+    });
     connect(&sender_, &rvx::bus::Sender::finished, this, [this] {
         // Over a bridge the sender tells whether the bridge confirmed that it read the bytes.
-        switch (sender_.delivery()) {
-            case rvx::bus::Delivery::OnTheLine:
-                end(SendRecord::State::Sent);
-                break;
-            case rvx::bus::Delivery::TakenByBridge:
-                end(SendRecord::State::TakenByBridge);
-                break;
-            case rvx::bus::Delivery::HandedToBridge:
-                end(SendRecord::State::HandedToBridge);
-                break;
+        if (sender_.delivery() == rvx::bus::Delivery::TakenByBridge) {
+            for (int row = stepFirstRow_; row < static_cast<int>(records_.size()); ++row) {
+                if (records_[row].state == SendRecord::State::HandedToBridge) {
+                    mark(row, SendRecord::State::TakenByBridge);
+                }
+            }
         }
-        emit sent(records_.last().target + QStringLiteral(" at ") + records_.last().line);
+        steps_.removeFirst();
+        if (!steps_.isEmpty()) {
+            const auto pause = steps_.first().pauseBefore;
+            if (pause.count() > 0) {
+                pause_.start(pause);
+            } else {
+                runStep();
+            }
+            return;
+        }
+        const BusConnection done = *connection_;
+        endSend();
+        emit sent(done.target.text() + QStringLiteral(" at ") + done.lineText());
     });
     connect(&sender_, &rvx::bus::Sender::failed, this, [this](const rvx::bus::Error& error) {
-        end(SendRecord::State::Failed, error.message);
+        const int failedRow = stepFirstRow_ + error.framesSent;
+        mark(failedRow, SendRecord::State::Failed, error.message);
+        // The frames after the failed one were never tried.
+        for (int row = failedRow + 1; row < static_cast<int>(records_.size()); ++row) {
+            mark(row, SendRecord::State::Failed, error.message);
+        }
+        endSend();
         auto* box =
             new QMessageBox(QMessageBox::Warning, QStringLiteral("Not sent"),
                             QStringLiteral("The frame was not sent."), QMessageBox::Ok, window_);
@@ -34,7 +58,7 @@ MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
 }
 
 bool MotorSender::busy() const {
-    return sender_.busy() || asking_;
+    return connection_.has_value() || sender_.busy() || asking_;
 }
 
 void MotorSender::chooseConnection(const std::function<void()>& next) {
@@ -51,32 +75,59 @@ void MotorSender::chooseConnection(const std::function<void()>& next) {
 }
 
 void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
-    if (busy() || rvx::refusedValue(made)) {
-        return;
-    }
-    const auto connection = BusConnection::load();
-    if (!connection) {
-        chooseConnection([this, field = QPointer<QLineEdit>(field), made] {
-            if (field) {
-                send(field, made);
-            }
-        });
-        return;
-    }
+    sendSteps({SendStep{{made}, {}}}, field);
+}
 
-    // A frame for a group moves every motor of it; the frame says which kind it was made for.
+bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject>& owner) {
+    if (busy()) {
+        return false;
+    }
     // Address FFFFFF gives the same frame for a single motor and for a group, so it is asked
     // about as well.
     constexpr rvx::Address everyBit{0xFF, 0xFF, 0xFF};
-    if (made.kind == rvx::AddressKind::Single && made.address != everyBit) {
-        start(*connection, made);
-        return;
+    QStringList groups;
+    int frames = 0;
+    for (const SendStep& step : steps) {
+        for (const rvx::MadeFrame& made : step.frames) {
+            if (rvx::refusedValue(made)) {
+                return false;
+            }
+            const QString address = QString::fromStdString(rvx::addressText(made.address));
+            if ((made.kind == rvx::AddressKind::Group || made.address == everyBit) &&
+                !groups.contains(address)) {
+                groups.append(address);
+            }
+            ++frames;
+        }
     }
-    auto* question =
-        new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
-                        QStringLiteral("This moves every motor of group %1.")
-                            .arg(QString::fromStdString(rvx::addressText(made.address))),
-                        QMessageBox::Cancel, window_);
+    if (frames == 0) {
+        return false;
+    }
+    // Only a send whose owner was given and is gone since ends here.
+    const bool owned = !owner.isNull();
+    const auto ownerGone = [owner, owned] { return owned && owner.isNull(); };
+
+    const auto connection = BusConnection::load();
+    if (!connection) {
+        chooseConnection([this, steps, owner, ownerGone] {
+            if (!ownerGone()) {
+                sendSteps(steps, owner);
+            }
+        });
+        return true;
+    }
+
+    // A frame for a group moves every motor of it; the frame says which kind it was made for.
+    if (groups.isEmpty()) {
+        start(*connection, steps);
+        return true;
+    }
+    const QString moved = groups.size() == 1
+                              ? QStringLiteral("This moves every motor of group %1.").arg(groups[0])
+                              : QStringLiteral("This moves every motor of groups %1.")
+                                    .arg(groups.join(QStringLiteral(", ")));
+    auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
+                                     moved, QMessageBox::Cancel, window_);
     question->setObjectName(QStringLiteral("confirmGroup"));
     question->setInformativeText(QStringLiteral("Send it to ") + connection->text() +
                                  QStringLiteral("?"));
@@ -86,35 +137,86 @@ void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
     question->setAttribute(Qt::WA_DeleteOnClose);
     asking_ = true;
     connect(question, &QMessageBox::finished, this,
-            [this, question, go, connection = *connection, made](int) {
+            [this, question, go, connection = *connection, steps, ownerGone](int) {
                 asking_ = false;
-                if (question->clickedButton() == go) {
-                    start(connection, made);
+                if (question->clickedButton() == go && !ownerGone()) {
+                    start(connection, steps);
                 }
             });
     question->open();
+    return true;
 }
 
-void MotorSender::start(const BusConnection& connection, const rvx::MadeFrame& made) {
-    SendRecord record;
-    record.time = QDateTime::currentDateTimeUtc();
-    record.target = connection.target.text();
-    record.line = connection.lineText();
-    record.bridge = connection.target.kind == rvx::bus::Target::Kind::Tcp;
-    record.made = made;
-    record.waitMs = static_cast<qint64>(connection.settings.timeout.count());
-    if (!sender_.send(connection.target, std::span(&made.bytes, 1), connection.settings)) {
-        return;
+void MotorSender::start(const BusConnection& connection, const QList<SendStep>& steps) {
+    connection_ = connection;
+    steps_.clear();
+    for (const SendStep& step : steps) {
+        if (!step.frames.isEmpty()) {
+            steps_.append(step);
+        }
     }
-    records_.append(record);
-    emit changed(records_.last());
+    // The first step goes out at once; a pause stands only between steps.
+    runStep();
 }
 
-void MotorSender::end(SendRecord::State state, const QString& detail) {
-    if (records_.isEmpty()) {
+void MotorSender::runStep() {
+    if (!connection_ || steps_.isEmpty()) {
         return;
     }
-    records_.last().state = state;
-    records_.last().detail = detail;
-    emit changed(records_.last());
+    const SendStep& step = steps_.first();
+    std::vector<rvx::Frame> frames;
+    frames.reserve(static_cast<std::size_t>(step.frames.size()));
+    stepFirstRow_ = static_cast<int>(records_.size());
+    for (const rvx::MadeFrame& made : step.frames) {
+        SendRecord record;
+        record.time = QDateTime::currentDateTimeUtc();
+        record.target = connection_->target.text();
+        record.line = connection_->lineText();
+        record.bridge = connection_->target.kind == rvx::bus::Target::Kind::Tcp;
+        record.made = made;
+        record.waitMs = static_cast<qint64>(connection_->settings.timeout.count());
+        records_.append(record);
+        frames.push_back(made.bytes);
+    }
+    for (int row = stepFirstRow_; row < static_cast<int>(records_.size()); ++row) {
+        emit changed(records_[row], row);
+    }
+    if (!sender_.send(connection_->target, frames, connection_->settings)) {
+        // The sender takes every send of ours, since none is under way; should it not, the
+        // frames are not sent and say so.
+        for (int row = stepFirstRow_; row < static_cast<int>(records_.size()); ++row) {
+            mark(row, SendRecord::State::Failed, QStringLiteral("the sender was busy"));
+        }
+        endSend();
+    }
+}
+
+void MotorSender::stop() {
+    if (!connection_) {
+        return;
+    }
+    sender_.cancel();
+    pause_.stop();
+    for (int row = stepFirstRow_; row < static_cast<int>(records_.size()); ++row) {
+        if (records_[row].state == SendRecord::State::Sending) {
+            mark(row, SendRecord::State::Stopped);
+        }
+    }
+    endSend();
+    emit stopped();
+}
+
+void MotorSender::mark(int row, SendRecord::State state, const QString& detail) {
+    if (row < 0 || row >= static_cast<int>(records_.size())) {
+        return;
+    }
+    records_[row].state = state;
+    records_[row].detail = detail;
+    emit changed(records_[row], row);
+}
+
+void MotorSender::endSend() {
+    connection_.reset();
+    steps_.clear();
+    pause_.stop();
 }

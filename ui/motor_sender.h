@@ -1,12 +1,19 @@
-// Sending the frame of a string field to the motor, for the main window's menu. The window never
+// Sending frames to motors, for the main window's menu and the site window. The window never
 // waits on a port: the send runs from the event loop, and its end is shown when it comes.
-// Every send of the run is kept on record, in the order the sends started.
+// Every frame sent in the run is kept on record, in the order the frames were handed over.
+//
+// A send is made of steps: each step's frames go out one after the other with the bus gap
+// between them, and a step may wait a pause after the one before it (Identify: Jog Up, a
+// pause, Jog Down). A send can be stopped at once; what had not gone out stays unsent.
 #pragma once
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <chrono>
 #include <functional>
+#include <optional>
 
 #include "bus_connection.h"
 #include "rvx/bus.h"
@@ -16,6 +23,12 @@
 class QLineEdit;
 class QWidget;
 
+// Frames that go out one after the other with the bus gap, after a pause.
+struct SendStep {
+    QList<rvx::MadeFrame> frames;
+    std::chrono::milliseconds pauseBefore{0};  // after the end of the step before
+};
+
 class MotorSender : public QObject {
     Q_OBJECT
 
@@ -23,34 +36,54 @@ public:
     // window: where the dialogs and messages appear.
     explicit MotorSender(QWidget* window);
 
-    // Sends the frame that field shows, made as `made` says. Without a connection chosen yet,
-    // the Bus connection dialog comes first; before a frame for a group, the user is asked to
-    // go ahead. A frame made from a value the frames do not admit is never sent. The progress
-    // and the end are signalled (changed) and kept on record; a failure is also shown in a
-    // message box with the reason.
+    // Sends the frame that field shows, made as `made` says: a send of one step and one frame
+    // whose question and dialogs end quietly if the field is gone meanwhile.
     void send(QLineEdit* field, const rvx::MadeFrame& made);
+
+    // Sends the steps in order. Without a connection chosen yet, the Bus connection dialog
+    // comes first; before frames for a group, the user is asked to go ahead (once for the
+    // whole send). A frame made from a value the frames do not admit is never sent: a send
+    // holding one is refused whole. Returns false when nothing was started or asked: a send
+    // under way, no frames, or a refused frame. The progress and the end are signalled
+    // (changed, finished, stopped) and kept on record; a failure is also shown in a message
+    // box with the reason.
+    bool sendSteps(const QList<SendStep>& steps, const QPointer<QObject>& owner = {});
+
+    // Stops a send under way at once: the port is closed, bytes not yet on the line are
+    // dropped, and every frame that had not left is recorded as stopped. Does nothing while
+    // no frame is on its way (an open question is answered by its own buttons).
+    void stop();
 
     // Opens the Bus connection dialog; once it is accepted, next runs (when given).
     void chooseConnection(const std::function<void()>& next = {});
 
-    // Whether a send is under way; no other starts until it ends.
+    // Whether a send is under way or its question open; no other starts until it ends.
     [[nodiscard]] bool busy() const;
 
-    // Every send of the run, the latest last.
+    // Every frame of the run, the latest last.
     [[nodiscard]] const QList<SendRecord>& records() const { return records_; }
 
 signals:
-    // A record was added (a send started) or the latest one changed (it ended).
-    void changed(const SendRecord& record);
+    // Record number row was added (its send started) or changed (it left, failed or stopped).
+    void changed(const SendRecord& record, int row);
+    // The whole send has gone out.
     void sent(const QString& where);
     void failed(const QString& message);
+    // The send was stopped before its end.
+    void stopped();
 
 private:
-    void start(const BusConnection& connection, const rvx::MadeFrame& made);
-    void end(SendRecord::State state, const QString& detail = {});
+    void start(const BusConnection& connection, const QList<SendStep>& steps);
+    void runStep();
+    void mark(int row, SendRecord::State state, const QString& detail = {});
+    void endSend();
 
     QWidget* window_;
     rvx::bus::Sender sender_;
     QList<SendRecord> records_;
-    bool asking_ = false;  // a dialog or a question of this sender is open
+    bool asking_ = false;                      // a dialog or a question of this sender is open
+    std::optional<BusConnection> connection_;  // while a send is under way
+    QList<SendStep> steps_;                    // the steps still to go, the current first
+    int stepFirstRow_ = 0;                     // the record of the current step's first frame
+    QTimer pause_;                             // the pause before the next step
 };

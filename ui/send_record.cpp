@@ -38,6 +38,8 @@ QString SendRecord::result() const {
             return QStringLiteral("taken by the bridge");
         case State::HandedToBridge:
             return QStringLiteral("handed to the bridge");
+        case State::Stopped:
+            return QStringLiteral("stopped, not sent");
         case State::Failed:
             break;
     }
@@ -81,6 +83,8 @@ QString sendText(const SendRecord& record) {
                    QStringLiteral(
                        "; the bridge does not confirm delivery; line settings are the "
                        "bridge's");
+        case SendRecord::State::Stopped:
+            return what + QStringLiteral(" not sent: stopped");
         case SendRecord::State::Failed:
             break;
     }

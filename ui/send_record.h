@@ -14,6 +14,7 @@ struct SendRecord {
         TakenByBridge,   // the bridge read every byte and closed the connection after them
         HandedToBridge,  // the system sent the bytes to the bridge; nothing says it took them
         Failed,          // not sent; detail says why
+        Stopped,         // not sent: the user stopped the send before this frame went out
     };
 
     QDateTime time;       // when the send started
@@ -32,7 +33,7 @@ struct SendRecord {
     // The frame as the window shows it: "AB F1 FF ...".
     [[nodiscard]] QString frameText() const;
     // The result in a few words: "sent", "taken by the bridge", "handed to the bridge",
-    // "not sent: ...", "sending".
+    // "not sent: ...", "sending", "stopped, not sent".
     [[nodiscard]] QString result() const;
     // The record as one line of JSON, in the keys rvx-strings --monitor --format json uses for
     // the same facts (time, command, address, kind, frame) and target, result and sent.

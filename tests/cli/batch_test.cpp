@@ -359,6 +359,37 @@ TEST(BatchInput, QuotedPartsAreReadAsCsvFields) {
     }
 }
 
+// After a quoted label a line may hold a room and a note, as the site window writes them; the
+// table leaves them out. An unquoted label is still the rest of its line.
+TEST(BatchInput, ARoomAndANoteMayFollowAQuotedLabel) {
+    const std::vector<ListCase> cases = {
+        {"room and note", "123456,single,\"Kitchen\",Ground floor,left of the door\n",
+         header + "Kitchen,single,123456" + upRow},
+        {"quoted room, unquoted note with commas",
+         "123456,single,\"Kitchen\",\"Ground, west\",by the door, left\n",
+         header + "Kitchen,single,123456" + upRow},
+        {"an empty room before a note", "123456,,\"Hall\",,note\n",
+         header + "Hall,single,123456" + upRow},
+        {"an unquoted label keeps its commas", "123456,single,Kitchen,Ground floor\n",
+         header + "\"Kitchen,Ground floor\",single,123456" + upRow},
+    };
+    for (const auto& c : cases) {
+        const auto result = tool::run({"--batch", "-", "--command", "Up"}, c.list);
+        EXPECT_EQ(result.exitCode, 0) << c.name << ": " << result.err;
+        EXPECT_EQ(result.out, c.table) << c.name;
+    }
+    const auto bad = tool::run({"--batch", "-"},
+                               "123456,single,\"Kitchen\",\"Ground\" floor\n"
+                               "123456,single,\"Hall\",Ground,bell\x07\n");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(lines(bad.err),
+              (std::vector<std::string>{
+                  "(standard input):1: the room starts with a quote but is no quoted field "
+                  "(\"Ground floor\")",
+                  "(standard input):2: the note holds a control character"}));
+}
+
 // A line ends at a line feed, a carriage return, or both; the same list with any of them gives
 // the same table, and bad lines the same numbers.
 TEST(BatchInput, LineEndsMayBeLineFeedsCarriageReturnsOrBoth) {

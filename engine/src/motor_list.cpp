@@ -1,0 +1,315 @@
+#include "rvx/motor_list.h"
+
+#include <algorithm>
+
+#include "rvx/ascii.h"
+#include "rvx/message.h"
+
+namespace rvx {
+
+namespace {
+
+using ascii::isBlank;
+using ascii::trimBlanks;
+
+bool isLineBreak(char c) {
+    return c == '\n' || c == '\r';
+}
+
+// Whether a line may end at offset at of data: a line break there, or the list's end within
+// the longest line.
+bool endsAt(std::string_view data, std::size_t at, bool listEnds) {
+    return at < data.size() ? isLineBreak(data[at]) : listEnds && data.size() <= maxMotorLineBytes;
+}
+
+// The part after this one, where the line may hold one: after a quoted label come the room
+// and the note; an unquoted label is the last part.
+bool lastPart(std::size_t part, bool quoted) {
+    const auto label = static_cast<std::size_t>(MotorPart::LabelPart);
+    return part + 1 == motorPartCount || (part == label && !quoted);
+}
+
+std::string quoteProblem(MotorPart part, bool beyondLimit) {
+    constexpr std::array<std::string_view, motorPartCount> names{"address", "kind", "label", "room",
+                                                                 "note"};
+    constexpr std::array<std::string_view, motorPartCount> examples{
+        R"("123456")", R"("group")", R"("Hall, ""east""")", R"("Ground floor")",
+        R"("left of the door")"};
+    const auto k = static_cast<std::size_t>(part);
+    if (beyondLimit) {
+        return "the " + std::string(names[k]) + " starts with a quote that is not closed within " +
+               std::to_string(maxMotorLineBytes) + " bytes";
+    }
+    return "the " + std::string(names[k]) + " starts with a quote but is no quoted field (" +
+           std::string(examples[k]) + ")";
+}
+
+// A text part that may hold anything the list admits: valid UTF-8 without control characters
+// other than tabs and line breaks.
+std::optional<std::string> textProblem(std::string_view name, std::string_view text) {
+    const bool printableAscii =
+        std::ranges::all_of(text, [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
+    if (printableAscii) {
+        return std::nullopt;
+    }
+    if (!ascii::isValidUtf8(text)) {
+        return "the " + std::string(name) + " is not valid UTF-8";
+    }
+    if (std::ranges::any_of(
+            text, [](char c) { return ascii::isControl(c) && c != '\t' && !isLineBreak(c); })) {
+        return "the " + std::string(name) + " holds a control character";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
+    scan.parts = {};
+    scan.badQuote.reset();
+    scan.quoteBeyondLimit = false;
+    scan.end = 0;
+    scan.breaks = 0;
+    scan.tooLong = false;
+    scan.unclosed = false;
+    // Characters a line can reach: the longest line and the break after it.
+    const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
+    const auto endHere = [&](std::size_t at) {
+        scan.end = at;
+        scan.tooLong = at > maxMotorLineBytes || !endsAt(data, at, listEnds);
+    };
+    std::size_t i = 0;
+    for (std::size_t part = 0; part < motorPartCount; ++part) {
+        while (i < limit && isBlank(data[i])) {
+            ++i;
+        }
+        if (i < limit && data[i] == '"') {
+            std::size_t close = i + 1;
+            bool doubled = false;
+            std::size_t breaks = 0;
+            while (true) {
+                if (close >= limit) {
+                    scan.badQuote = static_cast<MotorPart>(part);
+                    scan.quoteBeyondLimit = !(listEnds && data.size() <= maxMotorLineBytes);
+                    scan.unclosed = true;
+                    return;
+                }
+                const bool pair = close + 1 < data.size() && data[close + 1] == '"';
+                if (data[close] == '"' && !pair) {
+                    break;
+                }
+                if (data[close] == '"') {
+                    doubled = true;
+                    ++close;
+                } else if (data[close] == '\n' ||
+                           (data[close] == '\r' &&
+                            !(close + 1 < data.size() && data[close + 1] == '\n'))) {
+                    ++breaks;
+                }
+                ++close;
+            }
+            scan.breaks += breaks;
+            std::string_view content = data.substr(i + 1, close - i - 1);
+            if (doubled) {
+                std::string& plain = scan.unquoted[part];
+                plain.clear();
+                for (std::size_t k = 0; k < content.size(); ++k) {
+                    plain += content[k];
+                    k += content[k] == '"' ? 1U : 0U;
+                }
+                content = plain;
+            }
+            scan.parts[part] = content;
+            i = close + 1;
+            while (i < limit && isBlank(data[i])) {
+                ++i;
+            }
+            if (!lastPart(part, true) && i < limit && data[i] == ',') {
+                ++i;
+                continue;
+            }
+            if (!endsAt(data, i, listEnds)) {
+                scan.badQuote = static_cast<MotorPart>(part);
+                while (i < limit && !isLineBreak(data[i])) {
+                    ++i;
+                }
+            }
+            endHere(i);
+            return;
+        }
+        const bool last = lastPart(part, false);
+        const std::size_t start = i;
+        while (i < limit && !isLineBreak(data[i]) && (last || data[i] != ',')) {
+            ++i;
+        }
+        scan.parts[part] = trimBlanks(data.substr(start, i - start));
+        if (!last && i < limit && data[i] == ',') {
+            ++i;
+            continue;
+        }
+        endHere(i);
+        return;
+    }
+    endHere(i);
+}
+
+bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& problems) {
+    problems.clear();
+    const auto add = [&problems](std::string_view problem) {
+        problems += problems.empty() ? "" : "; ";
+        problems += problem;
+    };
+    const auto partOf = [&scan](MotorPart part) {
+        return scan.parts[static_cast<std::size_t>(part)];
+    };
+    const auto quoteIn = [&scan](MotorPart part) { return scan.badQuote == part; };
+    motor.kind = AddressKind::Single;
+
+    const std::string_view address = partOf(MotorPart::AddressPart);
+    if (quoteIn(MotorPart::AddressPart)) {
+        add(quoteProblem(MotorPart::AddressPart, scan.quoteBeyondLimit));
+    } else if (const auto reading = readAddress(address); reading.ok()) {
+        motor.address = reading.bytes;
+        motor.addressText.assign(address);
+    } else {
+        add(addressMessage(address, reading));
+    }
+
+    const std::string_view kind = partOf(MotorPart::KindPart);
+    if (quoteIn(MotorPart::KindPart)) {
+        add(quoteProblem(MotorPart::KindPart, scan.quoteBeyondLimit));
+    } else if (ascii::equalIgnoringCase(kind, "group")) {
+        motor.kind = AddressKind::Group;
+    } else if (!kind.empty() && !ascii::equalIgnoringCase(kind, "single")) {
+        add("kind " + quoted(kind) + ": must be single or group");
+    }
+
+    constexpr std::array<std::pair<MotorPart, std::string_view>, 3> texts{{
+        {MotorPart::LabelPart, "label"},
+        {MotorPart::RoomPart, "room"},
+        {MotorPart::NotePart, "note"},
+    }};
+    for (const auto& [part, name] : texts) {
+        if (quoteIn(part)) {
+            add(quoteProblem(part, scan.quoteBeyondLimit));
+        } else if (const auto problem = textProblem(name, partOf(part))) {
+            add(*problem);
+        }
+    }
+    if (!problems.empty()) {
+        return false;
+    }
+    motor.label.assign(partOf(MotorPart::LabelPart));
+    motor.room.assign(partOf(MotorPart::RoomPart));
+    motor.note.assign(partOf(MotorPart::NotePart));
+    return true;
+}
+
+MotorListReading readMotorList(std::string_view text) {
+    MotorListReading reading;
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    std::size_t breaks = 0;
+    MotorLineScan scan;
+    std::string problems;
+    const auto lineEnd = [&text](std::size_t from) {
+        return static_cast<std::size_t>(
+            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                         isLineBreak) -
+            text.begin());
+    };
+    // Passes the line break at end (if any) and counts it.
+    const auto consume = [&](std::size_t end, std::size_t inside) {
+        breaks += inside;
+        if (end < text.size()) {
+            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2U : 1U;
+            ++breaks;
+        }
+        text.remove_prefix(end);
+    };
+    const auto tooLong = [&](std::size_t number) {
+        reading.problems.push_back("line " + std::to_string(number) + ": longer than " +
+                                   std::to_string(maxMotorLineBytes) +
+                                   " bytes; nothing after it was read");
+    };
+    while (!text.empty()) {
+        const std::size_t number = breaks + 1;
+        std::size_t first = 0;
+        while (first < text.size() && isBlank(text[first])) {
+            ++first;
+        }
+        if (first == text.size() || isLineBreak(text[first]) || text[first] == '#') {
+            const std::size_t end = lineEnd(first);
+            if (end > maxMotorLineBytes) {
+                tooLong(number);
+                return reading;
+            }
+            consume(end, 0);
+            continue;
+        }
+        scanMotorLine(text, true, scan);
+        if (scan.tooLong) {
+            tooLong(number);
+            return reading;
+        }
+        if (MotorEntry motor; checkMotorLine(scan, motor, problems)) {
+            reading.motors.push_back(std::move(motor));
+        } else {
+            reading.problems.push_back("line " + std::to_string(number) + ": " + problems);
+        }
+        if (scan.unclosed) {
+            // Reading goes on after the line's first line break, as if the quote were not there.
+            const std::size_t end = lineEnd(first);
+            if (end > maxMotorLineBytes) {
+                tooLong(number);
+                return reading;
+            }
+            consume(end, 0);
+        } else {
+            consume(scan.end, scan.breaks);
+        }
+    }
+    return reading;
+}
+
+namespace {
+
+// A part in double quotes, each quote in it doubled.
+void appendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+}
+
+// A room or a note as it reads back the same: plain where it can be, quoted otherwise.
+void appendPart(std::string& out, std::string_view text) {
+    const bool plain =
+        !text.empty() && !isBlank(text.front()) && !isBlank(text.back()) && text.front() != '"' &&
+        std::ranges::none_of(text, [](char c) { return c == ',' || isLineBreak(c); });
+    plain || text.empty() ? void(out += text) : appendQuoted(out, text);
+}
+
+}  // namespace
+
+std::string writeMotorLine(const MotorEntry& motor) {
+    std::string line = motor.addressText.empty() ? addressText(motor.address) : motor.addressText;
+    line += motor.kind == AddressKind::Group ? ",group," : ",single,";
+    appendQuoted(line, motor.label);
+    if (!motor.room.empty() || !motor.note.empty()) {
+        line += ',';
+        appendPart(line, motor.room);
+    }
+    if (!motor.note.empty()) {
+        line += ',';
+        appendPart(line, motor.note);
+    }
+    return line;
+}
+
+}  // namespace rvx

@@ -1,0 +1,134 @@
+// Reading and writing a motor list: the parts of a line, the room and note after a quoted
+// label, the lines skipped, the problems by line, and lines written reading back the same.
+#include "rvx/motor_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parts {
+    std::string address, kind, label, room, note;
+};
+
+Parts partsOf(const std::string& line) {
+    rvx::MotorLineScan scan;
+    rvx::scanMotorLine(line, true, scan);
+    const auto at = [&scan](rvx::MotorPart part) {
+        return std::string(scan.parts[static_cast<std::size_t>(part)]);
+    };
+    return {at(rvx::MotorPart::AddressPart), at(rvx::MotorPart::KindPart),
+            at(rvx::MotorPart::LabelPart), at(rvx::MotorPart::RoomPart),
+            at(rvx::MotorPart::NotePart)};
+}
+
+TEST(MotorLine, PartsAsCsvWritesThem) {
+    struct Case {
+        const char* name;
+        std::string line;
+        Parts parts;
+    };
+    const std::vector<Case> cases{
+        {"address alone", "123456", {"123456", "", "", "", ""}},
+        {"blanks around parts", "  123456 ,  group  ", {"123456", "group", "", "", ""}},
+        {"unquoted label is the rest of the line, commas too",
+         "123456,single,Hall, east, \"door\"",
+         {"123456", "single", "Hall, east, \"door\"", "", ""}},
+        {"quoted label, room and note",
+         "123456,group,\"Hall, \"\"east\"\"\",Ground floor,left of the door",
+         {"123456", "group", "Hall, \"east\"", "Ground floor", "left of the door"}},
+        {"unquoted note is the rest of the line",
+         "123456,,\"Hall\",Ground,left, by the stairs",
+         {"123456", "", "Hall", "Ground", "left, by the stairs"}},
+        {"quoted room with a comma",
+         "123456,single,\"Hall\",\"Ground, west\"",
+         {"123456", "single", "Hall", "Ground, west", ""}},
+        {"empty room, a note",
+         "123456,single,\"Hall\",,note",
+         {"123456", "single", "Hall", "", "note"}},
+    };
+    for (const auto& c : cases) {
+        const Parts parts = partsOf(c.line);
+        EXPECT_EQ(parts.address, c.parts.address) << c.name;
+        EXPECT_EQ(parts.kind, c.parts.kind) << c.name;
+        EXPECT_EQ(parts.label, c.parts.label) << c.name;
+        EXPECT_EQ(parts.room, c.parts.room) << c.name;
+        EXPECT_EQ(parts.note, c.parts.note) << c.name;
+    }
+}
+
+TEST(MotorList, SaysWhatIsWrongLineByLine) {
+    const auto reading = rvx::readMotorList(
+        "\xEF\xBB\xBF# site\r\n"
+        "123456,single,\"Office\"\r\n"
+        "\r\n"
+        "12345G,both\n"
+        "0A0B0C,group,\"Stairs\" west\n"
+        "654321,,\"two\nlines\",Hall\n"
+        "ABCDEF,single,\"Hall\",\"Ground\" x\n"
+        "111111,group,Lobby");
+    ASSERT_EQ(reading.motors.size(), 3u);
+    EXPECT_EQ(reading.motors[0].addressText, "123456");
+    EXPECT_EQ(reading.motors[0].label, "Office");
+    EXPECT_EQ(reading.motors[1].label, "two\nlines");
+    EXPECT_EQ(reading.motors[1].room, "Hall");
+    EXPECT_EQ(reading.motors[2].kind, rvx::AddressKind::Group);
+    EXPECT_EQ(reading.motors[2].address, (rvx::Address{0x11, 0x11, 0x11}));
+    const std::vector<std::string> problems{
+        "line 4: address \"12345G\": must be six hexadecimal digits; character 6, \"G\", is "
+        "not one; kind \"both\": must be single or group",
+        "line 5: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
+        "line 8: the room starts with a quote but is no quoted field (\"Ground floor\")",
+    };
+    EXPECT_EQ(reading.problems, problems);
+}
+
+TEST(MotorList, AnUnclosedQuoteIsReportedAndReadingGoesOn) {
+    const auto reading = rvx::readMotorList("123456,single,\"Office\n654321\n");
+    ASSERT_EQ(reading.problems.size(), 1u);
+    EXPECT_EQ(reading.problems[0],
+              "line 1: the label starts with a quote but is no quoted field "
+              "(\"Hall, \"\"east\"\"\")");
+    ASSERT_EQ(reading.motors.size(), 1u);
+    EXPECT_EQ(reading.motors[0].addressText, "654321");
+}
+
+TEST(MotorList, AVeryLongLineEndsTheReading) {
+    const auto reading =
+        rvx::readMotorList("123456\n" + std::string(rvx::maxMotorLineBytes + 1, 'x') + "\n654321");
+    ASSERT_EQ(reading.problems.size(), 1u);
+    EXPECT_EQ(reading.problems[0], "line 2: longer than 4096 bytes; nothing after it was read");
+    EXPECT_EQ(reading.motors.size(), 1u);
+}
+
+TEST(MotorList, WrittenLinesReadBackTheSame) {
+    const std::vector<rvx::MotorEntry> motors{
+        {{0x12, 0x34, 0x56}, "123456", rvx::AddressKind::Single, "Office", "", ""},
+        {{0x0A, 0x0B, 0x0C}, "0a0b0c", rvx::AddressKind::Group, "Hall, \"east\"", "Ground", ""},
+        {{0x65, 0x43, 0x21}, "654321", rvx::AddressKind::Single, "", "", "by the door, left"},
+        {{0x11, 0x11, 0x11}, "111111", rvx::AddressKind::Single, "a", " padded ", "\"quoted\""},
+        {{0x22, 0x22, 0x22}, "222222", rvx::AddressKind::Group, "two\nlines", "x,y", "# not"},
+    };
+    std::string text;
+    for (const auto& motor : motors) {
+        text += rvx::writeMotorLine(motor) + "\n";
+    }
+    EXPECT_EQ(rvx::writeMotorLine(motors[0]), "123456,single,\"Office\"");
+    EXPECT_EQ(rvx::writeMotorLine(motors[1]), "0a0b0c,group,\"Hall, \"\"east\"\"\",Ground");
+    EXPECT_EQ(rvx::writeMotorLine(motors[2]), "654321,single,\"\",,\"by the door, left\"");
+    const auto reading = rvx::readMotorList(text);
+    ASSERT_TRUE(reading.ok()) << reading.problems.front();
+    ASSERT_EQ(reading.motors.size(), motors.size());
+    for (std::size_t k = 0; k < motors.size(); ++k) {
+        EXPECT_EQ(reading.motors[k].addressText, motors[k].addressText) << k;
+        EXPECT_EQ(reading.motors[k].address, motors[k].address) << k;
+        EXPECT_EQ(reading.motors[k].kind, motors[k].kind) << k;
+        EXPECT_EQ(reading.motors[k].label, motors[k].label) << k;
+        EXPECT_EQ(reading.motors[k].room, motors[k].room) << k;
+        EXPECT_EQ(reading.motors[k].note, motors[k].note) << k;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,717 @@
+// The site window on its real widgets: the motor list as an installer fills it, the sends to
+// its motors on a pseudo-terminal (a real kernel serial line whose far end the test holds),
+// and the bus monitor naming the motors it sees.
+#include <sys/resource.h>
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
+
+#include "bus_connection.h"
+#include "bus_support.h"
+#include "frmSendLog.h"
+#include "frmSite.h"
+#include "motor_sender.h"
+#include "site_model.h"
+#include "window_driver.h"
+
+namespace {
+
+const QByteArray up123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
+const QByteArray jogUp123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 F5 F5 FF 09 1D");
+const QByteArray jogDown123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 F4 F5 FF 09 1C");
+constexpr int frameBytes = 14;
+
+template <typename T = QWidget>
+T* in(QWidget& window, const char* name) {
+    return window.findChild<T*>(QString::fromLatin1(name));
+}
+
+// Adds a motor as a user does: types the address, picks the kind, types the label and room,
+// and clicks Add.
+bool addMotor(frmSite& site, const QString& address, const QString& label,
+              const QString& kind = QStringLiteral("single"), const QString& room = {}) {
+    auto* field = in<QLineEdit>(site, "txtNewAddress");
+    field->setFocus();
+    QTest::keyClicks(field, address);
+    auto* kinds = in<QComboBox>(site, "cboNewKind");
+    kinds->setCurrentIndex(kinds->findText(kind));
+    // Labels and rooms may hold any character; they are put in as a paste does.
+    in<QLineEdit>(site, "txtNewLabel")->insert(label);
+    auto* rooms = in<QLineEdit>(site, "txtNewRoom");
+    rooms->clear();
+    rooms->insert(room);
+    auto* add = in<QPushButton>(site, "cmdAdd");
+    if (!add->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(add, Qt::LeftButton);
+    return field->text().isEmpty();
+}
+
+void showMonitor(frmSite& site) {
+    in<QTabWidget>(site, "tabPanes")->setCurrentIndex(1);
+}
+
+void selectAll(frmSite& site) {
+    auto* table = in<QTableView>(site, "tblMotors");
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+}
+
+void selectRow(frmSite& site, int row) {
+    auto* table = in<QTableView>(site, "tblMotors");
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void useLine(const QString& device) {
+    BusConnection connection;
+    connection.target = *rvx::bus::readTarget(device).target;
+    connection.save();
+}
+
+bool click(frmSite& site, const char* name) {
+    auto* button = in<QPushButton>(site, name);
+    if (button == nullptr || !button->isVisible() || !button->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}
+
+// The frames that arrived, fourteen bytes each.
+QList<QByteArray> framesOf(const bus_test::Arrivals& arrivals) {
+    QList<QByteArray> frames;
+    for (qsizetype at = 0; at + frameBytes <= arrivals.bytes.size(); at += frameBytes) {
+        frames.append(arrivals.bytes.mid(at, frameBytes));
+    }
+    return frames;
+}
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot be read)");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The message box of that name the window shows, with its informative text.
+QString shownMessage(frmSite& site, const char* name) {
+    const auto boxes = site.findChildren<QMessageBox*>(QString::fromLatin1(name));
+    if (boxes.size() != 1) {
+        return QStringLiteral("(%1 messages)").arg(boxes.size());
+    }
+    const QString text = boxes[0]->text() + QLatin1Char('|') + boxes[0]->informativeText();
+    delete boxes[0];
+    return text;
+}
+
+// Answers the next modal question with the button of that role.
+void answerNextQuestion(QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [button] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QTest::mouseClick(box->button(button), Qt::LeftButton);
+        }
+    });
+}
+
+// A limit on the size of the files this process writes, which holds for root too; writes
+// beyond it fail with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = before_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+QByteArray upFor(const QString& address) {
+    const auto bytes = rvx::readAddress(address.toStdString()).bytes;
+    const auto frame = rvx::frameFor(rvx::commandCatalogue[rvx::rowOf(rvx::CommandId::Up)],
+                                     rvx::AddressKind::Single, bytes, rvx::startValues());
+    return bus_test::bytesOf(*frame);
+}
+
+}  // namespace
+
+class SiteTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("ui_site_tests"));
+    }
+    void init() { QSettings().clear(); }
+
+    // The menu bar lies above the client area: every control keeps its place in the layout,
+    // below the bar; Ctrl+M opens the site window.
+    void theMenuBarOpensTheSiteAboveAnUnmovedLayout() {
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.exposed);
+        auto* bar = window.findChild<QMenuBar*>(QStringLiteral("menuBar"));
+        QVERIFY(bar != nullptr && bar->isVisible());
+        QStringList titles;
+        for (QAction* action : bar->actions()) {
+            titles << action->text();
+        }
+        QCOMPARE(titles, (QStringList{"&File", "&Site", "&Help"}));
+        QVERIFY(bar->height() > 0);
+        QCOMPARE(ui.get("frmAddr")->mapTo(&window, QPoint(0, 0)), QPoint(16, bar->height() + 24));
+        QCOMPARE(ui.get("frmMtr")->mapTo(&window, QPoint(0, 0)), QPoint(472, bar->height() + 24));
+        // The send strip still lies below the whole client area.
+        QCOMPARE(ui.get("lblSend")->y(), bar->height() + (10095 + 240 + 7) / 15);
+        QVERIFY(window.siteWindow() == nullptr);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(window.siteWindow() != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(window.siteWindow()));
+    }
+
+    // The address is judged as it is typed, in the engine's words; a bad one is never added or
+    // changed into something else, in the new motor's field or in the list.
+    void addressesAreJudgedAsTypedAndBadOnesRefused() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        auto* problem = in<QLabel>(site, "lblProblem");
+        QVERIFY(!addMotor(site, QStringLiteral("12345G"), QStringLiteral("Hall")));
+        QCOMPARE(problem->text(),
+                 QStringLiteral("address \"12345G\": must be six hexadecimal digits; character "
+                                "6, \"G\", is not one"));
+        QCOMPARE(site.motors().rowCount(), 0);
+        in<QLineEdit>(site, "txtNewAddress")->clear();
+        in<QLineEdit>(site, "txtNewLabel")->clear();
+        QVERIFY(addMotor(site, QStringLiteral("0a1b2c"), QStringLiteral("Hall east"),
+                         QStringLiteral("single"), QStringLiteral("Hall")));
+        QVERIFY(problem->text().isEmpty());
+        QCOMPARE(site.motors().motors().size(), 1);
+        QCOMPARE(site.motors().motors()[0].address, QStringLiteral("0a1b2c"));
+        QCOMPARE(site.motors().motors()[0].room, QStringLiteral("Hall"));
+
+        // An edit in place to a bad address: the message, and the cell as it was.
+        auto* table = in<QTableView>(site, "tblMotors");
+        const QModelIndex cell = table->model()->index(0, MotorListModel::Address);
+        table->setCurrentIndex(cell);
+        table->edit(cell);
+        auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell"));
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("12345"));
+        QCOMPARE(
+            problem->text(),
+            QStringLiteral("address \"12345\": must be six hexadecimal digits, not 5 characters"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(problem->text(),
+                     QStringLiteral("address \"12345\": must be six hexadecimal digits, not 5 "
+                                    "characters; not taken"));
+        QCOMPARE(site.motors().motors()[0].address, QStringLiteral("0a1b2c"));
+    }
+
+    // Edits and deletions are undone and redone as the user made them.
+    void editsAndDeletionsAreUndone() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("000001"), QStringLiteral("one")));
+        QVERIFY(addMotor(site, QStringLiteral("000002"), QStringLiteral("two")));
+        QVERIFY(addMotor(site, QStringLiteral("000003"), QStringLiteral("three")));
+        const QList<SiteMotor> added = site.motors().motors();
+
+        auto* table = in<QTableView>(site, "tblMotors");
+        const QModelIndex label = table->model()->index(1, MotorListModel::Label);
+        table->setCurrentIndex(label);
+        table->edit(label);
+        auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtCell"));
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Stairs"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(site.motors().motors()[1].label, QStringLiteral("Stairs"));
+
+        selectRow(site, 0);
+        QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+        QVERIFY(click(site, "cmdDelete"));
+        QCOMPARE(site.motors().motors().size(), 1);
+        QCOMPARE(site.motors().motors()[0].label, QStringLiteral("three"));
+
+        QTest::keyClick(&site, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(site.motors().motors().size(), 3);
+        QCOMPARE(site.motors().motors()[1].label, QStringLiteral("Stairs"));
+        QTest::keyClick(&site, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(site.motors().motors(), added);
+        QTest::keyClick(&site, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(site.motors().motors()[1].label, QStringLiteral("Stairs"));
+    }
+
+    // The filter keeps the rows with the text in any column, case ignored.
+    void theFilterKeepsTheRowsWithTheText() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("000001"), QStringLiteral("Kitchen"),
+                         QStringLiteral("single"), QStringLiteral("Ground")));
+        QVERIFY(addMotor(site, QStringLiteral("0000AB"), QStringLiteral("Hall"),
+                         QStringLiteral("single"), QStringLiteral("Ground")));
+        QVERIFY(addMotor(site, QStringLiteral("000003"), QStringLiteral("Attic")));
+        auto* table = in<QTableView>(site, "tblMotors");
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("ground"));
+        QCOMPARE(table->model()->rowCount(), 2);
+        in<QLineEdit>(site, "txtFilter")->clear();
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("ab"));
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(table->model()->index(0, MotorListModel::Label).data().toString(),
+                 QStringLiteral("Hall"));
+    }
+
+    // Identify: Jog Up, then after the pause Jog Down, exactly these frames on the line.
+    void identifyJogsUpThenDownAfterThePause() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        selectRow(site, 0);
+        QVERIFY(click(site, "cmdIdentify"));
+        QVERIFY(in<QPushButton>(site, "cmdStopSending")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes.size(), 2 * frameBytes, 5000);
+        QCOMPARE(framesOf(line.arrived()), (QList<QByteArray>{jogUp123456, jogDown123456}));
+        const qint64 pause =
+            line.arrived().timeOf(frameBytes) - line.arrived().timeOf(frameBytes - 1);
+        QVERIFY2(pause >= frmSite::identifyPauseMs, qPrintable(QString::number(pause)));
+        QTRY_VERIFY_WITH_TIMEOUT(!site.sender().busy(), 5000);
+        QCOMPARE(
+            in<QLabel>(site, "lblSend")->text(),
+            QStringLiteral("Jog Down 10 ms to motor 123456 sent on %1, 4800 8O1").arg(line.path()));
+    }
+
+    // Several motors: one frame each, in the order of the list whatever the order shown,
+    // with the bus gap between them.
+    void severalMotorsGetOneFrameEachInListOrder() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        const QStringList addresses{"00000A", "00000B", "00000C"};
+        QVERIFY(addMotor(site, addresses[0], QStringLiteral("a")));
+        QVERIFY(addMotor(site, addresses[1], QStringLiteral("c")));
+        QVERIFY(addMotor(site, addresses[2], QStringLiteral("b")));
+        in<QTableView>(site, "tblMotors")->sortByColumn(MotorListModel::Label, Qt::DescendingOrder);
+        selectAll(site);
+        QVERIFY(click(site, "cmdUp"));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes.size(), 3 * frameBytes, 5000);
+        QCOMPARE(
+            framesOf(line.arrived()),
+            (QList<QByteArray>{upFor(addresses[0]), upFor(addresses[1]), upFor(addresses[2])}));
+        const qint64 gap = rvx::bus::Settings{}.gap.count();
+        for (int k = 1; k < 3; ++k) {
+            const qint64 quiet =
+                line.arrived().timeOf(k * frameBytes) - line.arrived().timeOf(k * frameBytes - 1);
+            QVERIFY2(quiet >= gap, qPrintable(QString::number(quiet)));
+        }
+    }
+
+    // Esc during a send to twenty motors stops it: fewer than twenty frames arrive, whole ones,
+    // and none after the stop but the one the line may have had in hand.
+    void stopDuringATwentyMotorSendStopsIt() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QList<SiteMotor> motors;
+        for (int k = 0; k < 20; ++k) {
+            motors.append({QStringLiteral("blind %1").arg(k),
+                           {},
+                           QStringLiteral("%1").arg(0x100000 + k, 6, 16, QLatin1Char('0')),
+                           rvx::AddressKind::Single,
+                           {}});
+        }
+        site.motors().setMotors(motors);
+        selectAll(site);
+        QVERIFY(click(site, "cmdDown"));
+        QTRY_VERIFY_WITH_TIMEOUT(line.arrived().bytes.size() >= 2 * frameBytes, 5000);
+        QVERIFY(QTest::qWaitForWindowActive(&site));
+        QTest::keyClick(&site, Qt::Key_Escape);
+        QVERIFY(!site.sender().busy());
+        QVERIFY(!in<QPushButton>(site, "cmdStopSending")->isEnabled());
+        const qsizetype atStop = line.arrived().bytes.size();
+        // Long enough for several more frames to have come, had the send gone on.
+        QTest::qWait(500);
+        QVERIFY(line.nothingSent());
+        const qsizetype arrived = line.arrived().bytes.size();
+        QVERIFY2(arrived <= atStop + frameBytes, qPrintable(QString::number(arrived)));
+        QVERIFY(arrived < 20 * frameBytes);
+        QCOMPARE(arrived % frameBytes, 0);
+        int stopped = 0;
+        for (const SendRecord& record : site.sender().records()) {
+            stopped += record.state == SendRecord::State::Stopped ? 1 : 0;
+        }
+        QVERIFY(stopped > 0);
+        QCOMPARE(site.sender().records().size(), 20);
+        QVERIFY(in<QPushButton>(site, "cmdDown")->isEnabled());
+    }
+
+    // A group row asks before the group moves; Cancel sends nothing.
+    void aGroupAsksBeforeItMoves() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("0A0B0C"), QStringLiteral("All blinds"),
+                         QStringLiteral("group")));
+        selectRow(site, 0);
+        QVERIFY(click(site, "cmdUp"));
+        auto* question = site.findChild<QMessageBox*>(QStringLiteral("confirmGroup"));
+        QVERIFY(question != nullptr);
+        QCOMPARE(question->text(), QStringLiteral("This moves every motor of group 0A0B0C."));
+        QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
+        QTRY_VERIFY(!site.sender().busy());
+        QVERIFY(line.nothingSent());
+    }
+
+    // The strings pane holds every string of the selected motors, in the notation chosen.
+    void theStringsPaneFollowsSelectionAndNotation() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("Lobby")));
+        auto* pane = in<QPlainTextEdit>(site, "txtStrings");
+        QVERIFY(pane->toPlainText().isEmpty());
+        selectRow(site, 0);
+        const QStringList lines = pane->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines[0], QStringLiteral("Office: single 123456"));
+        QCOMPARE(lines[1],
+                 QStringLiteral("  Up               AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"));
+        QCOMPARE(lines.size(), 1 + 14 + 1);
+        auto* notation = in<QComboBox>(site, "cboNotation");
+        notation->setCurrentIndex(notation->findText(QStringLiteral("compact")));
+        QVERIFY(pane->toPlainText().contains(QStringLiteral("ABF1FFFFFFFF123456FEFFFF0930")));
+        selectAll(site);
+        QVERIFY(pane->toPlainText().contains(QStringLiteral("Lobby: single 654321")));
+        QTest::mouseClick(in<QPushButton>(site, "cmdCopyAll"), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), pane->toPlainText());
+    }
+
+    // The monitor names the motor of a frame written to the line, tells noise, and saves its
+    // rows as JSON Lines.
+    void theMonitorNamesTheMotorOfAFrame() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office east")));
+        auto* monitor = in<QTableWidget>(site, "tblMonitor");
+        showMonitor(site);
+        QVERIFY(click(site, "cmdWatch"));
+        QTRY_VERIFY(in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
+        line.write(up123456);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 1, 5000);
+        QCOMPARE(monitor->item(0, 1)->text(), QStringLiteral("Up"));
+        QCOMPARE(monitor->item(0, 2)->text(), QStringLiteral("123456"));
+        QCOMPARE(monitor->item(0, 3)->text(), QStringLiteral("Office east"));
+        QCOMPARE(monitor->item(0, 4)->text(), QStringLiteral("valid"));
+        QCOMPARE(monitor->item(0, 5)->text(), QString());
+
+        line.write(bus_test::fromHex("00 11"));
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 2, 5000);
+        QCOMPARE(monitor->item(1, 4)->text(), QStringLiteral("noise, 2 bytes"));
+
+        const QList<QByteArray> lines = site.monitorJsonLines().split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject frame = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(frame.keys(),
+                 (QStringList{"address", "command", "findings", "frame", "kind", "label",
+                              "notation", "notes", "parameters", "time", "valid"}));
+        QCOMPARE(frame.value("label").toString(), QStringLiteral("Office east"));
+        QCOMPARE(frame.value("frame").toString(),
+                 QStringLiteral("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"));
+        QCOMPARE(frame.value("valid").toBool(), true);
+        const QJsonObject noise = QJsonDocument::fromJson(lines[1]).object();
+        QCOMPARE(noise.keys(), (QStringList{"bytes", "noise", "time"}));
+        QCOMPARE(noise.value("bytes").toString(), QStringLiteral("00 11"));
+
+        // Paused, rows are held back and come once the pause ends; Clear empties the pane.
+        QVERIFY(click(site, "cmdPause"));
+        line.write(up123456);
+        QTRY_VERIFY(line.nothingSent());
+        QTest::qWait(100);
+        QCOMPARE(monitor->rowCount(), 2);
+        QVERIFY(click(site, "cmdPause"));
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 3, 5000);
+        QVERIFY(click(site, "cmdClearMonitor"));
+        QCOMPARE(monitor->rowCount(), 0);
+        QVERIFY(site.monitorJsonLines().isEmpty());
+        QVERIFY(click(site, "cmdWatch"));
+        QCOMPARE(in<QLabel>(site, "lblMonitor")->text(), QStringLiteral("Not watching"));
+    }
+
+    // A frame the window sends while watching a bridge gets a row marked as sent, named after
+    // its motor; the same frame coming back on the line is marked too, another is not.
+    void framesThisWindowSentAreMarked() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::Bridge bridge(clock);
+        useLine(bridge.target());
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        auto* monitor = in<QTableWidget>(site, "tblMonitor");
+        showMonitor(site);
+        QVERIFY(click(site, "cmdWatch"));
+        QTRY_VERIFY(in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
+        QTRY_COMPARE(bridge.connections().size(), 1);
+        selectRow(site, 0);
+        QVERIFY(click(site, "cmdUp"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.arrived().bytes, up123456, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 1, 5000);
+        QCOMPARE(monitor->item(0, 3)->text(), QStringLiteral("Office"));
+        QCOMPARE(monitor->item(0, 5)->text(), QStringLiteral("sent"));
+        // The bridge hands the frame back on the watching connection, then a frame of another.
+        QTcpSocket* watching = bridge.connections().first();
+        watching->write(up123456);
+        watching->write(bus_test::fromHex("AB F1 FF FF FF FF 65 43 21 FE FF FF 09 5D"));
+        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 3, 5000);
+        QCOMPARE(monitor->item(1, 5)->text(), QStringLiteral("sent"));
+        QCOMPARE(monitor->item(2, 5)->text(), QString());
+        QCOMPARE(monitor->item(2, 3)->text(), QString());
+        const QJsonObject sent =
+            QJsonDocument::fromJson(site.monitorJsonLines().split('\n')[0]).object();
+        QCOMPARE(sent.value("sent").toBool(), true);
+    }
+
+    // A site made in the window, saved and opened again, holds the same motors, and saved
+    // again gives the same file byte for byte.
+    void aSavedSiteOpensAsItWasSaved() {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("site.csv"));
+        const QString second = dir.filePath(QStringLiteral("again.csv"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office"),
+                         QStringLiteral("single"), QStringLiteral("First floor")));
+        QVERIFY(addMotor(site, QStringLiteral("0a0b0c"), QStringLiteral("Hall, \"east\""),
+                         QStringLiteral("group")));
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("K\u00fcche"),
+                         QStringLiteral("single"), QStringLiteral("Ground, west")));
+        QVERIFY(addMotor(site, QStringLiteral("ABCDEF"), QString()));
+        QVERIFY(site.modified());
+        QVERIFY(site.saveSiteTo(first));
+        QVERIFY(!site.modified());
+        QCOMPARE(contentsOf(first), QByteArray("123456,single,\"Office\",First floor\n"
+                                               "0a0b0c,group,\"Hall, \"\"east\"\"\"\n"
+                                               "654321,single,\"K\xC3\xBC"
+                                               "che\",\"Ground, west\"\n"
+                                               "ABCDEF,single,\"\"\n"));
+
+        frmSite reopened;
+        QVERIFY(reopened.openSite(first));
+        QCOMPARE(reopened.motors().motors(), site.motors().motors());
+        QVERIFY(!reopened.modified());
+        QCOMPARE(reopened.sitePath(), first);
+        QVERIFY(reopened.saveSiteTo(second));
+        QCOMPARE(contentsOf(second), contentsOf(first));
+        QCOMPARE(frmSite::recentSites().first(), QFileInfo(second).absoluteFilePath());
+        QCOMPARE(frmSite::recentSites().at(1), QFileInfo(first).absoluteFilePath());
+    }
+
+    // A site file with a bad line, or one that cannot be read, is refused with the reason,
+    // and the list stays as it was.
+    void aBadSiteFileIsRefusedAndTheListKept() {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.csv"));
+        const QString bad = dir.filePath(QStringLiteral("bad.csv"));
+        QVERIFY(writeFile(good, "123456,single,\"Office\"\n654321,group,\"Floor\"\n"));
+        QVERIFY(writeFile(bad, "111111,single,\"One\"\n222222,both,\"Two\"\n33333\n"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.openSite(good));
+        const QList<SiteMotor> before = site.motors().motors();
+        QCOMPARE(before.size(), 2);
+
+        QVERIFY(!site.openSite(bad));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") + bad +
+                     QStringLiteral(":\nline 2: kind \"both\": must be single or group\n"
+                                    "line 3: address \"33333\": must be six hexadecimal "
+                                    "digits, not 5 characters"));
+        QCOMPARE(site.motors().motors(), before);
+        QCOMPARE(site.sitePath(), good);
+
+        QVERIFY(!site.openSite(dir.path()));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") + dir.path() +
+                     QStringLiteral(": not a file"));
+        QVERIFY(!site.openSite(dir.filePath(QStringLiteral("none.csv"))));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") +
+                     dir.filePath(QStringLiteral("none.csv")) +
+                     QStringLiteral(": No such file or directory"));
+        QCOMPARE(site.motors().motors(), before);
+        QCOMPARE(contentsOf(bad),
+                 QByteArray("111111,single,\"One\"\n222222,both,\"Two\"\n33333\n"));
+    }
+
+    // A save that fails leaves the file that was there, whole, and the changes still to save.
+    void aFailedSaveKeepsTheOldFile() {
+        QTemporaryDir dir;
+        const QString old = dir.filePath(QStringLiteral("site.csv"));
+        const QByteArray oldText = "123456,single,\"Old\"\n";
+        QVERIFY(writeFile(old, oldText));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.openSite(old));
+        for (int k = 0; k < 10; ++k) {
+            QVERIFY(addMotor(site, QStringLiteral("%1").arg(0xA00000 + k, 6, 16, QLatin1Char('0')),
+                             QStringLiteral("blind %1").arg(k)));
+        }
+        QString problem;
+        {
+            // The new text is larger than any file this process may write now.
+            FileSizeLimit limit(static_cast<rlim_t>(oldText.size() + 16));
+            QVERIFY(!site.saveSiteTo(old, &problem));
+        }
+        QCOMPARE(problem, old + QStringLiteral(": File too large"));
+        QCOMPARE(shownMessage(site, "siteNotSaved"),
+                 QStringLiteral("The site was not saved; the file is as it was.|") + problem);
+        QCOMPARE(contentsOf(old), oldText);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"site.csv"});
+        QVERIFY(site.modified());
+
+        // A folder that cannot be: its parent is a regular file.
+        const QString inFile = old + QStringLiteral("/site.csv");
+        QVERIFY(!site.saveSiteTo(inFile, &problem));
+        QVERIFY(shownMessage(site, "siteNotSaved").endsWith(problem));
+        QCOMPARE(contentsOf(old), oldText);
+        QCOMPARE(site.sitePath(), old);
+        QVERIFY(site.saveSiteTo(old));
+        QCOMPARE(contentsOf(old).count('\n'), 11);
+    }
+
+    // Closing with changes not saved asks; Cancel keeps the window, Discard closes it.
+    void closingWithChangesAsks() {
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(site.close());
+        site.show();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        answerNextQuestion(QMessageBox::Cancel);
+        QVERIFY(!site.close());
+        QVERIFY(site.isVisible());
+        answerNextQuestion(QMessageBox::Discard);
+        QVERIFY(site.close());
+    }
+
+    // Ten motors made in the window and saved: rvx-strings --batch reads the file and gives
+    // every string the window shows them, in the same order, and exactly the window's export.
+    void theBatchGivesTheStringsOfTheWindow() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ten.csv"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        for (int k = 0; k < 10; ++k) {
+            QVERIFY(addMotor(site,
+                             QStringLiteral("%1").arg(0x1A2B00 + k * 37, 6, 16, QLatin1Char('0')),
+                             QStringLiteral("blind %1").arg(k),
+                             k % 4 == 3 ? QStringLiteral("group") : QStringLiteral("single"),
+                             k % 2 == 0 ? QStringLiteral("Floor %1, west").arg(k / 2) : QString()));
+        }
+        QVERIFY(site.saveSiteTo(path));
+        selectAll(site);
+        QStringList windowStrings;
+        for (const QString& line : site.stringsText().split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("  "))) {
+                windowStrings << line.mid(2 + 15 + 2);
+            }
+        }
+        QCOMPARE(windowStrings.size(), 10 * 14);
+
+        const auto runBatch = [&path](const QStringList& more) {
+            QProcess batch;
+            batch.start(QStringLiteral(RVX_STRINGS_PATH), QStringList{"--batch", path} + more);
+            if (!batch.waitForFinished(10000) || batch.exitCode() != 0) {
+                return QByteArray("(failed) ") + batch.readAllStandardError();
+            }
+            return batch.readAllStandardOutput();
+        };
+        const QByteArray csv = runBatch({});
+        QStringList rows = QString::fromUtf8(csv).split(QLatin1Char('\n'));
+        QCOMPARE(rows.takeFirst(), QStringLiteral("label,kind,address,command,string"));
+        rows.removeAll(QString());
+        QStringList batchStrings;
+        for (const QString& row : rows) {
+            batchStrings << row.section(QLatin1Char(','), 4);
+        }
+        QCOMPARE(batchStrings, windowStrings);
+        QCOMPARE(rows[3 * 14].section(QLatin1Char(','), 0, 2),
+                 QStringLiteral("blind 3,group,1A2B6F"));
+
+        // The window's exports are the batch's tables, byte for byte, in any notation.
+        QCOMPARE(site.exportTable(false).value_or("(none)"), csv);
+        auto* notation = in<QComboBox>(site, "cboNotation");
+        notation->setCurrentIndex(notation->findText(QStringLiteral("0x")));
+        QCOMPARE(site.exportTable(true).value_or("(none)"),
+                 runBatch({"--format", "json", "--notation", "0x"}));
+        const QString saved = dir.filePath(QStringLiteral("strings.json"));
+        QVERIFY(site.exportTo(saved, true));
+        QCOMPARE(contentsOf(saved), runBatch({"--format", "json", "--notation", "0x"}));
+    }
+};
+
+QTEST_MAIN(SiteTest)
+#include "site_test.moc"
