@@ -417,11 +417,21 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     // The notation's prefix and separator as they stand inside the string's field (a JSON
     // string doubles the backslash of "\x"); every byte's two digits follow a prefix.
     const rvx::NotationInfo& info = rvx::notationInfo(job.notation);
+    // A CSV field doubles a quote.
     const auto inField = [this](std::string_view text) {
-        return format_ == Format::Json ? jsonString(text).size() - 2 : text.size();
+        switch (format_) {
+            case Format::Json:
+                return jsonString(text).size() - 2;
+            case Format::Csv:
+                return text.size() + static_cast<std::size_t>(std::ranges::count(text, '"'));
+            case Format::Text:
+                break;
+        }
+        return text.size();
     };
+    const std::size_t quote = info.quote != 0 ? inField(std::string_view(&info.quote, 1)) : 0;
     const std::size_t prefix = inField(info.prefix);
-    const std::size_t step = prefix + 2 + inField(info.separator);
+    const std::size_t step = prefix + 2 + inField(info.suffix) + inField(info.separator);
     constexpr std::string_view zeros = "000000";
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
@@ -490,7 +500,8 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
             made.text = whole.substr(motorEnd);
             made.frameLength = string.size();
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
-                made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
+                made.digitsAt[k] =
+                    made.frameAt + quote + made.frames.varyingBytes()[k] * step + prefix;
             }
             rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
         }
