@@ -596,6 +596,40 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     }
 }
 
+// The file of --export for a platform, from the motors of the list's second reading. A site's
+// file is made whole, then written.
+int writeExport(const BatchJob& job, ListReader& reader, std::size_t motors, std::FILE* out,
+                std::FILE* err) {
+    std::vector<rvx::SiteMotor> site;
+    ListLine line;
+    Motor motor;
+    std::string problems;
+    for (std::size_t read = 0; read < motors; ++read) {
+        const auto step = reader.next(line);
+        if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
+            (void)writeLine(err, messageLine("--batch \"" + rvx::escaped(job.path) +
+                                             "\": the list changed while it was read; "
+                                             "nothing is written"));
+            return exitUsage;
+        }
+        site.push_back({motor.address, motor.kind, std::string(motor.label)});
+    }
+    rvx::SiteExportRequest request;
+    request.motors = site;
+    request.target = job.target;
+    request.values = job.values;
+    request.rows = job.rows;
+    request.notation = job.notation;
+    const rvx::SiteExport file = rvx::exportSite(*job.exportKind, request);
+    if (!file.error.empty()) {
+        (void)writeLine(err, messageLine("--export: " + file.error));
+        return exitUsage;
+    }
+    BufferedWriter output(out);
+    output.append(file.text);
+    return finishOutput(output, err);
+}
+
 }  // namespace
 
 std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation notation) {
@@ -690,6 +724,9 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
     }
     std::rewind(again);
     ListReader reader(again, nullptr);
+    if (job.exportKind) {
+        return writeExport(job, reader, motors, out, err);
+    }
     BatchTable table(job, labelWidth);
     BufferedWriter output(out);
     table.begin(output);

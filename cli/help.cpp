@@ -128,7 +128,18 @@ std::string optionDetails(const OptionInfo& option) {
         case OptionKind::Mode:
         case OptionKind::Command:
         case OptionKind::Send:
+        case OptionKind::Target:
             break;
+        case OptionKind::Export: {
+            std::vector<std::string> names{"csv (the table)", "json (the table)"};
+            for (const rvx::SiteExportInfo& info : rvx::siteExportCatalogue) {
+                names.push_back(std::string(info.name) + " (" + std::string(info.what) + ")");
+            }
+            std::string text = " ";
+            text += alternatives(names);
+            text += ".";
+            return text;
+        }
     }
     return {};
 }
