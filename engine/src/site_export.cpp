@@ -272,12 +272,15 @@ std::string nodeRedFlow(const SiteExportRequest& request) {
                     "}");
     const std::string outName = jsonString("RVX bus at " + validUtf8(targetText(target)));
     if (target.kind == SiteTarget::Kind::Tcp) {
-        nodes.push_back(
-            "{\"id\": " + out + ", \"type\": \"tcp out\", \"z\": " + tab +
-            ", \"name\": " + outName + ", \"host\": " + jsonString(validUtf8(target.host)) +
-            ", \"port\": " + jsonString(std::to_string(target.port)) +
-            ", \"beserver\": \"client\", \"base64\": false, \"end\": true, \"tls\": \"\", " +
-            "\"x\": 620, \"y\": 40, \"wires\": []}");
+        // A tcp request node connects for each frame, writes it and closes at once, as a
+        // bridge expects; a tcp out client keeps a connection open between frames.
+        nodes.push_back("{\"id\": " + out + ", \"type\": \"tcp request\", \"z\": " + tab +
+                        ", \"name\": " + outName +
+                        ", \"server\": " + jsonString(validUtf8(target.host)) +
+                        ", \"port\": " + jsonString(std::to_string(target.port)) +
+                        ", \"out\": \"immed\", \"ret\": \"buffer\", \"splitc\": \"0\", " +
+                        "\"newline\": \"\", \"trim\": false, \"tls\": \"\", \"x\": 620, " +
+                        "\"y\": 40, \"wires\": [[]]}");
     } else {
         constexpr std::array<std::string_view, 5> parities{"none", "even", "odd", "mark", "space"};
         const std::string port = jsonString("rvx_port");
