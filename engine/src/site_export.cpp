@@ -350,7 +350,7 @@ ShellTarget shellTarget(const SiteTarget& target, const std::string& device,
                         const std::string& host, const std::string& port) {
     if (target.kind == SiteTarget::Kind::Serial) {
         return {"stty " + std::to_string(target.baud) + " cs8 " + parityWords(target.parity) +
-                    " -cstopb raw < " + device + " && ",
+                    " -cstopb raw < " + device + "; ",
                 " > " + device};
     }
     return {"", " | nc -w 5 " + host + " " + port};

@@ -28,8 +28,8 @@ TEST(ControllerNotations, EveryCommandDecodesBackToTheSameFrame) {
                 }
                 const auto spaced = tool::run(make);
                 ASSERT_EQ(spaced.exitCode, 0) << spaced.err;
-                const auto written =
-                    tool::run(make << QStringLiteral("--notation") << QString::fromLatin1(notation));
+                const auto written = tool::run(make << QStringLiteral("--notation")
+                                                    << QString::fromLatin1(notation));
                 ASSERT_EQ(written.exitCode, 0) << written.err;
                 const std::string text = written.out.substr(0, written.out.size() - 1);
                 EXPECT_NE(text, spaced.out.substr(0, spaced.out.size() - 1)) << notation;
@@ -40,15 +40,17 @@ TEST(ControllerNotations, EveryCommandDecodesBackToTheSameFrame) {
                         decode << QStringLiteral("--notation") << QString::fromLatin1(notation);
                     }
                     const auto decoded = tool::run(decode);
-                    const std::string where = std::string(notation) + " " +
-                                              std::string(command.plainName) + ": " + text;
+                    const std::string where =
+                        std::string(notation) + " " + std::string(command.plainName) + ": " + text;
                     EXPECT_EQ(decoded.exitCode, 0) << where << "\n" << decoded.out << decoded.err;
                     EXPECT_TRUE(tool::contains(decoded.out, "Frame:      " + spaced.out)) << where;
                     EXPECT_TRUE(tool::contains(decoded.out,
                                                "Command:    " + std::string(command.name) + "\n"))
                         << where;
-                    EXPECT_TRUE(tool::contains(decoded.out, group ? "group A1B2C3" : "single motor A1B2C3"))
-                        << where << "\n" << decoded.out;
+                    EXPECT_TRUE(
+                        tool::contains(decoded.out, group ? "group A1B2C3" : "single motor A1B2C3"))
+                        << where << "\n"
+                        << decoded.out;
                 }
             }
         }
@@ -105,23 +107,23 @@ TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
     });
     // A bad line in the list: no file at all.
     std::ofstream(list.toStdString()) << "123456,single,Kitchen\n12345G\n";
-    const auto bad = tool::run({b, list, e, QStringLiteral("node-red"), t,
-                                QStringLiteral("tcp://127.0.0.1:4001")});
+    const auto bad = tool::run(
+        {b, list, e, QStringLiteral("node-red"), t, QStringLiteral("tcp://127.0.0.1:4001")});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_TRUE(tool::contains(bad.err, ":2: ")) << bad.err;
 }
 
 TEST_F(SiteExport, CsvAndJsonAreTheTable) {
-    const auto csv = tool::run({QStringLiteral("--batch"), list, QStringLiteral("--export"),
-                                QStringLiteral("csv"), QStringLiteral("--command"),
-                                QStringLiteral("up")});
-    const auto table = tool::run({QStringLiteral("--batch"), list, QStringLiteral("--command"),
-                                  QStringLiteral("up")});
+    const auto csv =
+        tool::run({QStringLiteral("--batch"), list, QStringLiteral("--export"),
+                   QStringLiteral("csv"), QStringLiteral("--command"), QStringLiteral("up")});
+    const auto table = tool::run(
+        {QStringLiteral("--batch"), list, QStringLiteral("--command"), QStringLiteral("up")});
     EXPECT_EQ(csv.exitCode, 0);
     EXPECT_EQ(csv.out, table.out);
-    const auto json = tool::run({QStringLiteral("--batch"), list, QStringLiteral("--export"),
-                                 QStringLiteral("json")});
+    const auto json = tool::run(
+        {QStringLiteral("--batch"), list, QStringLiteral("--export"), QStringLiteral("json")});
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(json.out, tool::run({QStringLiteral("--batch"), list, QStringLiteral("--format"),
                                    QStringLiteral("json")})
