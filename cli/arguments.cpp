@@ -588,6 +588,84 @@ DecodeRequest readDecode(const ModeOptions& options) {
     return request;
 }
 
+// The export names of --export: the tables' formats, then the platforms' files.
+std::vector<std::string> exportNames() {
+    std::vector<std::string> names{"csv", "json"};
+    for (const rvx::SiteExportInfo& info : rvx::siteExportCatalogue) {
+        names.emplace_back(info.name);
+    }
+    return names;
+}
+
+rvx::SiteTarget siteTargetOf(const rvx::bus::Target& target) {
+    rvx::SiteTarget site;
+    if (target.kind == rvx::bus::Target::Kind::Tcp) {
+        site.kind = rvx::SiteTarget::Kind::Tcp;
+        site.host = target.host.toStdString();
+        site.port = target.port;
+    } else {
+        site.device = target.device.toStdString();
+    }
+    return site;
+}
+
+// --export and --target of a batch: csv and json are the table's formats; a platform's file
+// needs a target, and --format has no say in it.
+void readExport(const ModeOptions& options, BatchJob& job) {
+    const Given* exported = options.toReadOnce(OptionKind::Export);
+    const Given* target = options.toReadOnce(OptionKind::Target);
+    const Given* format = options.find(OptionKind::Format);
+    if (options.find(OptionKind::Export) == nullptr) {
+        if (target != nullptr) {
+            options.faults().add(target->positions[0],
+                                 "--target: used only with --export, which names the file");
+        }
+        return;
+    }
+    if (exported == nullptr) {
+        return;  // given twice: a fault already
+    }
+    const std::string& kind = exported->values.front();
+    const std::size_t at = exported->positions[0];
+    if (format != nullptr) {
+        options.faults().add(format->positions[0],
+                             "--format: not used with --export, which names the file");
+    }
+    if (kind == "csv" || kind == "json") {
+        job.format = kind == "csv" ? Format::Csv : Format::Json;
+        if (target != nullptr) {
+            options.faults().add(target->positions[0],
+                                 "--target: not used with --export " + kind + ", a table");
+        }
+        return;
+    }
+    job.exportKind = rvx::findSiteExport(kind);
+    if (!job.exportKind) {
+        options.faults().add(
+            at, "--export " + rvx::quoted(kind) + ": must be " + alternatives(exportNames()));
+        return;
+    }
+    if (target == nullptr) {
+        options.faults().add(at, "--export " + kind +
+                                     ": needs --target TARGET, the serial port or "
+                                     "tcp://HOST:PORT the frames are sent to");
+        return;
+    }
+    const auto read =
+        readTargetOf("--target", target->values.front(), target->positions[0], options.faults());
+    if (read) {
+        job.target = siteTargetOf(*read);
+        if ((*job.exportKind == rvx::SiteExportKind::OpenHabThings ||
+             *job.exportKind == rvx::SiteExportKind::OpenHabItems) &&
+            job.target.kind == rvx::SiteTarget::Kind::Tcp) {
+            options.faults().add(target->positions[0],
+                                 "--target " + rvx::quoted(target->values.front()) +
+                                     ": openHAB's serial binding reaches a serial port of its "
+                                     "own machine, not a TCP bridge; give the port");
+        }
+    }
+}
+
 BatchJob readBatch(const ModeOptions& options) {
     BatchJob job;
     job.path = options.modeValue().value_or(std::string());
@@ -595,6 +673,7 @@ BatchJob readBatch(const ModeOptions& options) {
     job.rows = rowsOf(options.command());
     job.format = options.format();
     job.notation = options.notation().first.value_or(rvx::Notation::Spaced);
+    readExport(options, job);
     return job;
 }
 

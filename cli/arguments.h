@@ -116,7 +116,9 @@ enum class OptionKind : std::uint8_t {
     Baud,       // --baud N, --parity NAME, --timeout SECONDS: the line, for --send and --monitor
     Parity,
     Timeout,
-    Count,  // --count N: --monitor stops after N frames
+    Count,   // --count N: --monitor stops after N frames
+    Export,  // --export KIND: --batch writes a file a platform imports
+    Target,  // --target TARGET: where the platform of --export sends the frames
 };
 
 struct OptionInfo {
@@ -150,7 +152,7 @@ inline constexpr OptionInfo parameterOption(std::string_view name, rvx::Paramete
 }  // namespace detail
 
 // In the order --help lists them.
-inline constexpr std::array<OptionInfo, 22> optionCatalogue{{
+inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
     {"help",
      'h',
      "",
@@ -228,6 +230,13 @@ inline constexpr std::array<OptionInfo, 22> optionCatalogue{{
      "Columns label, kind, address, command, string. FILE is read twice, first to check every "
      "line and then to write the table; standard input, or a pipe, is copied to a temporary "
      "file for this."},
+    detail::busOption("export", "KIND", OptionKind::Export, modeBit(Mode::Batch),
+                      "With --batch, write the motors as a file that a platform imports, "
+                      "instead of the table:"),
+    detail::busOption("target", "TARGET", OptionKind::Target, modeBit(Mode::Batch),
+                      "With --export, where the platform sends the frames: its serial port, or "
+                      "tcp://HOST:PORT for a bridge. Needed for node-red, home-assistant and "
+                      "the openhab files; the line is 4800 8O1."),
     detail::busOption("send", "TARGET", OptionKind::Send, detail::sending,
                       "Send one frame to TARGET: the string of --command, or the FRAME of "
                       "--decode when it is valid. Nothing else is ever sent. A bridge "

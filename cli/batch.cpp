@@ -275,11 +275,21 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
     // The notation's prefix and separator as they stand inside the string's field (a JSON
     // string doubles the backslash of "\x"); every byte's two digits follow a prefix.
     const rvx::NotationInfo& info = rvx::notationInfo(job.notation);
+    // A CSV field doubles a quote.
     const auto inField = [this](std::string_view text) {
-        return format_ == Format::Json ? jsonString(text).size() - 2 : text.size();
+        switch (format_) {
+            case Format::Json:
+                return jsonString(text).size() - 2;
+            case Format::Csv:
+                return text.size() + static_cast<std::size_t>(std::ranges::count(text, '"'));
+            case Format::Text:
+                break;
+        }
+        return text.size();
     };
+    const std::size_t quote = info.quote != 0 ? inField(std::string_view(&info.quote, 1)) : 0;
     const std::size_t prefix = inField(info.prefix);
-    const std::size_t step = prefix + 2 + inField(info.separator);
+    const std::size_t step = prefix + 2 + inField(info.suffix) + inField(info.separator);
     constexpr std::string_view zeros = "000000";
 
     for (const auto kind : {rvx::AddressKind::Single, rvx::AddressKind::Group}) {
@@ -348,7 +358,8 @@ BatchTable::BatchTable(const BatchJob& job, std::size_t labelWidth)
             made.text = whole.substr(motorEnd);
             made.frameLength = string.size();
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
-                made.digitsAt[k] = made.frameAt + made.frames.varyingBytes()[k] * step + prefix;
+                made.digitsAt[k] =
+                    made.frameAt + quote + made.frames.varyingBytes()[k] * step + prefix;
             }
             rows_[static_cast<std::size_t>(kind)].push_back(std::move(made));
         }
@@ -459,6 +470,40 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     }
 }
 
+// The file of --export for a platform, from the motors of the list's second reading. A site's
+// file is made whole, then written.
+int writeExport(const BatchJob& job, ListReader& reader, std::size_t motors, std::FILE* out,
+                std::FILE* err) {
+    std::vector<rvx::SiteMotor> site;
+    ListLine line;
+    Motor motor;
+    std::string problems;
+    for (std::size_t read = 0; read < motors; ++read) {
+        const auto step = reader.next(line);
+        if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
+            (void)writeLine(err, messageLine("--batch \"" + rvx::escaped(job.path) +
+                                             "\": the list changed while it was read; "
+                                             "nothing is written"));
+            return exitUsage;
+        }
+        site.push_back({motor.address, motor.kind, std::string(motor.label)});
+    }
+    rvx::SiteExportRequest request;
+    request.motors = site;
+    request.target = job.target;
+    request.values = job.values;
+    request.rows = job.rows;
+    request.notation = job.notation;
+    const rvx::SiteExport file = rvx::exportSite(*job.exportKind, request);
+    if (!file.error.empty()) {
+        (void)writeLine(err, messageLine("--export: " + file.error));
+        return exitUsage;
+    }
+    BufferedWriter output(out);
+    output.append(file.text);
+    return finishOutput(output, err);
+}
+
 }  // namespace
 
 std::string inNotation(const std::optional<rvx::Frame>& frame, rvx::Notation notation) {
@@ -554,6 +599,9 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
     }
     std::rewind(again);
     ListReader reader(again, nullptr);
+    if (job.exportKind) {
+        return writeExport(job, reader, motors, out, err);
+    }
     BatchTable table(job, labelWidth);
     BufferedWriter output(out);
     table.begin(output);

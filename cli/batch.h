@@ -16,6 +16,7 @@
 #include "rvx/frame.h"
 #include "rvx/motor_list.h"
 #include "rvx/notation.h"
+#include "rvx/site_export.h"
 
 namespace cli {
 
@@ -26,6 +27,10 @@ struct BatchJob {
     std::vector<std::size_t> rows;                     // catalogue rows, in order
     Format format = Format::Csv;
     rvx::Notation notation = rvx::Notation::Spaced;
+    // --export for a platform: the motors go into its file, sent to the target, in place of
+    // the table.
+    std::optional<rvx::SiteExportKind> exportKind;
+    rvx::SiteTarget target;
 };
 
 // The longest line of a motor list, without its line break: far above any motor's line, low

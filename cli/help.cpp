@@ -128,7 +128,18 @@ std::string optionDetails(const OptionInfo& option) {
         case OptionKind::Mode:
         case OptionKind::Command:
         case OptionKind::Send:
+        case OptionKind::Target:
             break;
+        case OptionKind::Export: {
+            std::vector<std::string> names{"csv (the table)", "json (the table)"};
+            for (const rvx::SiteExportInfo& info : rvx::siteExportCatalogue) {
+                names.push_back(std::string(info.name) + " (" + std::string(info.what) + ")");
+            }
+            std::string text = " ";
+            text += alternatives(names);
+            text += ".";
+            return text;
+        }
     }
     return {};
 }
@@ -192,6 +203,27 @@ std::string helpText() {
          "otherwise; a bridge keeps its own line settings, which must match. Nothing is sent "
          "without --send, and --send sends one frame.",
          0);
+
+    out += "\nNotations for --notation, as each writes Up for motor 123456:\n";
+    const rvx::Frame up =
+        *rvx::frameFor(rvx::commandOf(rvx::CommandId::Up), rvx::AddressKind::Single,
+                       {0x12, 0x34, 0x56}, rvx::startValues());
+    for (const auto& info : rvx::notationCatalogue) {
+        fill(out, "  " + std::string(info.name),
+             std::string(info.platform) + ": " + rvx::writeFrame(up, info.notation), 12);
+    }
+    out += '\n';
+    fill(out, "",
+         "Each byte above 7F must travel as that one byte. A controller, a shell or a file "
+         "that takes the string as text may send it as two bytes of UTF-8 (A9 going out as "
+         "C2 A9), and the motor ignores the frame. Give the bytes in the platform's own "
+         "notation:",
+         0);
+    for (const auto& info : rvx::notationCatalogue) {
+        if (!info.rawBytes.empty()) {
+            fill(out, "  ", info.rawBytes, 2);
+        }
+    }
 
     out += "\nCommands for --command, by either name:\n";
     std::size_t nameWidth = 0;

@@ -676,17 +676,22 @@ void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
     copy->setObjectName(QStringLiteral("actCopy"));
     copy->setEnabled(!field->text().isEmpty());
 
-    // Each notation is shown by its name and the way it writes the first two bytes.
+    // Each notation is shown by its platform and the way it writes the first two bytes of this
+    // field's own frame (of an Up frame while the field holds none).
     QMenu* copyAs = menu->addMenu(QStringLiteral("Copy &as"));
     copyAs->setObjectName(QStringLiteral("menuCopyAs"));
     copyAs->menuAction()->setObjectName(QStringLiteral("actCopyAsMenu"));
     copyAs->setEnabled(frame.has_value());
+    const std::uint8_t firstTwo[] = {frame ? (*frame)[0] : rvx::motionMessageCode,
+                                     frame ? (*frame)[1] : rvx::lengthByte};
     for (const rvx::NotationInfo& notation : rvx::notationCatalogue) {
-        const std::uint8_t firstTwo[] = {rvx::motionMessageCode, rvx::lengthByte};
-        const QString example =
-            QString::fromStdString(rvx::writeBytes(firstTwo, notation.notation));
+        std::string example = rvx::writeBytes(firstTwo, notation.notation);
+        if (notation.quote != 0) {
+            example.pop_back();  // the text goes on: its closing quote is not shown
+        }
         QAction* action = copyAs->addAction(
-            fromView(notation.name) + QStringLiteral("  (") + example + QStringLiteral("\u2026)"),
+            fromView(notation.platform) + QStringLiteral("  (") + QString::fromStdString(example) +
+                QStringLiteral("\u2026)"),
             this, [frame, notation] {
                 if (frame) {
                     QGuiApplication::clipboard()->setText(

@@ -40,21 +40,19 @@ Separator separatorOf(const NotationInfo& info) {
     return info.separator.empty() ? Separator::None : Separator::Blank;
 }
 
-Notation detectNotation(std::string_view trimmed) {
-    // A prefix names its notation: by its first character (a backslash, "$"), or whole where that
-    // character could start a hexadecimal byte as well ("0x"). Among the rest, blanks inside
-    // tell spaced from compact.
-    for (const NotationInfo& info : notationCatalogue) {
-        if (info.prefix.empty()) {
-            continue;
-        }
-        const std::size_t telling = hexValue(info.prefix.front()) < 0 ? 1 : info.prefix.size();
-        if (trimmed.size() >= telling &&
-            ascii::equalIgnoringCase(trimmed.substr(0, telling), info.prefix.substr(0, telling))) {
-            return info.notation;
-        }
+// Whether the text starts the way the notation writes its first byte: with its quote, or with
+// its prefix, told by its first character or whole where that character could start a
+// hexadecimal byte as well ("0x").
+bool startsAs(std::string_view trimmed, const NotationInfo& info) {
+    if (info.quote != 0) {
+        return trimmed.front() == info.quote;
     }
-    return std::ranges::any_of(trimmed, isSpace) ? Notation::Spaced : Notation::Compact;
+    if (info.prefix.empty()) {
+        return false;
+    }
+    const std::size_t telling = hexValue(info.prefix.front()) < 0 ? 1 : info.prefix.size();
+    return trimmed.size() >= telling &&
+           ascii::equalIgnoringCase(trimmed.substr(0, telling), info.prefix.substr(0, telling));
 }
 
 bool looksDecimal(std::string_view trimmed) {
@@ -109,8 +107,21 @@ public:
 
     // The bytes, or an error and no bytes.
     bool read(std::vector<std::uint8_t>& bytes, std::string& error) {
+        if (info_.quote != 0) {
+            if (text_[pos_] != info_.quote) {
+                return fail(error,
+                            "expected " + quoteName() + " before the first byte, " + found());
+            }
+            ++pos_;
+            if (end_ - pos_ < 1 || text_[end_ - 1] != info_.quote) {
+                pos_ = end_;
+                return fail(error, "expected " + quoteName() + " after the last byte, " + found());
+            }
+            --end_;
+        }
         while (true) {
-            if (!readPrefix(error) || !readValue(bytes, error)) {
+            if (!readAffix(info_.prefix, "before", error) || !readValue(bytes, error) ||
+                !readAffix(info_.suffix, "after", error)) {
                 return false;
             }
             if (pos_ == end_) {
@@ -122,6 +133,9 @@ public:
         }
     }
 
+    // Where reading stopped: after the bytes, or at the character that was wrong.
+    [[nodiscard]] std::size_t position() const { return pos_; }
+
 private:
     bool fail(std::string& error, const std::string& what) const {
         error = "character " + std::to_string(characterNumber(text_, pos_)) + ": " + what;
@@ -131,11 +145,17 @@ private:
         return "found " + describeCharacter(text_, pos_ < end_ ? pos_ : text_.size());
     }
 
-    bool readPrefix(std::string& error) {
-        for (const char p : info_.prefix) {
+    std::string quoteName() const {
+        return info_.quote == '"' ? std::string("a double quote")
+                                  : "\"" + std::string(1, info_.quote) + "\"";
+    }
+
+    // The prefix or the suffix of a byte ("before" or "after" it).
+    bool readAffix(std::string_view affix, std::string_view where, std::string& error) {
+        for (const char p : affix) {
             if (pos_ >= end_ || ascii::lower(text_[pos_]) != ascii::lower(p)) {
-                return fail(error, "expected \"" + std::string(info_.prefix) +
-                                       "\" before each byte, " + found());
+                return fail(error, "expected \"" + std::string(affix) + "\" " + std::string(where) +
+                                       " each byte, " + found());
             }
             ++pos_;
         }
@@ -167,7 +187,7 @@ private:
             const int v = pos_ < end_ ? hexValue(text_[pos_]) : -1;
             if (v < 0) {
                 if (digit == 1 && pos_ == end_ && separator_ == Separator::None &&
-                    info_.prefix.empty()) {
+                    info_.prefix.empty() && info_.suffix.empty()) {
                     return fail(error, "an odd number of hexadecimal digits; each byte is two");
                 }
                 return fail(error, "expected two hexadecimal digits for each byte, " + found());
@@ -176,7 +196,7 @@ private:
             ++pos_;
         }
         if (pos_ < end_ && hexValue(text_[pos_]) >= 0 &&
-            (separator_ != Separator::None || !info_.prefix.empty())) {
+            (separator_ != Separator::None || !info_.prefix.empty() || !info_.suffix.empty())) {
             return fail(error, "a byte has more than two hexadecimal digits");
         }
         bytes.push_back(static_cast<std::uint8_t>(value));
@@ -234,6 +254,9 @@ char* writeBytesTo(char* out, std::span<const std::uint8_t> bytes, Notation nota
     // Prefixes and separators are a character or two: copied a character at a time, which the
     // compiler keeps inline, where memcpy of a size known only at run time is a call each.
     const NotationInfo& info = notationInfo(notation);
+    if (info.quote != 0) {
+        *out++ = info.quote;
+    }
     for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (k > 0) {
             for (const char c : info.separator) {
@@ -250,6 +273,12 @@ char* writeBytesTo(char* out, std::span<const std::uint8_t> bytes, Notation nota
             *out++ = digits[0];
             *out++ = digits[1];
         }
+        for (const char c : info.suffix) {
+            *out++ = c;
+        }
+    }
+    if (info.quote != 0) {
+        *out++ = info.quote;
     }
     return out;
 }
@@ -274,17 +303,44 @@ FrameText readFrameText(std::string_view text, std::optional<Notation> notation)
         result.error = "the text holds no bytes";
         return result;
     }
-    result.notation = notation ? *notation : detectNotation(trimmed);
-
-    std::string error;
-    TextReader reader(text, begin, end, notationInfo(result.notation));
-    if (!reader.read(result.bytes, error)) {
-        result.bytes.clear();
-        result.error =
-            "not " + std::string(notationInfo(result.notation).name) + " bytes: " + error;
-        if (!notation && looksDecimal(trimmed)) {
-            result.error += "; decimal bytes are read only when the decimal notation is asked for";
+    // Asked for, the one notation; else each that the text starts as, in the catalogue's order,
+    // until one reads it; else spaced or compact by the blanks inside.
+    std::vector<Notation> tried;
+    if (notation) {
+        tried.push_back(*notation);
+    } else {
+        for (const NotationInfo& info : notationCatalogue) {
+            if (startsAs(trimmed, info)) {
+                tried.push_back(info.notation);
+            }
         }
+        if (tried.empty()) {
+            tried.push_back(std::ranges::any_of(trimmed, isSpace) ? Notation::Spaced
+                                                                  : Notation::Compact);
+        }
+    }
+    // None reads it: the one that read furthest tells what is wrong.
+    std::string furthestError;
+    std::size_t furthest = 0;
+    for (const Notation candidate : tried) {
+        std::string error;
+        std::vector<std::uint8_t> bytes;
+        TextReader reader(text, begin, end, notationInfo(candidate));
+        if (reader.read(bytes, error)) {
+            result.notation = candidate;
+            result.bytes = std::move(bytes);
+            return result;
+        }
+        if (candidate == tried.front() || reader.position() > furthest) {
+            furthest = reader.position();
+            furthestError = std::move(error);
+            result.notation = candidate;
+        }
+    }
+    result.error =
+        "not " + std::string(notationInfo(result.notation).name) + " bytes: " + furthestError;
+    if (!notation && looksDecimal(trimmed)) {
+        result.error += "; decimal bytes are read only when the decimal notation is asked for";
     }
     return result;
 }

@@ -190,8 +190,8 @@ TEST(Arguments, EveryFaultIsReportedInTheOrderOfTheArguments) {
           "rvx-strings: --command \"jump\": no such command; the commands are up, down, stop, "
           "next-ip-up, next-ip-down, go-to-ip, go-to-percent, jog-up, jog-down, lock-up, "
           "lock-down, lock-current, lock-at-ip, unlock",
-          "rvx-strings: --notation \"hex\": must be spaced, compact, escaped, 0x, dollar or "
-          "decimal"}},
+          "rvx-strings: --notation \"hex\": must be spaced, compact, escaped, 0x, dollar, decimal, "
+          "crestron, amx, control4 or rti"}},
         {"no address, after the other faults",
          {"--priority", "0"},
          {"rvx-strings: --priority \"0\": out of range; the lock priority must be 1 to 100",
@@ -288,8 +288,9 @@ TEST(Arguments, DecodeTakesAFrameOfFourteenBytes) {
         {"no bytes", {"--decode", " \n "}, {"rvx-strings: --decode: the text holds no bytes"}},
         {"a notation that is no notation: the frame is not read",
          {"--decode", "AB", "--notation", "octal"},
-         {"rvx-strings: --notation \"octal\": must be spaced, compact, escaped, 0x, dollar or "
-          "decimal"}},
+         {"rvx-strings: --notation \"octal\": must be spaced, compact, escaped, 0x, dollar, "
+          "decimal, "
+          "crestron, amx, control4 or rti"}},
     });
     const auto request = requestOf<cli::DecodeRequest>(
         {"--format=json", "--decode", "$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30"});
@@ -364,7 +365,7 @@ TEST(Messages, ControlCharactersAreShownEscaped) {
           "\xC2\x9B"
           "31m\xC3\xBC"},
          {"rvx-strings: --notation \"\\xC2\\x9B31m\xC3\xBC\": must be spaced, compact, escaped, "
-          "0x, dollar or decimal"}},
+          "0x, dollar, decimal, crestron, amx, control4 or rti"}},
         {"escape in an address not used",
          {"--batch", "-", "\x1B"},
          {"rvx-strings: ADDRESS \"\\x1B\" is not used with --batch; the addresses come from "

@@ -146,7 +146,8 @@ TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
         {{"123456", "--bogus"}, "bogus"},
         {{"123456", "--ip"}, "--ip"},
         {{"123456", "--notation", "hex"},
-         "--notation \"hex\": must be spaced, compact, escaped, 0x, dollar or decimal"},
+         "--notation \"hex\": must be spaced, compact, escaped, 0x, dollar, decimal, crestron, "
+         "amx, control4 or rti"},
         {{"123456", "--notation", "Compact"}, "--notation \"Compact\""},
         {{"123456", "--batch", "-"}, "ADDRESS \"123456\" is not used with --batch"},
     };

@@ -454,7 +454,10 @@ TEST(RoundTrip, EveryNotationWritesAndDecodesBack) {
                                        : std::nullopt;
                 const auto read = rvx::readFrameText(text, asked);
                 ASSERT_TRUE(read.read()) << text << ": " << read.error;
-                ASSERT_EQ(read.notation, info.notation) << text;
+                // Notations that write the same text read as the first of them.
+                ASSERT_EQ(rvx::writeFrame(frames[row], read.notation),
+                          rvx::writeFrame(frames[row], info.notation))
+                    << text;
                 ASSERT_TRUE(std::ranges::equal(read.bytes, frames[row])) << text;
 
                 const auto decoded = rvx::decodeFrame(read.bytes);

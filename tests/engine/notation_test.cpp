@@ -29,6 +29,10 @@ TEST(Notations, EachWritesTheSameBytes) {
          "0xAB, 0xF1, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0xFE, 0xFF, 0xFF, 0x09, 0x30"},
         {Notation::Dollar, "$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30"},
         {Notation::Decimal, "171,241,255,255,255,255,18,52,86,254,255,255,9,48"},
+        {Notation::Crestron, R"(\xAB\xF1\xFF\xFF\xFF\xFF\x12\x34\x56\xFE\xFF\xFF\x09\x30)"},
+        {Notation::Amx, R"("$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30")"},
+        {Notation::Control4, "$AB $F1 $FF $FF $FF $FF $12 $34 $56 $FE $FF $FF $09 $30"},
+        {Notation::Rti, "%AB%F1%FF%FF%FF%FF%12%34%56%FE%FF%FF%09%30"},
     };
     for (const auto& [notation, text] : cases) {
         EXPECT_EQ(rvx::writeFrame(up123456, notation), text);
@@ -48,7 +52,11 @@ TEST(ReadingText, EveryHexNotationIsDetected) {
         const std::string text = rvx::writeFrame(up123456, info.notation);
         const auto read = rvx::readFrameText(text);
         EXPECT_TRUE(read.read()) << text << ": " << read.error;
-        EXPECT_EQ(read.notation, info.notation) << text;
+        // Notations that write the same text (escaped, crestron) read as the first of them.
+        const auto first = std::ranges::find_if(rvx::notationCatalogue, [&](const auto& other) {
+            return rvx::writeFrame(up123456, other.notation) == text;
+        });
+        EXPECT_EQ(read.notation, first->notation) << text;
         EXPECT_EQ(rvx::readFrame(text), up123456) << text;
     }
 }
@@ -87,10 +95,75 @@ TEST(ReadingText, DecimalIsReadOnlyWhenAskedFor) {
     EXPECT_FALSE(rvx::readFrameText("12 34 56", Notation::Decimal).read());
 }
 
+// Each notation's text at its longest fits the room maxWrittenLength gives, exactly.
+TEST(Notations, TheLongestTextFillsTheRoomGiven) {
+    const Frame widest{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (const auto& info : rvx::notationCatalogue) {
+        EXPECT_EQ(rvx::writeFrame(widest, info.notation).size(),
+                  rvx::maxWrittenLength(info.notation, rvx::frameLength))
+            << info.name;
+        EXPECT_EQ(rvx::findNotation(info.name), info.notation) << info.name;
+    }
+}
+
+// The controllers' texts as integrators type them: the NetLinx expression with blanks around
+// its commas, Driver Wizard bytes over lines, lower case.
+TEST(ReadingText, ControllerTextsAsTyped) {
+    const std::pair<std::string, Notation> cases[] = {
+        {R"( "$ab, $f1, $FF, $FF, $FF, $FF, $12, $34, $56, $FE, $FF, $FF, $09, $30" )",
+         Notation::Amx},
+        {"$ab $f1 $ff $ff $ff $ff\n$12 $34 $56 $fe $ff $ff $09 $30\r\n", Notation::Control4},
+        {"%ab%F1%ff%ff%ff%ff%12%34%56%fe%ff%ff%09%30", Notation::Rti},
+    };
+    for (const auto& [text, notation] : cases) {
+        const auto detected = rvx::readFrameText(text);
+        EXPECT_TRUE(detected.read()) << text << ": " << detected.error;
+        EXPECT_EQ(detected.notation, notation) << text;
+        EXPECT_EQ(rvx::readFrame(text, notation), up123456) << text;
+    }
+    // A crestron text is the escaped text: asked for by either name it reads the same.
+    const std::string escaped = rvx::writeFrame(up123456, Notation::Escaped);
+    EXPECT_EQ(rvx::readFrame(escaped, Notation::Crestron), up123456);
+}
+
+TEST(ReadingText, ControllerTextsThatAreWrongSayWhy) {
+    struct Case {
+        std::string text;
+        std::optional<Notation> notation;
+        std::string error;
+    };
+    const Case cases[] = {
+        // Without its quotes a NetLinx expression is dollar bytes, not amx.
+        {"$AB,$F1", Notation::Amx, "not amx bytes: character 1: expected a double quote before"},
+        {R"("$AB,$F1)", {}, "not amx bytes: character 9: expected a double quote after the last"},
+        {R"("$AB,$F1"x)", {}, "expected a double quote after the last byte"},
+        {R"("")", {}, "not amx bytes: character 2: expected \"$\" before each byte"},
+        {R"(")", {}, "expected a double quote after the last byte"},
+        // Told by the notation that read furthest: a blank after the first byte is control4.
+        {"$AB $F1 $G1", {}, "not control4 bytes: character 10: expected two hexadecimal"},
+        {"$AB,$F1 $FF", {}, "not dollar bytes: character 9: expected a comma between bytes"},
+        {"%AB%F1%", {}, "not rti bytes: character 8: expected two hexadecimal digits"},
+        {"%AB %F1",
+         {},
+         "not rti bytes: character 4: expected \"%\" before each byte, found a blank"},
+        {"%ABC", {}, "not rti bytes: character 4: a byte has more than two hexadecimal digits"},
+    };
+    for (const auto& c : cases) {
+        const auto read = rvx::readFrameText(c.text, c.notation);
+        EXPECT_FALSE(read.read()) << c.text;
+        EXPECT_TRUE(read.bytes.empty()) << c.text;
+        EXPECT_NE(read.error.find(c.error), std::string::npos) << c.text << ": " << read.error;
+    }
+}
+
 TEST(ReadingText, AGivenNotationIsTheOnlyOneRead) {
     EXPECT_FALSE(rvx::readFrame("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", Notation::Compact));
     EXPECT_FALSE(rvx::readFrame("ABF1FFFFFFFF123456FEFFFF0930", Notation::Spaced));
     EXPECT_FALSE(rvx::readFrame(rvx::writeFrame(up123456, Notation::Dollar), Notation::ZeroX));
+    EXPECT_FALSE(rvx::readFrame(rvx::writeFrame(up123456, Notation::Dollar), Notation::Control4));
+    EXPECT_FALSE(rvx::readFrame(rvx::writeFrame(up123456, Notation::Control4), Notation::Dollar));
+    EXPECT_FALSE(rvx::readFrame(rvx::writeFrame(up123456, Notation::Amx), Notation::Dollar));
 }
 
 TEST(ReadingText, TextThatIsNoFrameSaysWhereAndWhy) {
@@ -154,7 +227,7 @@ TEST(ReadingText, AnyCountOfBytesIsReadButAFrameIsFourteen) {
 // Texts built at random from the characters that matter to the reader: whatever is read,
 // written back in the notation it was read in, reads as the same bytes.
 TEST(ReadingText, ArbitraryTextIsReadOrRefusedConsistently) {
-    const std::string alphabet = "0123456789abcdefABCDEFxX$\\, \n\t\rG-\x80\xC3";
+    const std::string alphabet = "0123456789abcdefABCDEFxX$%\"\\, \n\t\rG-\x80\xC3";
     std::mt19937 random(4);
     std::uniform_int_distribution<std::size_t> length(0, 60);
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);

@@ -101,7 +101,7 @@ private slots:
         }
         menu->close();
         for (const char* entry : {"Copy", "Copy as", "Send to motor", "Bus connection\u2026",
-                                  "compact  (ABF1\u2026)"}) {
+                                  "Compact  (ABF1\u2026)", "Crestron SIMPL  (\\xAB\\xF1\u2026)"}) {
             QVERIFY2(entries.contains(QString::fromUtf8(entry)), entry);
         }
 

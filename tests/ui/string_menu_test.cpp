@@ -19,6 +19,10 @@ const std::pair<const char*, const char*> upIn[] = {
     {"0x", "0xAB, 0xF1, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0xFE, 0xFF, 0xFF, 0x09, 0x30"},
     {"dollar", "$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30"},
     {"decimal", "171,241,255,255,255,255,18,52,86,254,255,255,9,48"},
+    {"crestron", R"(\xAB\xF1\xFF\xFF\xFF\xFF\x12\x34\x56\xFE\xFF\xFF\x09\x30)"},
+    {"amx", R"("$AB,$F1,$FF,$FF,$FF,$FF,$12,$34,$56,$FE,$FF,$FF,$09,$30")"},
+    {"control4", "$AB $F1 $FF $FF $FF $FF $12 $34 $56 $FE $FF $FF $09 $30"},
+    {"rti", "%AB%F1%FF%FF%FF%FF%12%34%56%FE%FF%FF%09%30"},
 };
 
 }  // namespace
@@ -40,6 +44,14 @@ private slots:
             menu->close();
             QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(text));
         }
+        // Each entry names its platform with the field's own first bytes: A4 for a lock.
+        QMenu* lock = ui.openMenu("txtLU");
+        QAction* crestron = entry(lock, QStringLiteral("actCopyAs_crestron"));
+        QVERIFY(crestron != nullptr);
+        QCOMPARE(crestron->text(), QStringLiteral("Crestron SIMPL  (\\xA4\\xF1\u2026)"));
+        QCOMPARE(entry(lock, QStringLiteral("actCopyAs_amx"))->text(),
+                 QStringLiteral("AMX NetLinx  (\"$A4,$F1\u2026)"));
+        lock->close();
         // Copy takes the string as shown.
         QMenu* menu = ui.openMenu("txtGP");
         entry(menu, QStringLiteral("actCopy"))->trigger();

@@ -1,0 +1,133 @@
+// The controllers' notations and the site exports through the real rvx-strings.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+
+#include "rvx/catalogue.h"
+#include "rvx/notation.h"
+#include "tool.h"
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Every controller notation, written by the binary and read back by --decode with that
+// notation named and without: the same frame, for every command, single and group.
+TEST(ControllerNotations, EveryCommandDecodesBackToTheSameFrame) {
+    for (const auto* notation : {"crestron", "amx", "control4", "rti"}) {
+        for (const bool group : {false, true}) {
+            for (const auto& command : rvx::commandCatalogue) {
+                QStringList make{QStringLiteral("A1B2C3"), QStringLiteral("--command"),
+                                 q(std::string(command.plainName))};
+                if (group) {
+                    make << QStringLiteral("--group");
+                }
+                const auto spaced = tool::run(make);
+                ASSERT_EQ(spaced.exitCode, 0) << spaced.err;
+                const auto written = tool::run(make << QStringLiteral("--notation")
+                                                    << QString::fromLatin1(notation));
+                ASSERT_EQ(written.exitCode, 0) << written.err;
+                const std::string text = written.out.substr(0, written.out.size() - 1);
+                EXPECT_NE(text, spaced.out.substr(0, spaced.out.size() - 1)) << notation;
+
+                for (const bool named : {true, false}) {
+                    QStringList decode{QStringLiteral("--decode"), q(text)};
+                    if (named) {
+                        decode << QStringLiteral("--notation") << QString::fromLatin1(notation);
+                    }
+                    const auto decoded = tool::run(decode);
+                    const std::string where =
+                        std::string(notation) + " " + std::string(command.plainName) + ": " + text;
+                    EXPECT_EQ(decoded.exitCode, 0) << where << "\n" << decoded.out << decoded.err;
+                    EXPECT_TRUE(tool::contains(decoded.out, "Frame:      " + spaced.out)) << where;
+                    EXPECT_TRUE(tool::contains(decoded.out,
+                                               "Command:    " + std::string(command.name) + "\n"))
+                        << where;
+                    EXPECT_TRUE(
+                        tool::contains(decoded.out, group ? "group A1B2C3" : "single motor A1B2C3"))
+                        << where << "\n"
+                        << decoded.out;
+                }
+            }
+        }
+    }
+}
+
+TEST(ControllerNotations, HelpNamesThemAndWarnsOfUtf8) {
+    const auto help = tool::run({QStringLiteral("--help")});
+    ASSERT_EQ(help.exitCode, 0);
+    for (const auto& info : rvx::notationCatalogue) {
+        EXPECT_TRUE(tool::contains(help.out, std::string(info.name))) << info.name;
+    }
+    EXPECT_TRUE(tool::contains(help.out, "\"$AB,$F1,$FF")) << help.out;
+    EXPECT_TRUE(tool::contains(help.out, "%AB%F1%FF"));
+    EXPECT_TRUE(tool::contains(help.out, "UTF-8"));
+    EXPECT_TRUE(tool::contains(help.out, "--export <KIND>"));
+}
+
+class SiteExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        list = dir.filePath(QStringLiteral("site.txt"));
+        std::ofstream(list.toStdString()) << "123456,single,Kitchen blind\n";
+    }
+    QTemporaryDir dir;
+    QString list;
+};
+
+TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
+    const QString b = QStringLiteral("--batch");
+    const QString e = QStringLiteral("--export");
+    const QString t = QStringLiteral("--target");
+    tool::expectRefused({
+        {{b, list, e, QStringLiteral("node-red")},
+         {"rvx-strings: --export node-red: needs --target TARGET"}},
+        {{b, list, e, QStringLiteral("home-assistant")},
+         {"rvx-strings: --export home-assistant: needs --target TARGET"}},
+        {{b, list, e, QStringLiteral("nodered"), t, QStringLiteral("/dev/ttyUSB0")},
+         {"rvx-strings: --export \"nodered\": must be csv, json, node-red, home-assistant, "
+          "openhab-things or openhab-items"}},
+        {{b, list, t, QStringLiteral("/dev/ttyUSB0")},
+         {"rvx-strings: --target: used only with --export"}},
+        {{b, list, e, QStringLiteral("csv"), t, QStringLiteral("/dev/ttyUSB0")},
+         {"rvx-strings: --target: not used with --export csv"}},
+        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("udp://1.2.3.4:5")},
+         {"rvx-strings: --target \"udp://1.2.3.4:5\""}},
+        {{b, list, e, QStringLiteral("openhab-things"), t, QStringLiteral("tcp://10.0.0.5:4001")},
+         {"rvx-strings: --target \"tcp://10.0.0.5:4001\": openHAB's serial binding reaches a "
+          "serial port"}},
+        {{b, list, e, QStringLiteral("json"), QStringLiteral("--format"), QStringLiteral("csv")},
+         {"rvx-strings: --format: not used with --export"}},
+        {{QStringLiteral("123456"), e, QStringLiteral("node-red")}, {"rvx-strings: --export"}},
+    });
+    // A bad line in the list: no file at all.
+    std::ofstream(list.toStdString()) << "123456,single,Kitchen\n12345G\n";
+    const auto bad = tool::run(
+        {b, list, e, QStringLiteral("node-red"), t, QStringLiteral("tcp://127.0.0.1:4001")});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_TRUE(tool::contains(bad.err, ":2: ")) << bad.err;
+}
+
+TEST_F(SiteExport, CsvAndJsonAreTheTable) {
+    const auto csv =
+        tool::run({QStringLiteral("--batch"), list, QStringLiteral("--export"),
+                   QStringLiteral("csv"), QStringLiteral("--command"), QStringLiteral("up")});
+    const auto table = tool::run(
+        {QStringLiteral("--batch"), list, QStringLiteral("--command"), QStringLiteral("up")});
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(csv.out, table.out);
+    const auto json = tool::run(
+        {QStringLiteral("--batch"), list, QStringLiteral("--export"), QStringLiteral("json")});
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_EQ(json.out, tool::run({QStringLiteral("--batch"), list, QStringLiteral("--format"),
+                                   QStringLiteral("json")})
+                            .out);
+}
+
+}  // namespace
