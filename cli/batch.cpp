@@ -476,11 +476,12 @@ int writeExport(const BatchJob& job, ListReader& reader, std::size_t motors, std
                 std::FILE* err) {
     std::vector<rvx::SiteMotor> site;
     ListLine line;
+    rvx::MotorEntry entry;
     Motor motor;
     std::string problems;
     for (std::size_t read = 0; read < motors; ++read) {
         const auto step = reader.next(line);
-        if (step != ListReader::Step::Line || !checkLine(line, motor, problems)) {
+        if (step != ListReader::Step::Line || !checkLine(line, entry, motor, problems)) {
             (void)writeLine(err, messageLine("--batch \"" + rvx::escaped(job.path) +
                                              "\": the list changed while it was read; "
                                              "nothing is written"));
