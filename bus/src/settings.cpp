@@ -162,19 +162,22 @@ std::optional<Parity> readParity(const QString& text) {
 }
 
 QString parityName(Parity parity) {
-    switch (parity) {
-        case Parity::None:
-            return QStringLiteral("none");
-        case Parity::Even:
-            return QStringLiteral("even");
-        case Parity::Odd:
-            return QStringLiteral("odd");
-        case Parity::Mark:
-            return QStringLiteral("mark");
-        case Parity::Space:
-            return QStringLiteral("space");
+    const std::string_view name = rvx::parityKeyword(parity);
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+rvx::SiteTarget siteTargetOf(const Target& target, const Settings& settings) {
+    rvx::SiteTarget site;
+    if (target.kind == Target::Kind::Tcp) {
+        site.kind = rvx::SiteTarget::Kind::Tcp;
+        site.host = target.host.toStdString();
+        site.port = target.port;
+    } else {
+        site.device = target.device.toStdString();
+        site.baud = static_cast<unsigned>(std::max<qint32>(settings.baudRate, 1));
+        site.parity = settings.parity;
     }
-    return {};
+    return site;
 }
 
 std::chrono::milliseconds lineTime(std::size_t bytes, const Settings& settings) {

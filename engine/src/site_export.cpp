@@ -282,13 +282,12 @@ std::string nodeRedFlow(const SiteExportRequest& request) {
                         "\"newline\": \"\", \"trim\": false, \"tls\": \"\", \"x\": 620, " +
                         "\"y\": 40, \"wires\": [[]]}");
     } else {
-        constexpr std::array<std::string_view, 5> parities{"none", "even", "odd", "mark", "space"};
         const std::string port = jsonString("rvx_port");
         nodes.push_back(
             "{\"id\": " + port + ", \"type\": \"serial-port\", \"name\": \"RVX bus\", " +
-            "\"serialport\": " + jsonString(validUtf8(target.device)) + ", \"serialbaud\": " +
-            jsonString(std::to_string(target.baud)) + ", \"databits\": \"8\", \"parity\": " +
-            jsonString(parities[static_cast<std::size_t>(target.parity)]) +
+            "\"serialport\": " + jsonString(validUtf8(target.device)) +
+            ", \"serialbaud\": " + jsonString(std::to_string(target.baud)) +
+            ", \"databits\": \"8\", \"parity\": " + jsonString(parityKeyword(target.parity)) +
             ", \"stopbits\": \"1\", \"waitfor\": \"\", \"dtr\": \"none\", \"rts\": " +
             "\"none\", \"cts\": \"none\", \"dsr\": \"none\", \"newline\": \"\", \"bin\": " +
             "\"bin\", \"out\": \"char\", \"addchar\": \"\", \"responsetimeout\": " + "\"10000\"}");
@@ -323,24 +322,25 @@ std::string nodeRedFlow(const SiteExportRequest& request) {
 
 // ---- Home Assistant ----
 
-std::string parityWords(SiteTarget::Parity parity) {
+std::string parityWords(Parity parity) {
     switch (parity) {
-        case SiteTarget::Parity::None:
+        case Parity::None:
             return "-parenb";
-        case SiteTarget::Parity::Even:
+        case Parity::Even:
             return "parenb -parodd";
-        case SiteTarget::Parity::Odd:
+        case Parity::Odd:
             return "parenb parodd";
-        case SiteTarget::Parity::Mark:
+        case Parity::Mark:
             return "parenb parodd cmspar";
-        case SiteTarget::Parity::Space:
+        case Parity::Space:
             return "parenb -parodd cmspar";
     }
     return {};
 }
 
-// What sh runs to put bytes on the target: before them (the line set) and after (where the
-// bytes go), given the words that name the target.
+// What sh runs to put bytes on the target: before them (the line set; a port that does not
+// take the whole line gets no byte, and the command fails with stty's message) and after
+// (where the bytes go), given the words that name the target.
 struct ShellTarget {
     std::string before;
     std::string after;
@@ -350,7 +350,7 @@ ShellTarget shellTarget(const SiteTarget& target, const std::string& device,
                         const std::string& host, const std::string& port) {
     if (target.kind == SiteTarget::Kind::Serial) {
         return {"stty " + std::to_string(target.baud) + " cs8 " + parityWords(target.parity) +
-                    " -cstopb raw < " + device + "; ",
+                    " -cstopb raw < " + device + " && ",
                 " > " + device};
     }
     return {"", " | nc -w 5 " + host + " " + port};
@@ -446,17 +446,16 @@ std::string homeAssistantPackage(const SiteExportRequest& request) {
 // ---- openHAB ----
 
 std::string openHabThings(const SiteExportRequest& request) {
-    constexpr std::array<std::string_view, 5> parities{"NONE", "EVEN", "ODD", "MARK", "SPACE"};
     const std::vector<Entry> entries = entriesOf(request);
     const std::vector<std::string> ids = motorIds(request.motors, "rvx_");
     const SiteTarget& target = request.target;
+    std::string parity(parityKeyword(target.parity));  // the binding's names are in capitals
+    std::ranges::transform(parity, parity.begin(), ascii::upper);
     std::string out = "// The motors of a site on " + oneLine(validUtf8(target.device)) +
                       ", made by rvx-strings. The HEX charset writes each byte as given.\n";
     out += "Bridge serial:serialBridge:rvx_bus \"RVX bus\" [ serialPort=" +
            openHabString(validUtf8(target.device)) + ", baudRate=" + std::to_string(target.baud) +
-           ", dataBits=8, parity=\"" +
-           std::string(parities[static_cast<std::size_t>(target.parity)]) +
-           "\", stopBits=\"1\", charset=\"HEX\" ] {\n";
+           ", dataBits=8, parity=\"" + parity + "\", stopBits=\"1\", charset=\"HEX\" ] {\n";
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
         out += "    Thing serialDevice " + ids[m] + " " + openHabString(siteMotorName(motor)) +

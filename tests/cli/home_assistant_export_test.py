@@ -57,10 +57,10 @@ def run_as_home_assistant(command, variables):
     return subprocess.run(argv, capture_output=True, timeout=WAIT_SECONDS)
 
 
-def read_pty(master, count):
+def read_pty(master, count, wait=WAIT_SECONDS):
     data = b""
     while len(data) < count:
-        ready, _, _ = select.select([master], [], [], WAIT_SECONDS)
+        ready, _, _ = select.select([master], [], [], wait)
         if not ready:
             break
         data += os.read(master, count - len(data))
@@ -79,12 +79,12 @@ LABELS = {"123456": "Kitchen blind", "0A0B0C": 'Hall "east": K\u00fcche\nwest',
 KINDS = {"123456": False, "0A0B0C": True, "FEDCBA": False}
 
 
-def export(work, target):
+def export(work, target, *line):
     path = os.path.join(work, "site.txt")
     with open(path, "w", encoding="utf-8") as f:
         f.write(SITE)
     done = subprocess.run([RVX, "--batch", path, "--export", "home-assistant", "--target",
-                           target], capture_output=True)
+                           target, *line], capture_output=True)
     check(done.returncode == 0, "export: " + done.stderr.decode())
     return yaml.safe_load(done.stdout.decode("utf-8"))
 
@@ -106,8 +106,21 @@ def main():
     master, slave = os.openpty()
     device = os.ttyname(slave)
 
+    # The bus's own line, odd parity, is what a port is set to first; a pseudo-terminal takes
+    # no parity, so stty fails there, and the command must fail with no byte written at the
+    # wrong settings.
     package = export(work, device)
     shell = package["shell_command"]
+    name = next(iter(shell))
+    check("parenb parodd" in shell[name], "odd parity set: " + shell[name])
+    done = run_as_home_assistant(shell[name], {})
+    check(done.returncode != 0, "a line the port refuses fails the command")
+    check(read_pty(master, 14, 0.5) == b"", "nothing written when the line was refused")
+
+    # The same site for a line without parity, which a pseudo-terminal takes.
+    package = export(work, device, "--parity", "none")
+    shell = package["shell_command"]
+    check(all("-parenb" in command for command in shell.values()), "no parity set")
     check(len(shell) == 3 * 15, "a command per motor and command, and a position per motor")
     covers = commands_of(package)
     for address, cover in covers.items():

@@ -59,7 +59,9 @@
 #include <span>
 
 #include "rvx/frame.h"
+#include "rvx/line.h"
 #include "rvx/scanner.h"
+#include "rvx/site_export.h"
 
 namespace rvx::bus {
 
@@ -93,11 +95,8 @@ struct TargetReading {
 
 // ---- Line and limits ---------------------------------------------------------------------
 
-enum class Parity : std::uint8_t { None, Even, Odd, Mark, Space };
-
-// Every parity, in the order choosers and help texts list them.
-inline constexpr std::array<Parity, 5> parities{Parity::None, Parity::Even, Parity::Odd,
-                                                Parity::Mark, Parity::Space};
+using Parity = rvx::Parity;
+using rvx::parities;
 
 // The bus's frame of a byte besides the parity: always 8 data bits and 1 stop bit.
 inline constexpr int busDataBits = 8;
@@ -109,8 +108,9 @@ inline constexpr int busStopBits = 1;
 
 // The durations are the caller's to check: a timeout or silence of 0 ends the wait at once.
 struct Settings {
-    qint32 baudRate = 4800;  // any rate the port takes; one it refuses is a LineRefused failure
-    Parity parity = Parity::Odd;
+    qint32 baudRate =
+        rvx::busBaud;  // any rate the port takes; one it refuses is a LineRefused failure
+    Parity parity = rvx::busParity;
     // The longest wait for a bridge connection and for the system to take a frame's bytes.
     std::chrono::milliseconds timeout{5000};
     // The quiet time on the line between two frames, counted from the end of the first.
@@ -138,6 +138,10 @@ struct Line {
 // The line the settings ask for: their baud rate and parity, busDataBits, busStopBits and no
 // flow control.
 [[nodiscard]] Line lineFor(const Settings& settings);
+
+// Where a platform's file sends the frames (rvx::exportSite): the target, and for a serial
+// port the line of the settings.
+[[nodiscard]] rvx::SiteTarget siteTargetOf(const Target& target, const Settings& settings);
 
 // ---- Failures ----------------------------------------------------------------------------
 

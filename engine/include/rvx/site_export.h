@@ -14,6 +14,7 @@
 
 #include "rvx/address.h"
 #include "rvx/frame.h"
+#include "rvx/line.h"
 #include "rvx/notation.h"
 
 namespace rvx {
@@ -29,13 +30,12 @@ struct SiteMotor {
 // forwards raw TCP to the bus.
 struct SiteTarget {
     enum class Kind : std::uint8_t { Serial, Tcp };
-    enum class Parity : std::uint8_t { None, Even, Odd, Mark, Space };
     Kind kind = Kind::Serial;
     std::string device;  // Serial: the device path
     std::string host;    // Tcp: name or address (an IPv6 address without brackets)
     std::uint16_t port = 0;
-    unsigned baud = 4800;  // Serial: the line
-    Parity parity = Parity::Odd;
+    unsigned baud = busBaud;  // Serial: the line
+    Parity parity = busParity;
 };
 
 enum class SiteExportKind : std::uint8_t { NodeRed, HomeAssistant, OpenHabThings, OpenHabItems };
