@@ -485,7 +485,9 @@ private:
         const bool lineOption = option.kind == OptionKind::Baud ||
                                 option.kind == OptionKind::Parity ||
                                 option.kind == OptionKind::Timeout;
-        if (lineOption && mode_ != Mode::Monitor && !sending_) {
+        // --batch takes the line for an export; readExport judges where it is used.
+        const bool batchLine = mode_ == Mode::Batch && option.kind != OptionKind::Timeout;
+        if (lineOption && mode_ != Mode::Monitor && !sending_ && !batchLine) {
             faults_.add(position, name + " is used only with --send or --monitor");
             return false;
         }
@@ -597,29 +599,28 @@ std::vector<std::string> exportNames() {
     return names;
 }
 
-rvx::SiteTarget siteTargetOf(const rvx::bus::Target& target) {
-    rvx::SiteTarget site;
-    if (target.kind == rvx::bus::Target::Kind::Tcp) {
-        site.kind = rvx::SiteTarget::Kind::Tcp;
-        site.host = target.host.toStdString();
-        site.port = target.port;
-    } else {
-        site.device = target.device.toStdString();
-    }
-    return site;
-}
-
 // --export and --target of a batch: csv and json are the table's formats; a platform's file
 // needs a target, and --format has no say in it.
 void readExport(const ModeOptions& options, BatchJob& job) {
     const Given* exported = options.toReadOnce(OptionKind::Export);
     const Given* target = options.toReadOnce(OptionKind::Target);
     const Given* format = options.find(OptionKind::Format);
+    // --baud and --parity: the line the platform sets on its serial port.
+    const auto refuseLine = [&options](const std::string& why) {
+        for (const OptionKind kind : {OptionKind::Baud, OptionKind::Parity}) {
+            if (const Given* g = options.toReadOnce(kind)) {
+                options.faults().add(g->positions[0], optionName(*g->option) + ": " + why);
+            }
+        }
+    };
     if (options.find(OptionKind::Export) == nullptr) {
         if (target != nullptr) {
             options.faults().add(target->positions[0],
                                  "--target: used only with --export, which names the file");
         }
+        refuseLine(
+            "used with --batch only for --export to a serial port, the line the "
+            "platform sets");
         return;
     }
     if (exported == nullptr) {
@@ -637,6 +638,7 @@ void readExport(const ModeOptions& options, BatchJob& job) {
             options.faults().add(target->positions[0],
                                  "--target: not used with --export " + kind + ", a table");
         }
+        refuseLine("not used with --export " + kind + ", a table");
         return;
     }
     job.exportKind = rvx::findSiteExport(kind);
@@ -653,16 +655,20 @@ void readExport(const ModeOptions& options, BatchJob& job) {
     }
     const auto read =
         readTargetOf("--target", target->values.front(), target->positions[0], options.faults());
-    if (read) {
-        job.target = siteTargetOf(*read);
-        if ((*job.exportKind == rvx::SiteExportKind::OpenHabThings ||
-             *job.exportKind == rvx::SiteExportKind::OpenHabItems) &&
-            job.target.kind == rvx::SiteTarget::Kind::Tcp) {
-            options.faults().add(target->positions[0],
-                                 "--target " + rvx::quoted(target->values.front()) +
-                                     ": openHAB's serial binding reaches a serial port of its "
-                                     "own machine, not a TCP bridge; give the port");
-        }
+    if (!read) {
+        return;
+    }
+    if (read->kind == rvx::bus::Target::Kind::Tcp) {
+        refuseLine("not used with a bridge as --target; the bridge's own line settings apply");
+    }
+    job.target = rvx::bus::siteTargetOf(*read, options.line());
+    if ((*job.exportKind == rvx::SiteExportKind::OpenHabThings ||
+         *job.exportKind == rvx::SiteExportKind::OpenHabItems) &&
+        job.target.kind == rvx::SiteTarget::Kind::Tcp) {
+        options.faults().add(target->positions[0],
+                             "--target " + rvx::quoted(target->values.front()) +
+                                 ": openHAB's serial binding reaches a serial port of its "
+                                 "own machine, not a TCP bridge; give the port");
     }
 }
 

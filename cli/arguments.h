@@ -141,6 +141,8 @@ inline constexpr unsigned writing = making | modeBit(Mode::Decode);
 inline constexpr unsigned sending = modeBit(Mode::Strings) | modeBit(Mode::Decode);
 // The line options: with --send, or with --monitor.
 inline constexpr unsigned onTheBus = sending | modeBit(Mode::Monitor);
+// Baud rate and parity: on the bus, or the line an export's platform sets.
+inline constexpr unsigned onTheLine = onTheBus | modeBit(Mode::Batch);
 inline constexpr OptionInfo busOption(std::string_view name, std::string_view valueName,
                                       OptionKind kind, unsigned usedWith, std::string_view help) {
     return {name, 0, valueName, kind, Mode::Strings, {}, usedWith, help};
@@ -244,10 +246,11 @@ inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
                       "connection after it, as ser2net does; where the system cannot tell, the "
                       "frame is said to be handed to the bridge, which does not confirm "
                       "delivery."),
-    detail::busOption("baud", "N", OptionKind::Baud, detail::onTheBus,
-                      "Baud rate of the serial line, with --send or --monitor"),
-    detail::busOption("parity", "NAME", OptionKind::Parity, detail::onTheBus,
-                      "Parity of the serial line, with --send or --monitor:"),
+    detail::busOption("baud", "N", OptionKind::Baud, detail::onTheLine,
+                      "Baud rate of the serial line, with --send or --monitor, or that the "
+                      "platform of --export sets on its serial --target"),
+    detail::busOption("parity", "NAME", OptionKind::Parity, detail::onTheLine,
+                      "Parity of the serial line, with --send, --monitor or --export:"),
     detail::busOption("timeout", "SECONDS", OptionKind::Timeout, detail::onTheBus,
                       "The longest wait for a bridge's name and connection, for a frame to be "
                       "taken and sent, and for a bridge to confirm it; the program ends within "

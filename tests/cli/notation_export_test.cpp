@@ -104,6 +104,16 @@ TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
         {{b, list, e, QStringLiteral("json"), QStringLiteral("--format"), QStringLiteral("csv")},
          {"rvx-strings: --format: not used with --export"}},
         {{QStringLiteral("123456"), e, QStringLiteral("node-red")}, {"rvx-strings: --export"}},
+        {{b, list, QStringLiteral("--baud"), QStringLiteral("9600")},
+         {"rvx-strings: --baud: used with --batch only for --export to a serial port"}},
+        {{b, list, e, QStringLiteral("csv"), QStringLiteral("--parity"), QStringLiteral("even")},
+         {"rvx-strings: --parity: not used with --export csv"}},
+        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("tcp://10.0.0.5:4001"),
+          QStringLiteral("--baud"), QStringLiteral("9600")},
+         {"rvx-strings: --baud: not used with a bridge as --target"}},
+        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("/dev/ttyUSB0"),
+          QStringLiteral("--parity"), QStringLiteral("odder")},
+         {"rvx-strings: --parity"}},
     });
     // A bad line in the list: no file at all.
     std::ofstream(list.toStdString()) << "123456,single,Kitchen\n12345G\n";
@@ -112,6 +122,42 @@ TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_TRUE(tool::contains(bad.err, ":2: ")) << bad.err;
+}
+
+// The line a platform sets on a serial port: the bus's own (4800 baud, odd parity) unless
+// --baud and --parity say otherwise, in each platform's words.
+TEST_F(SiteExport, SerialTargetsCarryTheLine) {
+    const auto exported = [this](const char* kind, QStringList line) {
+        const auto done =
+            tool::run(QStringList{QStringLiteral("--batch"), list, QStringLiteral("--export"),
+                                  QString::fromLatin1(kind), QStringLiteral("--target"),
+                                  QStringLiteral("/dev/ttyUSB0")}
+                      << line);
+        EXPECT_EQ(done.exitCode, 0) << kind << done.err;
+        return done.out;
+    };
+    const QStringList other{QStringLiteral("--baud"), QStringLiteral("9600"),
+                            QStringLiteral("--parity"), QStringLiteral("even")};
+
+    EXPECT_TRUE(tool::contains(exported("home-assistant", {}),
+                               "stty 4800 cs8 parenb parodd -cstopb raw < '/dev/ttyUSB0' && "));
+    EXPECT_TRUE(tool::contains(exported("home-assistant", other),
+                               "stty 9600 cs8 parenb -parodd -cstopb raw < '/dev/ttyUSB0' && "));
+
+    const std::string flow = exported("node-red", {});
+    EXPECT_TRUE(tool::contains(flow, "\"serialbaud\": \"4800\"")) << flow;
+    EXPECT_TRUE(tool::contains(flow, "\"parity\": \"odd\""));
+    const std::string evenFlow = exported("node-red", other);
+    EXPECT_TRUE(tool::contains(evenFlow, "\"serialbaud\": \"9600\"")) << evenFlow;
+    EXPECT_TRUE(tool::contains(evenFlow, "\"parity\": \"even\""));
+
+    const std::string things = exported("openhab-things", {});
+    EXPECT_TRUE(tool::contains(things, "baudRate=4800")) << things;
+    EXPECT_TRUE(tool::contains(things, "parity=\"ODD\""));
+    const std::string evenThings = exported("openhab-things", other);
+    EXPECT_TRUE(tool::contains(evenThings, "baudRate=9600")) << evenThings;
+    EXPECT_TRUE(tool::contains(evenThings, "parity=\"EVEN\""));
+    EXPECT_EQ(exported("openhab-items", other), exported("openhab-items", {}));
 }
 
 TEST_F(SiteExport, CsvAndJsonAreTheTable) {
