@@ -228,6 +228,20 @@ bool siteViews(frmMain& window, const QDir& folder) {
                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     bool ok = save(*site, folder, "site.png");
 
+    // Export, its menu of platforms open, and the question where the platform sends.
+    auto* exportButton = find<QPushButton>(*site, "cmdExport");
+    QMenu* exportMenu = exportButton->menu();
+    exportMenu->popup(exportButton->mapToGlobal(
+        QPoint(exportButton->width() - exportMenu->sizeHint().width(), exportButton->height())));
+    ok = saveWithMenus(*site, {exportMenu}, folder, "site-export.png") && ok;
+    exportMenu->close();
+    exportMenu->actions().constFirst()->trigger();
+    if (auto* ask = site->findChild<BusConnectionDialog*>()) {
+        ok =
+            QTest::qWaitForWindowExposed(ask) && save(*ask, folder, "site-export-dialog.png") && ok;
+        ask->reject();
+    }
+
     find<QTabWidget>(*site, "tabPanes")->setCurrentIndex(1);
     QTest::mouseClick(find<QPushButton>(*site, "cmdWatch"), Qt::LeftButton);
     QTest::qWait(300);

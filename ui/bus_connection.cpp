@@ -122,8 +122,9 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     buttons->setObjectName(QStringLiteral("buttons"));
 
     // Laid out: where to, then the line, then what is wrong and the buttons.
-    auto* where = new QGroupBox(QStringLiteral("Send to"), this);
-    auto* whereLayout = new QFormLayout(where);
+    grpWhere = new QGroupBox(QStringLiteral("Send to"), this);
+    grpWhere->setObjectName(QStringLiteral("grpWhere"));
+    auto* whereLayout = new QFormLayout(grpWhere);
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(cboPort, 1);
     portRow->addWidget(refresh);
@@ -154,7 +155,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
     lineLayout->addRow(lblLine);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(where);
+    layout->addWidget(grpWhere);
     layout->addWidget(line);
     layout->addWidget(lblProblem);
     layout->addWidget(buttons);
@@ -288,10 +289,39 @@ std::optional<BusConnection> BusConnectionDialog::connection(QString* problem) c
     return chosen;
 }
 
+void BusConnectionDialog::askForExport(const QString& fileName, const QString& serialOnlyWhy) {
+    remember_ = false;
+    setWindowTitle(QStringLiteral("Export: ") + fileName);
+    grpWhere->setTitle(QStringLiteral("Where the platform sends the frames"));
+    // The path is the one on the platform's machine, which may not be this one.
+    auto* purpose = new QLabel(
+        QStringLiteral("The %1 sends the frames of the selected motors through a serial port "
+                       "of the machine it runs on, or a TCP serial bridge. A port path is "
+                       "written as that machine names it.")
+            .arg(fileName),
+        this);
+    purpose->setObjectName(QStringLiteral("lblPurpose"));
+    purpose->setWordWrap(true);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, purpose);
+    if (auto* ok =
+            findChild<QDialogButtonBox*>(QStringLiteral("buttons"))->button(QDialogButtonBox::Ok)) {
+        ok->setText(QStringLiteral("&Export\u2026"));
+    }
+    optSerial->setAccessibleName(QStringLiteral("The platform sends through a serial port"));
+    optBridge->setAccessibleName(QStringLiteral("The platform sends through a TCP serial bridge"));
+    if (!serialOnlyWhy.isEmpty()) {
+        optSerial->setChecked(true);
+        optBridge->setEnabled(false);
+        optBridge->setToolTip(serialOnlyWhy);
+    }
+}
+
 void BusConnectionDialog::accept() {
     QString problem;
     if (const auto chosen = connection(&problem)) {
-        chosen->save();
+        if (remember_) {
+            chosen->save();
+        }
         QDialog::accept();
         return;
     }

@@ -8,6 +8,7 @@
 #include "rvx/bus.h"
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -41,6 +42,12 @@ public:
     // The connection as the fields give it, or why not.
     [[nodiscard]] std::optional<BusConnection> connection(QString* problem = nullptr) const;
 
+    // Asks where a platform's file sends the frames instead of where this program sends
+    // them: titled for the file, and what is chosen is not remembered as the connection.
+    // serialOnlyWhy, when given, is why the platform reaches a serial port only: the bridge
+    // cannot be chosen then.
+    void askForExport(const QString& fileName, const QString& serialOnlyWhy = {});
+
     void accept() override;
 
 private:
@@ -49,6 +56,7 @@ private:
     [[nodiscard]] QString portPath() const;
     void showKind();
 
+    QGroupBox* grpWhere{};
     QRadioButton* optSerial{};
     QRadioButton* optBridge{};
     QComboBox* cboPort{};
@@ -58,4 +66,5 @@ private:
     QComboBox* cboParity{};
     QLabel* lblLine{};
     QLabel* lblProblem{};
+    bool remember_ = true;
 };

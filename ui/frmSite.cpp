@@ -36,6 +36,7 @@
 #include <cstdio>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "batch.h"
 #include "bus_connection.h"
@@ -52,6 +53,58 @@ namespace {
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What the Export menu and dialogs call a platform's file.
+QString platformFileName(rvx::SiteExportKind kind) {
+    switch (kind) {
+        case rvx::SiteExportKind::NodeRed:
+            return QStringLiteral("Node-RED flow");
+        case rvx::SiteExportKind::HomeAssistant:
+            return QStringLiteral("Home Assistant package");
+        case rvx::SiteExportKind::OpenHabThings:
+            return QStringLiteral("openHAB things");
+        case rvx::SiteExportKind::OpenHabItems:
+            return QStringLiteral("openHAB items");
+    }
+    return {};
+}
+
+QString platformFileFilter(rvx::SiteExportKind kind) {
+    switch (kind) {
+        case rvx::SiteExportKind::NodeRed:
+            return QStringLiteral("Node-RED flow (*.json);;All files (*)");
+        case rvx::SiteExportKind::HomeAssistant:
+            return QStringLiteral("YAML (*.yaml);;All files (*)");
+        case rvx::SiteExportKind::OpenHabThings:
+            return QStringLiteral("openHAB things (*.things);;All files (*)");
+        case rvx::SiteExportKind::OpenHabItems:
+            return QStringLiteral("openHAB items (*.items);;All files (*)");
+    }
+    return {};
+}
+
+// The file offered: beside the site file and named after it ("east-wing-flow.json"), or
+// "rvx-flow.json" for a site not saved yet.
+QString suggestedPlatformFile(rvx::SiteExportKind kind, const QString& sitePath) {
+    const QFileInfo site(sitePath);
+    const QString base = sitePath.isEmpty() ? QStringLiteral("rvx") : site.completeBaseName();
+    QString name;
+    switch (kind) {
+        case rvx::SiteExportKind::NodeRed:
+            name = base + QStringLiteral("-flow.json");
+            break;
+        case rvx::SiteExportKind::HomeAssistant:
+            name = base + QStringLiteral(".yaml");
+            break;
+        case rvx::SiteExportKind::OpenHabThings:
+            name = base + QStringLiteral(".things");
+            break;
+        case rvx::SiteExportKind::OpenHabItems:
+            name = base + QStringLiteral(".items");
+            break;
+    }
+    return sitePath.isEmpty() ? name : site.dir().filePath(name);
 }
 
 // A sent frame seen again on the bus within this time is taken for the one sent.
@@ -300,7 +353,7 @@ void frmSite::buildMenuBar() {
     saveAsAction->setObjectName(QStringLiteral("actSaveAs"));
     saveAsAction->setShortcut(QKeySequence::SaveAs);
     file->addSeparator();
-    file->addAction(actExport);
+    file->addMenu(mnuExport);
     file->addSeparator();
     QAction* closeAction = file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
     closeAction->setShortcut(QKeySequence::Close);
@@ -752,6 +805,8 @@ void frmSite::updateActions() {
         button->setEnabled(chosen && !busy);
     }
     cmdDelete->setEnabled(chosen);
+    cmdExport->setEnabled(chosen);
+    mnuExport->menuAction()->setEnabled(chosen);
     cmdStopSending->setEnabled(busy);
     actStopSending->setEnabled(busy);
 }
@@ -792,14 +847,22 @@ void frmSite::buildPanes() {
     cmdCopyAll->setObjectName(QStringLiteral("cmdCopyAll"));
     connect(cmdCopyAll, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(stringsText()); });
-    // Exports to a controller take the selected motors and the notation; none is offered yet.
-    auto* cmdExport = new QPushButton(QStringLiteral("&Export\u2026"), strings);
+    // A platform's file of the selected motors, one entry a platform.
+    mnuExport = new QMenu(QStringLiteral("&Export for a platform"), this);
+    mnuExport->setObjectName(QStringLiteral("mnuExport"));
+    mnuExport->menuAction()->setObjectName(QStringLiteral("actExport"));
+    for (const rvx::SiteExportInfo& info : rvx::siteExportCatalogue) {
+        QAction* action =
+            mnuExport->addAction(platformFileName(info.kind) + QStringLiteral("\u2026"), this,
+                                 [this, kind = info.kind] { exportForPlatform(kind); });
+        action->setObjectName(QStringLiteral("actExport_") + fromView(info.name));
+    }
+    cmdExport = new QPushButton(QStringLiteral("&Export\u2026"), strings);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
-    actExport = new QAction(QStringLiteral("&Export\u2026"), this);
-    actExport->setObjectName(QStringLiteral("actExport"));
-    actExport->setEnabled(false);
-    cmdExport->setEnabled(false);
-    cmdExport->setToolTip(QStringLiteral("No export to a controller is offered yet"));
+    cmdExport->setToolTip(
+        QStringLiteral("The selected motors as a file that a platform imports: a Node-RED flow, "
+                       "a Home Assistant package, openHAB things and items"));
+    cmdExport->setMenu(mnuExport);
     auto* notationLabel = new QLabel(QStringLiteral("N&otation:"), strings);
     notationLabel->setBuddy(cboNotation);
     bar->addWidget(notationLabel);
@@ -964,6 +1027,92 @@ void frmSite::askWhereToExport(bool json) {
         tell(QStringLiteral("stringsNotSaved"),
              QStringLiteral("The strings were not saved; the file is as it was."), problem);
     }
+}
+
+std::optional<QByteArray> frmSite::platformFile(rvx::SiteExportKind kind,
+                                                const BusConnection& connection,
+                                                QString* problem) const {
+    const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
+        if (problem != nullptr) {
+            *problem = why;
+        }
+        return std::nullopt;
+    };
+    std::vector<rvx::SiteMotor> site;
+    for (int row : selectedRows()) {
+        const ::SiteMotor& motor = model_->motors()[row];
+        const auto address = motor.bytes();
+        if (!address) {
+            // A file without one of the motors asked for would pass for the whole site.
+            return fail(QStringLiteral("%1 has no right address (%2): correct it or leave it "
+                                       "out of the selection.")
+                            .arg(motor.label.isEmpty()
+                                     ? QStringLiteral("The motor of row %1").arg(row + 1)
+                                     : QStringLiteral("\u201C%1\u201D").arg(motor.label),
+                                 MotorListModel::addressProblem(motor.address)));
+        }
+        site.push_back({*address, motor.kind, motor.label.toStdString()});
+    }
+    if (site.empty()) {
+        return fail(QStringLiteral("Select the motors to export."));
+    }
+    rvx::SiteExportRequest request;
+    request.motors = site;
+    request.target = rvx::bus::siteTargetOf(connection.target, connection.settings);
+    request.values[static_cast<std::size_t>(rvx::ParameterField::Pct)] = spnPct->value();
+    request.values[static_cast<std::size_t>(rvx::ParameterField::IP)] = spnIP->value();
+    request.notation = static_cast<rvx::Notation>(std::max(0, cboNotation->currentIndex()));
+    const rvx::SiteExport file = rvx::exportSite(kind, request);
+    if (!file.error.empty()) {
+        return fail(QString::fromStdString(file.error));
+    }
+    return QByteArray::fromStdString(file.text);
+}
+
+bool frmSite::savePlatformFile(const QString& path, rvx::SiteExportKind kind,
+                               const BusConnection& connection, QString* problem) const {
+    const auto file = platformFile(kind, connection, problem);
+    return file && saveWhole(path, *file, problem);
+}
+
+void frmSite::exportForPlatform(rvx::SiteExportKind kind) {
+    const bool serialOnly =
+        kind == rvx::SiteExportKind::OpenHabThings || kind == rvx::SiteExportKind::OpenHabItems;
+    auto* dialog = new BusConnectionDialog(BusConnection::load(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->askForExport(platformFileName(kind),
+                         serialOnly ? QStringLiteral("openHAB's serial binding reaches a serial "
+                                                     "port of its own machine only")
+                                    : QString());
+    connect(dialog, &QDialog::accepted, this, [this, dialog, kind] {
+        const auto connection = dialog->connection();
+        if (!connection) {
+            return;
+        }
+        // Checked before a file name is asked for: a file that cannot be made is said at once.
+        QString problem;
+        if (!platformFile(kind, *connection, &problem)) {
+            tell(QStringLiteral("platformFileNotMade"), QStringLiteral("The file was not made."),
+                 problem);
+            return;
+        }
+        auto* ask = new QFileDialog(this, QStringLiteral("Export: ") + platformFileName(kind),
+                                    QString(), platformFileFilter(kind));
+        ask->setObjectName(QStringLiteral("exportPlatformFile"));
+        ask->setAcceptMode(QFileDialog::AcceptSave);
+        ask->selectFile(suggestedPlatformFile(kind, sitePath_));
+        ask->setAttribute(Qt::WA_DeleteOnClose);
+        connect(ask, &QFileDialog::fileSelected, this,
+                [this, kind, connection](const QString& path) {
+                    QString why;
+                    if (!savePlatformFile(path, kind, *connection, &why)) {
+                        tell(QStringLiteral("platformFileNotSaved"),
+                             QStringLiteral("The file was not saved; it is as it was."), why);
+                    }
+                });
+        ask->open();
+    });
+    dialog->open();
 }
 
 void frmSite::updateStrings() {

@@ -7,7 +7,9 @@
 //     Go to IP #, Jog Up/Down and Identify (Jog Up, a pause, Jog Down). The frames are made by
 //     the engine and go out through MotorSender, one per motor in list order with the bus
 //     gap; Stop sending (Esc) ends a send at once;
-//   - the strings pane: every string of the selected motors in the chosen notation;
+//   - the strings pane: every string of the selected motors in the chosen notation, saved as
+//     the batch's tables or exported as a platform's file (a Node-RED flow, a Home Assistant
+//     package, openHAB things and items) for a port or bridge chosen for the platform;
 //   - the bus monitor pane: what a Watcher sees on the chosen connection, each frame named
 //     after the motor of its address where the list has it. A frame this window sends while
 //     watching gets a row marked as sent, and so does the same frame when the line hands it
@@ -25,7 +27,9 @@
 #include "rvx/catalogue.h"
 #include "rvx/made_frame.h"
 #include "rvx/notation.h"
+#include "rvx/site_export.h"
 
+struct BusConnection;
 class MotorListModel;
 class MotorSender;
 class QAction;
@@ -94,6 +98,18 @@ public:
                                                         QString* problem = nullptr) const;
     bool exportTo(const QString& path, bool json, QString* problem = nullptr) const;
 
+    // The selected motors as a platform's file, as `rvx-strings --batch --export` makes it for
+    // the saved site: the frames sent to the connection's port (at its line) or bridge, with
+    // the Go to % and IP numbers of the window and the notation chosen beside the bytes.
+    // nullopt and why when a selected motor has no right address, none is selected, or the
+    // platform cannot reach the target.
+    [[nodiscard]] std::optional<QByteArray> platformFile(rvx::SiteExportKind kind,
+                                                         const BusConnection& connection,
+                                                         QString* problem = nullptr) const;
+    // Writes it whole to path, or leaves the file as it was; false and why.
+    bool savePlatformFile(const QString& path, rvx::SiteExportKind kind,
+                          const BusConnection& connection, QString* problem = nullptr) const;
+
     // The monitor's rows as JSON Lines, in the keys rvx-strings --monitor --format json uses,
     // and "label" and "sent" where they apply.
     [[nodiscard]] QByteArray monitorJsonLines() const;
@@ -133,6 +149,8 @@ private:
     void clearMonitor();
     void saveMonitor();
     void askWhereToExport(bool json);
+    // Asks where the platform sends the frames, then where the file goes, and writes it.
+    void exportForPlatform(rvx::SiteExportKind kind);
     void received(const rvx::bus::Received& run);
     // A frame that arrived, or that this window sent while watching (sentHere).
     void addMonitorRow(const rvx::bus::Received& run, bool sentHere);
@@ -165,7 +183,8 @@ private:
     QComboBox* cboNotation{};
     QPlainTextEdit* txtStrings{};
     QPushButton* cmdCopyAll{};
-    QAction* actExport{};  // a place for exports to a controller, not offered yet
+    QPushButton* cmdExport{};
+    QMenu* mnuExport{};  // a platform's file of the selected motors; in the File menu as well
     QPushButton* cmdWatch{};
     QPushButton* cmdPause{};
     QPushButton* cmdClearMonitor{};

@@ -6,12 +6,14 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -710,6 +712,138 @@ private slots:
         const QString saved = dir.filePath(QStringLiteral("strings.json"));
         QVERIFY(site.exportTo(saved, true));
         QCOMPARE(contentsOf(saved), runBatch({"--format", "json", "--notation", "0x"}));
+    }
+
+    // A platform's file of the selected motors is what rvx-strings --batch --export makes of
+    // the saved site for the same target and line, labels that need escaping included; the
+    // window's numbers and notation go into it; openHAB is refused for a bridge.
+    void platformFilesAreTheBatchExportsOfTheSavedSite() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("east.txt"));
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Kitchen blind")));
+        QVERIFY(addMotor(site, QStringLiteral("0A0B0C"),
+                         QStringLiteral("Hall \"east\": K\u00fcche"), QStringLiteral("group"),
+                         QStringLiteral("Hall")));
+        QVERIFY(addMotor(site, QStringLiteral("FEDCBA"), QStringLiteral("it's #1 - a: b")));
+        QVERIFY(site.saveSiteTo(path));
+        in<QSpinBox>(site, "spnPct")->setValue(37);
+        auto* notation = in<QComboBox>(site, "cboNotation");
+        notation->setCurrentIndex(notation->findText(QStringLiteral("0x")));
+
+        const auto runExport = [&path](const QString& kind, const QStringList& more) {
+            QProcess batch;
+            batch.start(QStringLiteral(RVX_STRINGS_PATH),
+                        QStringList{"--batch", path, "--export", kind, "--percent", "37",
+                                    "--notation", "0x"} +
+                            more);
+            if (!batch.waitForFinished(10000) || batch.exitCode() != 0) {
+                return QByteArray("(failed) ") + batch.readAllStandardError();
+            }
+            return batch.readAllStandardOutput();
+        };
+        BusConnection serial;
+        serial.target = *rvx::bus::readTarget(QStringLiteral("/dev/ttyUSB0")).target;
+        serial.settings.baudRate = 9600;
+        serial.settings.parity = rvx::bus::Parity::Even;
+        BusConnection bridge;
+        bridge.target = *rvx::bus::readTarget(QStringLiteral("tcp://127.0.0.1:4001")).target;
+
+        QString problem;
+        QVERIFY(!site.platformFile(rvx::SiteExportKind::NodeRed, serial, &problem));
+        QCOMPARE(problem, QStringLiteral("Select the motors to export."));
+        selectAll(site);
+        for (const rvx::SiteExportInfo& info : rvx::siteExportCatalogue) {
+            const QString kind = QString::fromLatin1(info.name.data(), info.name.size());
+            QCOMPARE(site.platformFile(info.kind, serial).value_or("(none)"),
+                     runExport(kind,
+                               {"--target", "/dev/ttyUSB0", "--baud", "9600", "--parity", "even"}));
+            const bool openHab = kind.startsWith(QStringLiteral("openhab"));
+            const auto overBridge = site.platformFile(info.kind, bridge, &problem);
+            QCOMPARE(overBridge.has_value(), !openHab);
+            if (openHab) {
+                QVERIFY2(problem.contains(QStringLiteral("serial port")), qPrintable(problem));
+            } else {
+                QCOMPARE(*overBridge, runExport(kind, {"--target", "tcp://127.0.0.1:4001"}));
+            }
+        }
+        // The selection is what goes in.
+        selectRow(site, 1);
+        const QByteArray one =
+            site.platformFile(rvx::SiteExportKind::HomeAssistant, bridge).value_or("(none)");
+        QVERIFY(one.contains("0x0A, 0x0B, 0x0C"));
+        QVERIFY(!one.contains("0x12, 0x34, 0x56"));
+
+        const QString saved = dir.filePath(QStringLiteral("hall.yaml"));
+        QVERIFY(site.savePlatformFile(saved, rvx::SiteExportKind::HomeAssistant, bridge));
+        QCOMPARE(contentsOf(saved), one);
+        // A file that cannot be written whole leaves the one that was there.
+        {
+            const FileSizeLimit limit(100);
+            QVERIFY(!site.savePlatformFile(saved, rvx::SiteExportKind::NodeRed, bridge, &problem));
+        }
+        QVERIFY2(problem.contains(QStringLiteral("File too large")), qPrintable(problem));
+        QCOMPARE(contentsOf(saved), one);
+    }
+
+    // Export, as a user goes: the button's menu, the platform's connection asked for (the
+    // sending connection offered, and kept as it was), the file named, the file written.
+    void exportAsksWhereThePlatformSendsAndWritesTheFile() {
+        useLine(QStringLiteral("tcp://10.0.0.5:4001"));
+        QTemporaryDir dir;
+        frmSite site;
+        site.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&site));
+        auto* button = in<QPushButton>(site, "cmdExport");
+        QVERIFY(!button->isEnabled());
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Kitchen blind")));
+        selectRow(site, 0);
+        QVERIFY(button->isEnabled());
+        QVERIFY(site.findChild<QAction*>(QStringLiteral("actExport"))->isEnabled());
+
+        const auto choose = [&site](const char* entry) -> BusConnectionDialog* {
+            auto* action = site.findChild<QAction*>(QString::fromLatin1(entry));
+            if (action == nullptr ||
+                !in<QPushButton>(site, "cmdExport")->menu()->actions().contains(action)) {
+                return nullptr;
+            }
+            action->trigger();
+            return site.findChild<BusConnectionDialog*>();
+        };
+        // openHAB: a serial port only, so the remembered bridge is not offered.
+        auto* ask = choose("actExport_openhab-things");
+        QVERIFY(ask != nullptr);
+        QVERIFY(ask->windowTitle().contains(QStringLiteral("openHAB things")));
+        QVERIFY(!in<QRadioButton>(*ask, "optBridge")->isEnabled());
+        QVERIFY(in<QRadioButton>(*ask, "optSerial")->isChecked());
+        ask->reject();
+        QTRY_VERIFY(site.findChild<BusConnectionDialog*>() == nullptr);
+
+        ask = choose("actExport_node-red");
+        QVERIFY(ask != nullptr);
+        QVERIFY(in<QRadioButton>(*ask, "optBridge")->isChecked());
+        QCOMPARE(in<QLineEdit>(*ask, "txtHost")->text(), QStringLiteral("10.0.0.5"));
+        auto* host = in<QLineEdit>(*ask, "txtHost");
+        host->clear();
+        QTest::keyClicks(host, QStringLiteral("127.0.0.1"));
+        QTest::keyClick(ask, Qt::Key_Return);
+        auto* file = site.findChild<QFileDialog*>(QStringLiteral("exportPlatformFile"));
+        QVERIFY(file != nullptr);
+        QVERIFY(file->selectedFiles().value(0).endsWith(QStringLiteral("rvx-flow.json")));
+        const QString path = dir.filePath(QStringLiteral("kitchen-flow.json"));
+        file->selectFile(path);
+        QVERIFY(QMetaObject::invokeMethod(file, "accept"));
+
+        BusConnection used;
+        used.target = *rvx::bus::readTarget(QStringLiteral("tcp://127.0.0.1:4001")).target;
+        QCOMPARE(contentsOf(path),
+                 site.platformFile(rvx::SiteExportKind::NodeRed, used).value_or("(none)"));
+        const QJsonDocument flow = QJsonDocument::fromJson(contentsOf(path));
+        QVERIFY(flow.isArray());
+        // The window's sending connection is the one it had.
+        QCOMPARE(BusConnection::load()->target.text(), QStringLiteral("tcp://10.0.0.5:4001"));
     }
 };
 
