@@ -203,6 +203,12 @@ void Link::openSerial() {
         fail(Error::Kind::PortBusy);
         return;
     }
+    // A terminal program or a script may hold it open with no lock at all: its reads would
+    // take the line's bytes, and what it writes would run into the frame.
+    if (const auto holder = otherHolder(device_)) {
+        fail(Error::Kind::PortBusy, *holder);
+        return;
+    }
     startFromNoParity(serial_->handle());
 #endif
     // Set on the open port, so that a setting the port refuses is known now.

@@ -20,6 +20,12 @@ class QTcpSocket;
 
 namespace rvx::bus::detail {
 
+// Another process that has the device (a canonical path) open, locked or not, as "picocom,
+// process 4242"; nullopt when none is seen. Only where the system shows every process's open
+// files (Linux's /proc); elsewhere nullopt. This process and those that started it are not
+// counted.
+[[nodiscard]] std::optional<QString> otherHolder(const QString& device);
+
 class Link : public QObject {
     Q_OBJECT
 public:

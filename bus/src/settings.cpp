@@ -211,7 +211,7 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
             what = QStringLiteral("no such serial port");
             break;
         case Error::Kind::PortBusy:
-            what = QStringLiteral("the port is in use by another program");
+            what = QStringLiteral("the port is in use by another program") + withDetail;
             break;
         case Error::Kind::AccessDenied:
             what = QStringLiteral("no permission to open the port; ") +

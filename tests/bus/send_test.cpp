@@ -20,6 +20,7 @@ using bus_test::Bridge;
 using bus_test::BrokenBridge;
 using bus_test::bytesOf;
 using bus_test::fromHex;
+using bus_test::Holder;
 using bus_test::PseudoTerminal;
 using rvx::bus::Error;
 using rvx::bus::Sender;
@@ -314,20 +315,36 @@ private slots:
             QCOMPARE(error->kind, Error::Kind::PortBusy);
             QCOMPARE(error->message, link + ": the port is in use by another program");
         }
-        QProcess locker;
-        // flock(1) holds the lock until its command ends; the command says its process id.
-        locker.start(QStringLiteral("flock"),
-                     {line.path(), QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
-        QVERIFY2(locker.waitForReadyRead(5000), "flock(1) from util-linux is needed");
-        const auto holder = static_cast<pid_t>(locker.readAllStandardOutput().trimmed().toInt());
-        QVERIFY(holder > 0);
-        for (const QString& name : {line.path(), link}) {
-            const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
-            QVERIFY(error.has_value());
-            QCOMPARE(error->kind, Error::Kind::PortBusy);
+        {
+            Holder locker(line.path(), Holder::Way::Locked);
+            QVERIFY2(locker.holds(), "flock(1) from util-linux is needed");
+            for (const QString& name : {line.path(), link}) {
+                const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
+                QVERIFY(error.has_value());
+                QCOMPARE(error->kind, Error::Kind::PortBusy);
+            }
         }
-        QCOMPARE(::kill(holder, SIGKILL), 0);
-        QVERIFY(locker.waitForFinished(5000));
+        // Open with no lock at all, as a terminal program has it: for sending and watching,
+        // by any name, the program named.
+        {
+            Holder opener(line.path(), Holder::Way::Open);
+            QVERIFY(opener.holds());
+            for (const QString& name : {line.path(), link}) {
+                const QString busy = name + QStringLiteral(
+                                                ": the port is in use by another program (sleep, "
+                                                "process %1)")
+                                                .arg(opener.pid());
+                const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
+                QVERIFY(error.has_value());
+                QCOMPARE(error->kind, Error::Kind::PortBusy);
+                QCOMPARE(error->message, busy);
+                rvx::bus::Watcher watcher;
+                QSignalSpy failed(&watcher, &rvx::bus::Watcher::failed);
+                watcher.start(targetOf(name));
+                QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
+                QCOMPARE(failed[0][0].value<Error>().message, busy);
+            }
+        }
         QVERIFY(line.nothingSent());
         QCOMPARE(rvx::bus::sendFrames(targetOf(link), std::span(&up, 1)).has_value(), false);
         QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);

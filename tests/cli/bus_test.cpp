@@ -20,6 +20,7 @@
 
 using bus_test::Bridge;
 using bus_test::fromHex;
+using bus_test::Holder;
 using bus_test::PseudoTerminal;
 
 namespace {
@@ -108,33 +109,14 @@ QJsonObject decodeReport(const QByteArray& frame) {
 // A text time stamp of the monitor: "HH:mm:ss.zzz" and two blanks before the rest.
 const QRegularExpression textTime(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "));
 
-enum class Setup { None, PortHeld, PortHeldUnderALink, PortLocked, OutputStopped, ClosedBridge };
-
-// flock(1) from util-linux holding a lock on a file until stopped, as a program that opens a
-// port exclusively (pyserial's exclusive=True) holds it.
-class Locker {
-public:
-    explicit Locker(const QString& path) {
-        process_.start(QStringLiteral("flock"),
-                       {path, QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
-        if (process_.waitForReadyRead(5000)) {
-            command_ = static_cast<pid_t>(process_.readAllStandardOutput().trimmed().toInt());
-        }
-    }
-    ~Locker() {
-        if (command_ > 0) {
-            ::kill(command_, SIGKILL);
-        }
-        process_.waitForFinished(5000);
-    }
-    Locker(const Locker&) = delete;
-    Locker& operator=(const Locker&) = delete;
-
-    [[nodiscard]] bool holds() const { return command_ > 0; }
-
-private:
-    QProcess process_;
-    pid_t command_ = 0;
+enum class Setup {
+    None,
+    PortHeld,
+    PortHeldUnderALink,
+    PortLocked,
+    PortOpenElsewhere,
+    OutputStopped,
+    ClosedBridge
 };
 
 // ser2net from Debian as the bridge, on 127.0.0.1, its serial side on the device given. The
@@ -358,6 +340,12 @@ private slots:
             << "rvx-strings: %1: the port is in use by another program";
         QTest::newRow("a port another process holds a lock on")
             << up << Setup::PortLocked << "rvx-strings: %1: the port is in use by another program";
+        QTest::newRow("a port another program has open without a lock")
+            << up << Setup::PortOpenElsewhere
+            << "rvx-strings: %1: the port is in use by another program (sleep, process %3)";
+        QTest::newRow("watching a port another program has open without a lock")
+            << QStringList{"--monitor", "%1"} << Setup::PortOpenElsewhere
+            << "rvx-strings: %1: the port is in use by another program (sleep, process %3)";
         QTest::newRow("watching a port another process holds a lock on")
             << QStringList{"--monitor", "%1"} << Setup::PortLocked
             << "rvx-strings: %1: the port is in use by another program";
@@ -396,10 +384,11 @@ private slots:
         if (setup == Setup::OutputStopped) {
             line.stopOutput();
         }
-        std::optional<Locker> locker;
-        if (setup == Setup::PortLocked) {
-            locker.emplace(line.path());
-            QVERIFY2(locker->holds(), "flock(1) from util-linux is needed");
+        std::optional<Holder> other;
+        if (setup == Setup::PortLocked || setup == Setup::PortOpenElsewhere) {
+            other.emplace(line.path(),
+                          setup == Setup::PortLocked ? Holder::Way::Locked : Holder::Way::Open);
+            QVERIFY2(other->holds(), "flock(1) from util-linux and sh are needed");
         }
         for (QString& argument : arguments) {
             argument.replace(QStringLiteral("%1"), target);
@@ -409,7 +398,8 @@ private slots:
         QCOMPARE(tool.exitCode(), 4);
         QCOMPARE(tool.out(), QByteArray());
         message.replace(QStringLiteral("%1"), target)
-            .replace(QStringLiteral("%2"), QString::number(port));
+            .replace(QStringLiteral("%2"), QString::number(port))
+            .replace(QStringLiteral("%3"), QString::number(other ? other->pid() : 0));
         QCOMPARE(tool.errLines(), QStringList{message});
         if (setup == Setup::OutputStopped) {
             line.restartOutput();

@@ -13,10 +13,12 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <csignal>
 #include <memory>
 #include <span>
 #include <vector>
@@ -156,6 +158,46 @@ private:
 
 // A serial bridge on 127.0.0.1: records what each connection sends, and can send bytes to the
 // library or close a connection once a number of bytes has arrived.
+// Another program holding a port until it is destroyed: flock(1) from util-linux with a lock on
+// it, as a program that opens a port exclusively (pyserial's exclusive=True) holds it, or sh
+// with the port merely open, as a terminal program has it. Either ends as sleep, the process
+// that holds the port.
+class Holder {
+public:
+    enum class Way { Locked, Open };
+    Holder(const QString& path, Way way) {
+        if (way == Way::Locked) {
+            process_.start(QStringLiteral("flock"),
+                           {path, QStringLiteral("-c"), QStringLiteral("echo $$; exec sleep 30")});
+        } else {
+            process_.start(QStringLiteral("sh"),
+                           {QStringLiteral("-c"),
+                            QStringLiteral("exec 3<>\"$0\" && echo $$ && exec sleep 30"), path});
+        }
+        if (process_.waitForReadyRead(5000)) {
+            pid_ = static_cast<pid_t>(process_.readAllStandardOutput().trimmed().toInt());
+        }
+    }
+    ~Holder() { release(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+    [[nodiscard]] bool holds() const { return pid_ > 0; }
+    [[nodiscard]] pid_t pid() const { return pid_; }
+    // Ends the holding program; the port is free once this returns.
+    void release() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            pid_ = 0;
+        }
+        process_.waitForFinished(5000);
+    }
+
+private:
+    QProcess process_;
+    pid_t pid_ = 0;
+};
+
 class Bridge {
 public:
     explicit Bridge(const QElapsedTimer& clock) : clock_(clock) {
