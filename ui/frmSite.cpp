@@ -55,55 +55,41 @@ QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// What the Export menu and dialogs call a platform's file.
+// A platform's file as the Export menu and dialogs name it and as it is saved: its name, the
+// file dialog's filter, and the end of the name offered.
+struct PlatformFile {
+    rvx::SiteExportKind kind;
+    const char* name;
+    const char* filter;
+    const char* suffix;
+};
+
+constexpr PlatformFile platformFiles[] = {
+    {rvx::SiteExportKind::NodeRed, "Node-RED flow", "Node-RED flow (*.json)", "-flow.json"},
+    {rvx::SiteExportKind::HomeAssistant, "Home Assistant package", "YAML (*.yaml)", ".yaml"},
+    {rvx::SiteExportKind::OpenHabThings, "openHAB things", "openHAB things (*.things)", ".things"},
+    {rvx::SiteExportKind::OpenHabItems, "openHAB items", "openHAB items (*.items)", ".items"},
+};
+
+const PlatformFile& platformFileOf(rvx::SiteExportKind kind) {
+    const auto* found = std::ranges::find(platformFiles, kind, &PlatformFile::kind);
+    return found != std::end(platformFiles) ? *found : platformFiles[0];
+}
+
 QString platformFileName(rvx::SiteExportKind kind) {
-    switch (kind) {
-        case rvx::SiteExportKind::NodeRed:
-            return QStringLiteral("Node-RED flow");
-        case rvx::SiteExportKind::HomeAssistant:
-            return QStringLiteral("Home Assistant package");
-        case rvx::SiteExportKind::OpenHabThings:
-            return QStringLiteral("openHAB things");
-        case rvx::SiteExportKind::OpenHabItems:
-            return QStringLiteral("openHAB items");
-    }
-    return {};
+    return QString::fromLatin1(platformFileOf(kind).name);
 }
 
 QString platformFileFilter(rvx::SiteExportKind kind) {
-    switch (kind) {
-        case rvx::SiteExportKind::NodeRed:
-            return QStringLiteral("Node-RED flow (*.json);;All files (*)");
-        case rvx::SiteExportKind::HomeAssistant:
-            return QStringLiteral("YAML (*.yaml);;All files (*)");
-        case rvx::SiteExportKind::OpenHabThings:
-            return QStringLiteral("openHAB things (*.things);;All files (*)");
-        case rvx::SiteExportKind::OpenHabItems:
-            return QStringLiteral("openHAB items (*.items);;All files (*)");
-    }
-    return {};
+    return QString::fromLatin1(platformFileOf(kind).filter) + QStringLiteral(";;All files (*)");
 }
 
 // The file offered: beside the site file and named after it ("east-wing-flow.json"), or
 // "rvx-flow.json" for a site not saved yet.
 QString suggestedPlatformFile(rvx::SiteExportKind kind, const QString& sitePath) {
     const QFileInfo site(sitePath);
-    const QString base = sitePath.isEmpty() ? QStringLiteral("rvx") : site.completeBaseName();
-    QString name;
-    switch (kind) {
-        case rvx::SiteExportKind::NodeRed:
-            name = base + QStringLiteral("-flow.json");
-            break;
-        case rvx::SiteExportKind::HomeAssistant:
-            name = base + QStringLiteral(".yaml");
-            break;
-        case rvx::SiteExportKind::OpenHabThings:
-            name = base + QStringLiteral(".things");
-            break;
-        case rvx::SiteExportKind::OpenHabItems:
-            name = base + QStringLiteral(".items");
-            break;
-    }
+    const QString name = (sitePath.isEmpty() ? QStringLiteral("rvx") : site.completeBaseName()) +
+                         QString::fromLatin1(platformFileOf(kind).suffix);
     return sitePath.isEmpty() ? name : site.dir().filePath(name);
 }
 
