@@ -786,6 +786,20 @@ private slots:
         }
         QVERIFY2(problem.contains(QStringLiteral("File too large")), qPrintable(problem));
         QCOMPARE(contentsOf(saved), one);
+
+        // A list given whole may hold an address that is not right: no file leaves that motor
+        // out unsaid.
+        site.motors().setMotors(
+            {SiteMotor{QStringLiteral("Porch"),
+                       {},
+                       QStringLiteral("12345G"),
+                       rvx::AddressKind::Single,
+                       {}},
+             SiteMotor{{}, {}, QStringLiteral("123456"), rvx::AddressKind::Single, {}}});
+        selectAll(site);
+        QVERIFY(!site.platformFile(rvx::SiteExportKind::NodeRed, bridge, &problem));
+        QVERIFY2(problem.startsWith(QStringLiteral("\u201CPorch\u201D has no right address")),
+                 qPrintable(problem));
     }
 
     // Export, as a user goes: the button's menu, the platform's connection asked for (the
