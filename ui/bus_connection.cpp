@@ -296,9 +296,10 @@ void BusConnectionDialog::askForExport(const QString& fileName, const QString& s
     // The path is the one on the platform's machine, which may not be this one.
     auto* purpose = new QLabel(
         QStringLiteral("The %1 sends the frames of the selected motors through a serial port "
-                       "of the machine it runs on, or a TCP serial bridge. A port path is "
-                       "written as that machine names it.")
-            .arg(fileName),
+                       "of the machine it runs on%2. A port path is written as that machine "
+                       "names it.")
+            .arg(fileName,
+                 serialOnlyWhy.isEmpty() ? QStringLiteral(", or a TCP serial bridge") : QString()),
         this);
     purpose->setObjectName(QStringLiteral("lblPurpose"));
     purpose->setWordWrap(true);

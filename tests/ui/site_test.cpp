@@ -832,6 +832,7 @@ private slots:
         QVERIFY(ask->windowTitle().contains(QStringLiteral("openHAB things")));
         QVERIFY(!in<QRadioButton>(*ask, "optBridge")->isEnabled());
         QVERIFY(in<QRadioButton>(*ask, "optSerial")->isChecked());
+        QVERIFY(!in<QLabel>(*ask, "lblPurpose")->text().contains(QStringLiteral("bridge")));
         ask->reject();
         QTRY_VERIFY(site.findChild<BusConnectionDialog*>() == nullptr);
 
