@@ -29,19 +29,32 @@ bool lastPart(std::size_t part, bool quoted) {
     return part + 1 == motorPartCount || (part == label && !quoted);
 }
 
-std::string quoteProblem(MotorPart part, bool beyondLimit) {
+// The list's own text of a part, in a message: escaped, and cut after quotedCharacters
+// characters.
+std::string excerpt(std::string_view text) {
+    std::size_t offset = 0;
+    for (std::size_t characters = 0; offset < text.size() && characters < quotedCharacters;
+         ++characters) {
+        offset += ascii::utf8Length(text, offset);
+    }
+    return escaped(text.substr(0, offset)) + (offset < text.size() ? "..." : "");
+}
+
+std::string quoteProblem(MotorPart part, const MotorLineScan& scan) {
     constexpr std::array<std::string_view, motorPartCount> names{"address", "kind", "label", "room",
                                                                  "note"};
-    constexpr std::array<std::string_view, motorPartCount> examples{
-        R"("123456")", R"("group")", R"("Hall, ""east""")", R"("Ground floor")",
-        R"("left of the door")"};
     const auto k = static_cast<std::size_t>(part);
-    if (beyondLimit) {
+    const std::string text = " (" + excerpt(scan.parts[k]) + ")";
+    if (scan.quoteBeyondLimit) {
         return "the " + std::string(names[k]) + " starts with a quote that is not closed within " +
-               std::to_string(maxMotorLineBytes) + " bytes";
+               std::to_string(maxMotorLineBytes) + " bytes" + text;
     }
-    return "the " + std::string(names[k]) + " starts with a quote but is no quoted field (" +
-           std::string(examples[k]) + ")";
+    if (scan.unclosed) {
+        return "the " + std::string(names[k]) +
+               " starts with a quote, and its closing quote is missing" + text;
+    }
+    return "the " + std::string(names[k]) + " starts with a quote, and text follows its closing " +
+           "quote" + text;
 }
 
 // A text part that may hold anything the list admits: valid UTF-8 without control characters
@@ -84,11 +97,21 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
             ++i;
         }
         if (i < limit && data[i] == '"') {
+            const std::size_t quote = i;
+            // The list's own text from the quote to the end of its line, for a message.
+            const auto shownFrom = [&](std::size_t from) {
+                std::size_t end = from;
+                while (end < limit && !isLineBreak(data[end])) {
+                    ++end;
+                }
+                scan.parts[part] = data.substr(from, end - from);
+            };
             std::size_t close = i + 1;
             bool doubled = false;
             std::size_t breaks = 0;
             while (true) {
                 if (close >= limit) {
+                    shownFrom(quote);
                     scan.badQuote = static_cast<MotorPart>(part);
                     scan.quoteBeyondLimit = !(listEnds && data.size() <= maxMotorLineBytes);
                     scan.unclosed = true;
@@ -133,6 +156,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
                 while (i < limit && !isLineBreak(data[i])) {
                     ++i;
                 }
+                scan.parts[part] = data.substr(quote, i - quote);
             }
             endHere(i);
             return;
@@ -167,7 +191,7 @@ bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& p
 
     const std::string_view address = partOf(MotorPart::AddressPart);
     if (quoteIn(MotorPart::AddressPart)) {
-        add(quoteProblem(MotorPart::AddressPart, scan.quoteBeyondLimit));
+        add(quoteProblem(MotorPart::AddressPart, scan));
     } else if (const auto reading = readAddress(address); reading.ok()) {
         motor.address = reading.bytes;
         motor.addressText.assign(address);
@@ -177,7 +201,7 @@ bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& p
 
     const std::string_view kind = partOf(MotorPart::KindPart);
     if (quoteIn(MotorPart::KindPart)) {
-        add(quoteProblem(MotorPart::KindPart, scan.quoteBeyondLimit));
+        add(quoteProblem(MotorPart::KindPart, scan));
     } else if (ascii::equalIgnoringCase(kind, "group")) {
         motor.kind = AddressKind::Group;
     } else if (!kind.empty() && !ascii::equalIgnoringCase(kind, "single")) {
@@ -191,7 +215,7 @@ bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& p
     }};
     for (const auto& [part, name] : texts) {
         if (quoteIn(part)) {
-            add(quoteProblem(part, scan.quoteBeyondLimit));
+            add(quoteProblem(part, scan));
         } else if (const auto problem = textProblem(name, partOf(part))) {
             add(*problem);
         }

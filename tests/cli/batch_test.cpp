@@ -283,8 +283,9 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
         file +
             ":11: address \"12 456\": must be six hexadecimal digits; character 3, \" \", is not "
             "one; kind \"both\": must be single or group",
-        file + ":13: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
-        file + ":14: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
+        file + ":13: the label starts with a quote, and text follows its closing quote " +
+            "(\"closed\" early)",
+        file + ":14: the label starts with a quote, and its closing quote is missing (\"open)",
         file + ":15: address \"ABCDE\": must be six hexadecimal digits, not 5 characters",
     };
     EXPECT_EQ(lines(result.err), expected);
@@ -385,8 +386,8 @@ TEST(BatchInput, ARoomAndANoteMayFollowAQuotedLabel) {
     EXPECT_EQ(bad.out, "");
     EXPECT_EQ(lines(bad.err),
               (std::vector<std::string>{
-                  "(standard input):1: the room starts with a quote but is no quoted field "
-                  "(\"Ground floor\")",
+                  "(standard input):1: the room starts with a quote, and text follows its "
+                  "closing quote (\"Ground\" floor)",
                   "(standard input):2: the note holds a control character"}));
 }
 
@@ -607,7 +608,7 @@ TEST(BatchMessages, ALineLongerThan4096BytesEndsTheReading) {
              }(),
          2,
          "(standard input):1: the label starts with a quote that is not closed within 4096 "
-         "bytes\n"},
+         "bytes (\"open)\n"},
     };
     for (const auto& c : cases) {
         const auto result = tool::run({"--batch", "-", "--format", "json"}, c.list);

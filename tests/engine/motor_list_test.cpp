@@ -79,20 +79,38 @@ TEST(MotorList, SaysWhatIsWrongLineByLine) {
     const std::vector<std::string> problems{
         "line 4: address \"12345G\": must be six hexadecimal digits; character 6, \"G\", is "
         "not one; kind \"both\": must be single or group",
-        "line 5: the label starts with a quote but is no quoted field (\"Hall, \"\"east\"\"\")",
-        "line 8: the room starts with a quote but is no quoted field (\"Ground floor\")",
+        "line 5: the label starts with a quote, and text follows its closing quote (\"Stairs\" "
+        "west)",
+        "line 8: the room starts with a quote, and text follows its closing quote (\"Ground\" x)",
     };
     EXPECT_EQ(reading.problems, problems);
 }
 
-TEST(MotorList, AnUnclosedQuoteIsReportedAndReadingGoesOn) {
-    const auto reading = rvx::readMotorList("123456,single,\"Office\n654321\n");
-    ASSERT_EQ(reading.problems.size(), 1u);
-    EXPECT_EQ(reading.problems[0],
-              "line 1: the label starts with a quote but is no quoted field "
-              "(\"Hall, \"\"east\"\"\")");
-    ASSERT_EQ(reading.motors.size(), 1u);
-    EXPECT_EQ(reading.motors[0].addressText, "654321");
+// The message shows the list's own text from the quote to the end of its line, escaped and cut
+// as any text a user typed, and says that the closing quote is missing; the lines after it are
+// read as if the quote were not there.
+TEST(MotorList, AnUnclosedQuoteIsReportedWithItsTextAndReadingGoesOn) {
+    const struct {
+        const char* name;
+        std::string list;
+        std::string problem;
+    } cases[] = {
+        {"a label", "123456,single,\"Office\n654321\n",
+         "line 1: the label starts with a quote, and its closing quote is missing (\"Office)"},
+        {"a long room, cut",
+         "ABCDEF,group,\"Hall\",\"Ground floor, a room whose name runs on and on\r\n654321",
+         "line 1: the room starts with a quote, and its closing quote is missing (\"Ground "
+         "floor, a room whose name runs on...)"},
+        {"an address with a tab", "\"12\t34\n654321\n",
+         "line 1: the address starts with a quote, and its closing quote is missing "
+         "(\"12\\t34)"},
+    };
+    for (const auto& c : cases) {
+        const auto reading = rvx::readMotorList(c.list);
+        EXPECT_EQ(reading.problems, std::vector<std::string>{c.problem}) << c.name;
+        ASSERT_EQ(reading.motors.size(), 1u) << c.name;
+        EXPECT_EQ(reading.motors[0].addressText, "654321") << c.name;
+    }
 }
 
 TEST(MotorList, AVeryLongLineEndsTheReading) {

@@ -39,7 +39,8 @@ struct MotorLineScan {
     std::array<std::string_view, motorPartCount> parts;
     std::array<std::string, motorPartCount> unquoted;
     // A part that starts with a quote but is no quoted field: the quote is not closed, or text
-    // follows the closing quote. The parts after it are not read.
+    // follows the closing quote. The parts after it are not read, and its part is the list's
+    // own text from the quote to the end of the line it starts on, to be shown.
     std::optional<MotorPart> badQuote;
     bool quoteBeyondLimit = false;  // the quote is not closed within maxMotorLineBytes
     std::size_t end = 0;            // where the line ends: at its line break, or the list's end
