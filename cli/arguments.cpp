@@ -662,6 +662,16 @@ void readExport(const ModeOptions& options, BatchJob& job) {
         refuseLine("not used with a bridge as --target; the bridge's own line settings apply");
     }
     job.target = rvx::bus::siteTargetOf(*read, options.line());
+    // A baud rate the platform's own tool refuses would make every command of the file fail.
+    const Given* baud = options.find(OptionKind::Baud);
+    if (*job.exportKind == rvx::SiteExportKind::HomeAssistant && baud != nullptr) {
+        if (const std::string problem = rvx::siteTargetProblem(*job.exportKind, job.target);
+            !problem.empty()) {
+            options.faults().add(baud->positions[0], optionName(*baud->option) + " " +
+                                                         rvx::quoted(baud->values.front()) + ": " +
+                                                         problem);
+        }
+    }
     if ((*job.exportKind == rvx::SiteExportKind::OpenHabThings ||
          *job.exportKind == rvx::SiteExportKind::OpenHabItems) &&
         job.target.kind == rvx::SiteTarget::Kind::Tcp) {

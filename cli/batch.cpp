@@ -470,11 +470,13 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     }
 }
 
-// The file of --export for a platform, from the motors of the list's second reading. A site's
-// file is made whole, then written.
+// The file of --export for a platform, from the motors of the list's second reading. The motors
+// are held, since a file may name each of them more than once (Home Assistant's commands, then
+// its covers); the file itself is written as it is made, until the first write that fails.
 int writeExport(const BatchJob& job, ListReader& reader, std::size_t motors, std::FILE* out,
                 std::FILE* err) {
     std::vector<rvx::SiteMotor> site;
+    site.reserve(motors);
     ListLine line;
     rvx::MotorEntry entry;
     Motor motor;
@@ -495,13 +497,16 @@ int writeExport(const BatchJob& job, ListReader& reader, std::size_t motors, std
     request.values = job.values;
     request.rows = job.rows;
     request.notation = job.notation;
-    const rvx::SiteExport file = rvx::exportSite(*job.exportKind, request);
-    if (!file.error.empty()) {
-        (void)writeLine(err, messageLine("--export: " + file.error));
+    BufferedWriter output(out);
+    const std::string problem =
+        rvx::writeSiteExport(*job.exportKind, request, [&output](std::string_view piece) {
+            output.append(piece);
+            return !output.failed();
+        });
+    if (!problem.empty()) {
+        (void)writeLine(err, messageLine("--export: " + problem));
         return exitUsage;
     }
-    BufferedWriter output(out);
-    output.append(file.text);
     return finishOutput(output, err);
 }
 
@@ -589,6 +594,13 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         }
     }
     if (badLines > 0) {
+        return exitUsage;
+    }
+    if (job.exportKind && motors == 0) {
+        // A file without motors is one no platform takes.
+        report(option +
+               "the list holds no motor, only blank lines or comments; there is "
+               "nothing to export");
         return exitUsage;
     }
 

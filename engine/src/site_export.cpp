@@ -1,7 +1,8 @@
 #include "rvx/site_export.h"
 
 #include <algorithm>
-#include <set>
+#include <charconv>
+#include <unordered_set>
 
 #include "rvx/ascii.h"
 #include "rvx/catalogue.h"
@@ -10,140 +11,251 @@ namespace rvx {
 
 namespace {
 
-// ---- Text that every file format takes ----
+// ---- Characters ----
 
-// The length of the UTF-8 sequence at text[at], or 0 where none starts there.
-std::size_t utf8Length(std::string_view text, std::size_t at) {
+// The code point of the valid UTF-8 character of length bytes that starts at text[at].
+std::uint32_t codePointAt(std::string_view text, std::size_t at, std::size_t length) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = 0;
-    unsigned least = 0;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        least = 0x10000;
-    } else {
-        return 0;
+    if (length == 1) {
+        return lead;
     }
-    if (at + length > text.size()) {
-        return 0;
-    }
-    unsigned value = lead & (0x7FU >> length);
+    std::uint32_t value = lead & (0x7FU >> length);
     for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (next & 0x3FU);
+        value = (value << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3FU);
     }
-    const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
-    return value < least || value > 0x10FFFF || surrogate ? 0 : length;
+    return value;
+}
+
+// Calls each(at, length, codePoint) for every character of a valid UTF-8 text.
+template <class Each>
+void forEachCharacter(std::string_view text, Each each) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = ascii::utf8Length(text, at);
+        each(at, length, codePointAt(text, at, length));
+        at += length;
+    }
 }
 
 // The text with each byte that starts no UTF-8 sequence replaced by U+FFFD.
 std::string validUtf8(std::string_view text) {
     std::string out;
+    out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = utf8Length(text, at);
-        if (length == 0) {
+        const std::size_t length = ascii::utf8Length(text, at);
+        if (ascii::startsValidCharacter(text, at)) {
+            out.append(text, at, length);
+        } else {
             out += "\xEF\xBF\xBD";
-            ++at;
+        }
+        at += length;
+    }
+    return out;
+}
+
+void appendHex(std::string& out, std::string_view lead, std::uint32_t value, int digits) {
+    out += lead;
+    for (int k = digits; k-- > 0;) {
+        out += ascii::hexDigits[(value >> (4 * k)) & 0xFU];
+    }
+}
+
+// A character that no file carries as it stands: a control character of either set, the line
+// and paragraph separators, the byte order mark and the two non-characters of the last plane.
+bool isUnprintable(std::uint32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0xFEFF ||
+           c == 0xFFFE || c == 0xFFFF;
+}
+
+void appendDecimal(std::string& out, std::size_t value) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(digits, end);
+}
+
+// ---- The escapers: one per format, and every text of a site goes through its file's ----
+
+// A JSON string, quotes included. Besides what JSON requires, DEL, the second set of control
+// characters and the line and paragraph separators are escaped, which JavaScript took for line
+// ends before ES2019.
+void appendJson(std::string& out, std::string_view text) {
+    out += '"';
+    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                return;
+            case '\\':
+                out += "\\\\";
+                return;
+            case '\n':
+                out += "\\n";
+                return;
+            case '\r':
+                out += "\\r";
+                return;
+            case '\t':
+                out += "\\t";
+                return;
+            default:
+                break;
+        }
+        if (isUnprintable(c)) {
+            appendHex(out, "\\u", c, 4);
         } else {
             out.append(text, at, length);
-            at += length;
         }
-    }
-    return out;
+    });
+    out += '"';
 }
 
-std::string hexEscape(std::string_view lead, unsigned char c, std::size_t digits) {
-    std::string out(lead);
-    for (std::size_t k = digits; k-- > 0;) {
-        out += "0123456789ABCDEF"[(c >> (4 * k)) & 0xF];
-    }
-    return out;
-}
-
-// A JSON string, quotes included; the text is valid UTF-8.
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else if (c < 0x20 || c == 0x7F) {
-            out += hexEscape("\\u", c, 4);
+// The inside of a YAML double-quoted scalar, on one line: every character that YAML 1.1 or 1.2
+// takes for a line break (LF, CR, NEL, LS, PS) or does not take as it stands is escaped, so that
+// nothing in the text can end the scalar, fold it or start a key.
+void appendYamlEscaped(std::string& out, std::string_view text) {
+    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                return;
+            case '\\':
+                out += "\\\\";
+                return;
+            case '\n':
+                out += "\\n";
+                return;
+            case '\r':
+                out += "\\r";
+                return;
+            case '\t':
+                out += "\\t";
+                return;
+            case 0x85:
+                out += "\\N";
+                return;
+            case 0x2028:
+                out += "\\L";
+                return;
+            case 0x2029:
+                out += "\\P";
+                return;
+            default:
+                break;
+        }
+        if (isUnprintable(c)) {
+            c < 0x100 ? appendHex(out, "\\x", c, 2) : appendHex(out, "\\u", c, 4);
         } else {
-            out += ch;
+            out.append(text, at, length);
         }
-    }
-    return out + '"';
+    });
 }
 
-// A YAML double-quoted scalar; the text is valid UTF-8. The characters that YAML takes for a
-// line break (NEL, LS, PS) are escaped too, since a scalar would fold them.
-std::string yamlString(std::string_view text) {
-    std::string out = "\"";
+void appendYaml(std::string& out, std::string_view text) {
+    out += '"';
+    appendYamlEscaped(out, text);
+    out += '"';
+}
+
+// A string of openHAB's DSL files, quotes included: the STRING of its Xtext grammar, whose
+// escapes are Java's (\" \\ \n \r \t \uXXXX).
+void appendOpenHab(std::string& out, std::string_view text) {
+    out += '"';
+    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                return;
+            case '\\':
+                out += "\\\\";
+                return;
+            case '\n':
+                out += "\\n";
+                return;
+            case '\r':
+                out += "\\r";
+                return;
+            case '\t':
+                out += "\\t";
+                return;
+            default:
+                break;
+        }
+        if (isUnprintable(c)) {
+            appendHex(out, "\\u", c, 4);
+        } else {
+            out.append(text, at, length);
+        }
+    });
+    out += '"';
+}
+
+// Template text that Home Assistant renders back to exactly the text: Home Assistant renders
+// names and commands as Jinja templates. A text without "{" (no template syntax) and without
+// the line breaks Jinja changes stands as it is; any other goes into raw blocks, which Jinja
+// does not read, broken between "{" and "%" so that no "{% endraw %}" in the text can end one,
+// with each carriage return given as an expression (Jinja makes one in a template a line feed).
+void appendTemplateText(std::string& out, std::string_view text) {
+    if (text.find_first_of("{\r") == std::string_view::npos && !text.ends_with('\n')) {
+        out += text;
+        return;
+    }
+    constexpr std::string_view begin = "{% raw %}";
+    constexpr std::string_view end = "{% endraw %}";
+    out += begin;
     for (std::size_t k = 0; k < text.size(); ++k) {
-        const char ch = text[k];
-        const auto c = static_cast<unsigned char>(ch);
-        const std::string_view rest = text.substr(k);
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || c == 0x7F) {
-            out += hexEscape("\\x", c, 2);
-        } else if (rest.starts_with("\xC2\x85")) {
-            out += "\\N";
-            ++k;
-        } else if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) {
-            out += rest[2] == '\xA8' ? "\\L" : "\\P";
-            k += 2;
-        } else if (rest.starts_with("\xEF\xBB\xBF")) {
-            out += "\\uFEFF";
-            k += 2;
+        if (text[k] == '\r') {
+            out += end;
+            out += "{{ \"\\r\" }}";
+            out += begin;
+            continue;
+        }
+        out += text[k];
+        if (text[k] == '{' && k + 1 < text.size() && text[k + 1] == '%') {
+            out += end;
+            out += begin;
+        }
+    }
+    out += end;
+}
+
+// A word for sh and for Python's shlex alike, in single quotes, a quote in it as '\''.
+std::string shellWord(std::string_view text) {
+    std::string out = "'";
+    for (const char ch : text) {
+        if (ch == '\'') {
+            out += "'\\''";
         } else {
             out += ch;
         }
     }
-    return out + '"';
+    return out + '\'';
 }
 
-// A string of openHAB's files, on one line: line breaks and control characters are blanks.
-std::string openHabString(std::string_view text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || c == 0x7F) {
-            out += ' ';
-        } else {
-            out += ch;
+// ---- Where the file goes ----
+
+// The file as it is made, handed to the sink a chunk at a time.
+class Output {
+public:
+    explicit Output(const SiteExportSink& sink) : sink_(sink) { text_.reserve(chunk + chunk / 2); }
+
+    [[nodiscard]] std::string& text() { return text_; }
+    // Hands on what is held once it is a chunk; false once the sink has refused a piece.
+    bool pass() { return text_.size() < chunk ? taken_ : flush(); }
+    bool flush() {
+        if (taken_ && !text_.empty()) {
+            taken_ = sink_(text_);
         }
+        text_.clear();
+        return taken_;
     }
-    return out + '"';
-}
 
-// A comment's text on one line.
-std::string oneLine(std::string_view text) {
-    std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        out += c < 0x20 || c == 0x7F ? ' ' : ch;
-    }
-    return out;
-}
+private:
+    static constexpr std::size_t chunk = std::size_t{1} << 16;
+    const SiteExportSink& sink_;
+    std::string text_;
+    bool taken_ = true;
+};
+
+// ---- Names ----
 
 // A word for an identifier: lower-case ASCII letters and digits, every other run one "_".
 std::string slug(std::string_view text) {
@@ -164,165 +276,214 @@ std::string slug(std::string_view text) {
     return out;
 }
 
-// A word for sh in single quotes, a quote in it as '\''.
-std::string shellQuote(std::string_view text) {
-    std::string out = "'";
-    for (const char ch : text) {
-        if (ch == '\'') {
-            out += "'\\''";
-        } else {
-            out += ch;
+constexpr std::string_view idLead = "rvx_";
+// Home Assistant's command that sets a cover's position, beside the commands of a motor.
+constexpr std::string_view positionWord = "position";
+
+std::string commandWord(std::size_t row) {
+    return slug(commandCatalogue[row].plainName);
+}
+
+// The endings that no motor's word may have: "_w" for a run of words w that, followed by "_"
+// and the word of an entry, is the word of another entry ("lock", as "lock_up" is "lock" and
+// "up"). With one, the name of one motor's entry could be another motor's: "Kitchen Lock" with
+// "up" and "Kitchen" with "lock_up".
+const std::vector<std::string>& ambiguousEndings() {
+    static const std::vector<std::string> endings = [] {
+        std::vector<std::string> words;
+        for (std::size_t row = 0; row < commandCount; ++row) {
+            words.push_back(commandWord(row));
         }
-    }
-    return out + '\'';
+        words.emplace_back(positionWord);
+        std::vector<std::string> found;
+        for (const std::string& word : words) {
+            for (std::size_t cut = word.find('_'); cut != std::string::npos;
+                 cut = word.find('_', cut + 1)) {
+                const std::string_view tail = std::string_view(word).substr(cut + 1);
+                if (std::find(words.begin(), words.end(), tail) != words.end()) {
+                    found.push_back("_" + word.substr(0, cut));
+                }
+            }
+        }
+        return found;
+    }();
+    return endings;
 }
 
-// The bytes as printf's octal escapes: POSIX printf writes each as one byte.
-std::string printfOctal(const Frame& frame) {
-    std::string out;
-    for (const std::uint8_t byte : frame) {
-        out += '\\';
-        out += static_cast<char>('0' + (byte >> 6));
-        out += static_cast<char>('0' + ((byte >> 3) & 7));
-        out += static_cast<char>('0' + (byte & 7));
-    }
-    return out;
+bool hasAmbiguousEnding(std::string_view word) {
+    const auto& endings = ambiguousEndings();
+    return std::any_of(endings.begin(), endings.end(),
+                       [word](const std::string& ending) { return word.ends_with(ending); });
 }
 
-std::string targetText(const SiteTarget& target) {
-    if (target.kind == SiteTarget::Kind::Serial) {
-        return target.device;
+// An identifier per motor from its name, unique in the file and such that the name of each of
+// its entries (the identifier, "_" and the entry's word) is no other motor's: where its word is
+// taken or ends as an entry's word begins, the address follows it, and a number after that.
+std::vector<std::string> motorIds(std::span<const SiteMotor> motors) {
+    std::vector<std::string> ids;
+    ids.reserve(motors.size());  // never moved: the set below holds views of them
+    std::unordered_set<std::string_view> used;
+    used.reserve(motors.size());
+    for (const SiteMotor& motor : motors) {
+        const std::string address = slug(writeBytes(motor.address, Notation::Compact));
+        std::string word = slug(siteMotorName(motor));
+        if (word.empty()) {
+            word = address;
+        }
+        std::string candidate = word;
+        for (int n = 1; used.contains(candidate) || hasAmbiguousEnding(candidate); ++n) {
+            candidate = word + "_" + address + (n == 1 ? std::string() : "_" + std::to_string(n));
+        }
+        ids.push_back(std::string(idLead) + candidate);
+        used.insert(std::string_view(ids.back()).substr(idLead.size()));
     }
-    const bool v6 = target.host.find(':') != std::string::npos;
-    return "tcp://" + (v6 ? "[" + target.host + "]" : target.host) + ":" +
-           std::to_string(target.port);
+    return ids;
 }
 
-// ---- The site's rows ----
+// ---- Frames ----
 
-struct Entry {
-    std::size_t motor;  // index into the motors
-    std::size_t row;    // catalogue row
-    Frame frame{};
-};
-
-// The frames of every motor and command asked for, motor by motor.
-std::vector<Entry> entriesOf(const SiteExportRequest& request) {
+// The catalogue rows asked for, in order.
+std::vector<std::size_t> rowsOf(const SiteExportRequest& request) {
     std::vector<std::size_t> rows = request.rows;
     if (rows.empty()) {
         for (std::size_t row = 0; row < commandCount; ++row) {
             rows.push_back(row);
         }
     }
-    std::vector<Entry> entries;
-    for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        const SiteMotor& motor = request.motors[m];
-        for (const std::size_t row : rows) {
-            const auto frame =
-                frameFor(commandCatalogue[row], motor.kind, motor.address, request.values);
-            if (frame) {
-                entries.push_back({m, row, *frame});
+    return rows;
+}
+
+std::size_t kindIndex(AddressKind kind) {
+    return kind == AddressKind::Group ? 1 : 0;
+}
+
+// The frames of some commands, made once for each kind and then for each motor's address.
+class KindFrames {
+public:
+    // One frame per entry of values, all of command.
+    KindFrames(const Command& command, const std::vector<ParameterValues>& values) {
+        for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+            for (const ParameterValues& value : values) {
+                frames_[kindIndex(kind)].emplace_back(command, kind, value);
             }
         }
     }
-    return entries;
-}
-
-// An identifier per motor from its name, unique in the file: a second motor of the same name
-// gets its address too, and a number after that.
-std::vector<std::string> motorIds(std::span<const SiteMotor> motors, std::string_view lead) {
-    std::vector<std::string> ids;
-    std::set<std::string> used;
-    for (const SiteMotor& motor : motors) {
-        std::string word = slug(siteMotorName(motor));
-        if (word.empty()) {
-            word = slug(writeBytes(motor.address, Notation::Compact));
+    // One frame per row, each with the same values.
+    KindFrames(const std::vector<std::size_t>& rows, const ParameterValues& values) {
+        for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+            for (const std::size_t row : rows) {
+                frames_[kindIndex(kind)].emplace_back(commandCatalogue[row], kind, values);
+            }
         }
-        const std::string base = std::string(lead) + word;
-        std::string id = base;
-        if (used.contains(id)) {
-            id = base + "_" + slug(writeBytes(motor.address, Notation::Compact));
-        }
-        for (int n = 2; used.contains(id); ++n) {
-            id = base + "_" + std::to_string(n);
-        }
-        used.insert(id);
-        ids.push_back(id);
     }
-    return ids;
+
+    [[nodiscard]] const std::vector<FramesForAddresses>& of(AddressKind kind) const {
+        return frames_[kindIndex(kind)];
+    }
+
+private:
+    std::array<std::vector<FramesForAddresses>, 2> frames_;
+};
+
+// The place of a motor in the texts that say which it is: "motor 123456", "group 0A0B0C".
+std::string motorPlace(const SiteMotor& motor) {
+    return (motor.kind == AddressKind::Group ? "group " : "motor ") +
+           writeBytes(motor.address, Notation::Compact);
 }
 
-std::string entryName(const SiteMotor& motor, std::size_t row) {
-    return siteMotorName(motor) + " \u2013 " + std::string(commandCatalogue[row].name);
+// Appends the frame in the notation, by a buffer kept for it.
+void appendFrame(std::string& out, const Frame& frame, Notation notation, std::string& buffer) {
+    buffer.resize(maxWrittenLength(notation, frame.size()));
+    const char* end = writeBytesTo(buffer.data(), frame, notation);
+    out.append(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
 }
 
 // ---- Node-RED ----
 
-std::string nodeRedFlow(const SiteExportRequest& request) {
-    const std::vector<Entry> entries = entriesOf(request);
-    const std::vector<std::string> ids = motorIds(request.motors, "rvx_");
+void nodeRedFlow(const SiteExportRequest& request, Output& output) {
+    const std::vector<std::size_t> rows = rowsOf(request);
+    const KindFrames frames(rows, request.values);
+    const std::vector<std::string> ids = motorIds(request.motors);
+    std::vector<std::string> words;
+    for (const std::size_t row : rows) {
+        words.push_back(commandWord(row));
+    }
     const SiteTarget& target = request.target;
-    const std::string tab = jsonString("rvx_site");
-    const std::string out = jsonString("rvx_bus");
-    std::vector<std::string> nodes;
-    nodes.push_back("{\"id\": " + tab + ", \"type\": \"tab\", \"label\": \"RVX motors\", " +
-                    "\"disabled\": false, \"info\": " +
-                    jsonString("The motors of a site on " + validUtf8(targetText(target)) +
-                               ", made by rvx-strings.") +
-                    "}");
-    const std::string outName = jsonString("RVX bus at " + validUtf8(targetText(target)));
+    std::string& out = output.text();
+    out += "[\n  {\"id\": \"rvx_site\", \"type\": \"tab\", \"label\": \"RVX motors\", ";
+    out += "\"disabled\": false, \"info\": \"The motors of a site, made by rvx-strings: an ";
+    out += "inject node per motor and command sends its frame to the RVX bus node.\"}";
     if (target.kind == SiteTarget::Kind::Tcp) {
         // A tcp request node connects for each frame, writes it and closes at once, as a
         // bridge expects; a tcp out client keeps a connection open between frames.
-        nodes.push_back("{\"id\": " + out + ", \"type\": \"tcp request\", \"z\": " + tab +
-                        ", \"name\": " + outName +
-                        ", \"server\": " + jsonString(validUtf8(target.host)) +
-                        ", \"port\": " + jsonString(std::to_string(target.port)) +
-                        ", \"out\": \"immed\", \"ret\": \"buffer\", \"splitc\": \"0\", " +
-                        "\"newline\": \"\", \"trim\": false, \"tls\": \"\", \"x\": 620, " +
-                        "\"y\": 40, \"wires\": [[]]}");
+        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"tcp request\", \"z\": \"rvx_site\", ";
+        out += "\"name\": \"RVX bus\", \"server\": ";
+        appendJson(out, validUtf8(target.host));
+        out += ", \"port\": \"";
+        appendDecimal(out, target.port);
+        out += "\", \"out\": \"immed\", \"ret\": \"buffer\", \"splitc\": \"0\", \"newline\": ";
+        out += "\"\", \"trim\": false, \"tls\": \"\", \"x\": 620, \"y\": 40, \"wires\": [[]]}";
     } else {
-        const std::string port = jsonString("rvx_port");
-        nodes.push_back(
-            "{\"id\": " + port + ", \"type\": \"serial-port\", \"name\": \"RVX bus\", " +
-            "\"serialport\": " + jsonString(validUtf8(target.device)) +
-            ", \"serialbaud\": " + jsonString(std::to_string(target.baud)) +
-            ", \"databits\": \"8\", \"parity\": " + jsonString(parityKeyword(target.parity)) +
-            ", \"stopbits\": \"1\", \"waitfor\": \"\", \"dtr\": \"none\", \"rts\": " +
-            "\"none\", \"cts\": \"none\", \"dsr\": \"none\", \"newline\": \"\", \"bin\": " +
-            "\"bin\", \"out\": \"char\", \"addchar\": \"\", \"responsetimeout\": " + "\"10000\"}");
-        nodes.push_back("{\"id\": " + out + ", \"type\": \"serial out\", \"z\": " + tab +
-                        ", \"name\": " + outName + ", \"serial\": " + port +
-                        ", \"x\": 620, \"y\": 40, \"wires\": []}");
+        out += ",\n  {\"id\": \"rvx_port\", \"type\": \"serial-port\", \"name\": \"RVX bus\", ";
+        out += "\"serialport\": ";
+        appendJson(out, validUtf8(target.device));
+        out += ", \"serialbaud\": \"";
+        appendDecimal(out, target.baud);
+        out += "\", \"databits\": \"8\", \"parity\": ";
+        appendJson(out, parityKeyword(target.parity));
+        out += ", \"stopbits\": \"1\", \"waitfor\": \"\", \"dtr\": \"none\", \"rts\": \"none\", ";
+        out += "\"cts\": \"none\", \"dsr\": \"none\", \"newline\": \"\", \"bin\": \"bin\", ";
+        out += "\"out\": \"char\", \"addchar\": \"\", \"responsetimeout\": \"10000\"}";
+        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"serial out\", \"z\": \"rvx_site\", ";
+        out += "\"name\": \"RVX bus\", \"serial\": \"rvx_port\", \"x\": 620, \"y\": 40, ";
+        out += "\"wires\": []}";
     }
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const Entry& entry = entries[k];
-        const SiteMotor& motor = request.motors[entry.motor];
-        std::string bytes = "[";
-        for (std::size_t b = 0; b < entry.frame.size(); ++b) {
-            bytes += (b > 0 ? "," : "") + std::to_string(entry.frame[b]);
+    std::string info;
+    std::string scratch;
+    std::string name;
+    std::size_t node = 0;
+    for (std::size_t m = 0; m < request.motors.size(); ++m) {
+        const SiteMotor& motor = request.motors[m];
+        const std::string motorName = siteMotorName(motor);
+        const auto& made = frames.of(motor.kind);
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!made[k].made()) {
+                continue;
+            }
+            const Frame frame = made[k].forAddress(motor.address);
+            out += ",\n  {\"id\": ";
+            appendJson(out, ids[m] + "_" + words[k]);
+            out += ", \"type\": \"inject\", \"z\": \"rvx_site\", \"name\": ";
+            name = motorName;
+            name += " \u2013 ";
+            name += commandCatalogue[rows[k]].name;
+            appendJson(out, name);
+            out += ", \"props\": [{\"p\": \"payload\"}], \"repeat\": \"\", \"crontab\": \"\", ";
+            out += "\"once\": false, \"onceDelay\": 0.1, \"topic\": \"\", \"payload\": \"[";
+            for (std::size_t b = 0; b < frame.size(); ++b) {
+                if (b > 0) {
+                    out += ',';
+                }
+                appendDecimal(out, frame[b]);
+            }
+            out += "]\", \"payloadType\": \"bin\", \"info\": ";
+            info.clear();
+            appendFrame(info, frame, request.notation, scratch);
+            appendJson(out, info);
+            out += ", \"x\": 220, \"y\": ";
+            appendDecimal(out, 40 + 40 * node++);
+            out += ", \"wires\": [[\"rvx_bus\"]]}";
         }
-        bytes += "]";
-        const std::string id = ids[entry.motor] + "_" + slug(commandCatalogue[entry.row].plainName);
-        nodes.push_back(
-            "{\"id\": " + jsonString(id) + ", \"type\": \"inject\", \"z\": " + tab +
-            ", \"name\": " + jsonString(entryName(motor, entry.row)) +
-            ", \"props\": [{\"p\": \"payload\"}], \"repeat\": \"\", \"crontab\": \"\", " +
-            "\"once\": false, \"onceDelay\": 0.1, \"topic\": \"\", \"payload\": " +
-            jsonString(bytes) + ", \"payloadType\": \"bin\", \"info\": " +
-            jsonString(writeFrame(entry.frame, request.notation)) + ", \"x\": 220, \"y\": " +
-            std::to_string(40 + 40 * k) + ", \"wires\": [[" + out + "]]}");
+        if (!output.pass()) {
+            return;
+        }
     }
-    std::string flow = "[\n";
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        flow += "  " + nodes[k] + (k + 1 < nodes.size() ? ",\n" : "\n");
-    }
-    return flow + "]\n";
+    out += "\n]\n";
 }
 
 // ---- Home Assistant ----
 
-std::string parityWords(Parity parity) {
+std::string_view parityWords(Parity parity) {
     switch (parity) {
         case Parity::None:
             return "-parenb";
@@ -338,155 +499,387 @@ std::string parityWords(Parity parity) {
     return {};
 }
 
-// What sh runs to put bytes on the target: before them (the line set; a port that does not
-// take the whole line gets no byte, and the command fails with stty's message) and after
-// (where the bytes go), given the words that name the target.
-struct ShellTarget {
-    std::string before;
-    std::string after;
+// A text made for the frames of address 000000 and the places in it of the octal digits of
+// the bytes that change with the address, each of one of the frames.
+struct PatchedText {
+    struct Digits {
+        std::size_t at;
+        std::uint8_t frame;  // which of the frames
+        std::uint8_t byte;   // which of its bytes
+    };
+    std::string text;
+    std::vector<Digits> digits;
+
+    // The text with the digits of the frames written in.
+    void appendTo(std::string& out, std::span<const Frame> frames) const {
+        const std::size_t start = out.size();
+        out += text;
+        char* at = out.data() + start;
+        for (const Digits& d : digits) {
+            const std::uint8_t value = frames[d.frame][d.byte];
+            at[d.at] = static_cast<char>('0' + (value >> 6));
+            at[d.at + 1] = static_cast<char>('0' + ((value >> 3) & 7));
+            at[d.at + 2] = static_cast<char>('0' + (value & 7));
+        }
+    }
 };
 
-ShellTarget shellTarget(const SiteTarget& target, const std::string& device,
-                        const std::string& host, const std::string& port) {
-    if (target.kind == SiteTarget::Kind::Serial) {
-        return {"stty " + std::to_string(target.baud) + " cs8 " + parityWords(target.parity) +
-                    " -cstopb raw < " + device + " && ",
-                " > " + device};
+// A shell command of the package as its YAML string, made up piece by piece: what the shell
+// runs, then the words after it, given to Home Assistant as template text.
+class CommandText {
+public:
+    CommandText() { made_.text = "\""; }
+
+    void add(std::string_view text) { appendYamlEscaped(made_.text, text); }
+    void addTemplateText(std::string_view text) {
+        std::string literal;
+        appendTemplateText(literal, text);
+        add(literal);
     }
-    return {"", " | nc -w 5 " + host + " " + port};
+    // Bytes from..to of a frame as printf's octal escapes, each written as one byte.
+    void addOctal(const FramesForAddresses& frames, std::size_t from, std::size_t to,
+                  std::uint8_t index) {
+        const Frame frame = frames.forAddress({});
+        const auto& varying = frames.varyingBytes();
+        for (std::size_t b = from; b < to; ++b) {
+            add("\\");
+            if (std::find(varying.begin(), varying.end(), b) != varying.end()) {
+                made_.digits.push_back({made_.text.size(), index, static_cast<std::uint8_t>(b)});
+            }
+            const auto value = static_cast<unsigned>(frame[b]);
+            made_.text += static_cast<char>('0' + (value >> 6));
+            made_.text += static_cast<char>('0' + ((value >> 3) & 7));
+            made_.text += static_cast<char>('0' + (value & 7));
+        }
+    }
+    [[nodiscard]] PatchedText done() {
+        made_.text += '"';
+        return std::move(made_);
+    }
+
+private:
+    PatchedText made_;
+};
+
+// The commands of the package are sh scripts with the target in their arguments: the device
+// as $1, or the host and port as $1 and $2. Bytes go out with printf, whose octal escapes write
+// each as one byte. On a serial port stty sets the whole line first, and a port that refuses
+// it gets no byte and the command fails with stty's message.
+//
+// To a bridge, OpenBSD's nc -N closes the connection once the frame is written, so that the
+// bridge (ser2net serves one connection at a time) is free for the next frame at once. ser2net
+// drops the bytes of a connection that closes before it has opened its port, and a frame sent
+// to a connection it turns away makes it reset the connection, which can lose what it said:
+// so the frame goes 0.05 s after the connection starts, when ser2net has opened its port or
+// turned the connection away, and the connection closes 0.05 s after the frame (each about
+// one and a half times a frame's time on the line at 4800 baud). The command fails where no
+// connection is made, and where the bridge answers with text instead of passing the frame on,
+// as ser2net does when it turns a connection away ("Port already in use").
+struct Sending {
+    std::string before;  // up to printf's format
+    std::string after;   // from the end of the format
+};
+
+Sending sendingTo(const SiteTarget& target) {
+    if (target.kind == SiteTarget::Kind::Serial) {
+        return {"stty " + std::to_string(target.baud) + " cs8 " +
+                    std::string(parityWords(target.parity)) + " -cstopb raw < \"$1\" && printf \"",
+                "\" > \"$1\""};
+    }
+    return {"a=$({ sleep 0.05; printf \"",
+            "\"; sleep 0.05; } | nc -N -w 5 \"$1\" \"$2\") || exit 1; case $a in "
+            "*[![:print:][:space:]]*|\"\") "
+            "exit 0;; esac; printf \"%s\\n\" \"the bridge at $1:$2 turned the frame away: $a\" "
+            ">&2; exit 1"};
 }
 
-std::string homeAssistantPackage(const SiteExportRequest& request) {
-    const std::vector<Entry> entries = entriesOf(request);
-    const std::vector<std::string> ids = motorIds(request.motors, "rvx_");
+// The target's words after the script, as template text.
+void addTargetWords(CommandText& command, const SiteTarget& target) {
+    command.add(" ");
+    if (target.kind == SiteTarget::Kind::Serial) {
+        command.addTemplateText(shellWord(validUtf8(target.device)));
+    } else {
+        command.addTemplateText(shellWord(validUtf8(target.host)));
+        command.add(" " + std::to_string(target.port));
+    }
+}
+
+// The command of a row for a kind: sh -c 'SCRIPT' rvx TARGET.
+PatchedText rowCommand(const FramesForAddresses& frames, const SiteTarget& target) {
+    const Sending sending = sendingTo(target);
+    CommandText command;
+    command.add("sh -c '" + sending.before);
+    command.addOctal(frames, 0, frameLength, 0);
+    command.add(sending.after + "' rvx");
+    addTargetWords(command, target);
+    return command.done();
+}
+
+// Home Assistant's cover positions, 0 closed to 100 open, are 100 % to 0 % here (0 % is the up
+// end).
+constexpr std::size_t coverPositions = 101;
+
+std::vector<ParameterValues> positionValues(const ParameterValues& values) {
+    std::vector<ParameterValues> all(coverPositions, values);
+    for (std::size_t position = 0; position < coverPositions; ++position) {
+        all[position][static_cast<std::size_t>(ParameterField::Pct)] =
+            100.0 - static_cast<double>(position);
+    }
+    return all;
+}
+
+// The command that sets a cover's position: sh -c 'SCRIPT' rvx {{ position }} TARGET, the
+// script picking the frame of the position. The bytes that every position's frame shares come
+// once, after the one that the script picked.
+PatchedText positionCommand(const std::vector<FramesForAddresses>& frames,
+                            const SiteTarget& target) {
+    // The bytes up to the first that differs from one position to another, for any address.
+    std::size_t shared = frameLength;
+    const FramesForAddresses* first = nullptr;
+    for (const FramesForAddresses& one : frames) {
+        if (!one.made()) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = &one;
+            shared = std::min(shared, one.varyingBytes()[3]);  // the checksum varies
+            continue;
+        }
+        const Frame a = first->forAddress({});
+        const Frame b = one.forAddress({});
+        const auto differs = std::mismatch(a.begin(), a.end(), b.begin()).first;
+        shared = std::min(shared, static_cast<std::size_t>(differs - a.begin()));
+    }
+    const Sending sending = sendingTo(target);
+    CommandText command;
+    command.add("sh -c 'case \"$1\" in");
+    for (std::size_t position = 0; position < frames.size(); ++position) {
+        if (frames[position].made()) {
+            command.add(" " + std::to_string(position) + ") f=\"");
+            command.addOctal(frames[position], shared, frameLength,
+                             static_cast<std::uint8_t>(position));
+            command.add("\";;");
+        }
+    }
+    command.add(" *) exit 2;; esac; shift; " + sending.before);
+    if (first != nullptr) {
+        command.addOctal(*first, 0, shared, static_cast<std::uint8_t>(first - frames.data()));
+    }
+    command.add("$f" + sending.after + "' rvx {{ position }}");
+    addTargetWords(command, target);
+    return command.done();
+}
+
+void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
+    const std::vector<std::size_t> rows = rowsOf(request);
+    const KindFrames frames(rows, request.values);
+    const KindFrames positions(commandOf(CommandId::GoToPercent), positionValues(request.values));
+    const std::vector<std::string> ids = motorIds(request.motors);
     const SiteTarget& target = request.target;
-    const ShellTarget direct = shellTarget(target, shellQuote(target.device),
-                                           shellQuote(target.host), std::to_string(target.port));
-    std::string out = "# The motors of a site on " + oneLine(validUtf8(targetText(target))) +
-                      ", made by rvx-strings.\n# Each command writes the frame's 14 bytes with "
-                      "printf's octal escapes, one byte each.\n";
-    out += "shell_command:\n";
-    std::vector<std::string> names(entries.size());
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        const Entry& entry = entries[k];
-        names[k] = ids[entry.motor] + "_" + slug(commandCatalogue[entry.row].plainName);
-        out += "  # " + oneLine(entryName(request.motors[entry.motor], entry.row)) + ": " +
-               writeFrame(entry.frame, request.notation) + "\n";
-        out +=
-            "  " + names[k] + ": " +
-            yamlString(direct.before + "printf '" + printfOctal(entry.frame) + "'" + direct.after) +
-            "\n";
+
+    // What is the same for every motor of a kind: each row's command, and the position's.
+    std::array<std::vector<PatchedText>, 2> commands;
+    std::array<PatchedText, 2> positionCommands;
+    for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+        for (const FramesForAddresses& made : frames.of(kind)) {
+            commands[kindIndex(kind)].push_back(rowCommand(made, target));
+        }
+        positionCommands[kindIndex(kind)] = positionCommand(positions.of(kind), target);
+    }
+    std::vector<std::string> words;
+    for (const std::size_t row : rows) {
+        words.push_back("_" + commandWord(row) + ": ");
     }
 
-    // A cover's position: Home Assistant's 100 is open, the up end, which is 0 % here. The
-    // position is a template, so Home Assistant runs the command without a shell: sh is given
-    // a script that picks the frame, the position and the target as its arguments.
-    const ShellTarget byArgument = shellTarget(target, "\"$2\"", "\"$2\"", "\"$3\"");
-    const auto positionCommand = [&](const SiteMotor& motor) {
-        std::string script = byArgument.before + "case \"$1\" in";
-        for (unsigned position = 0; position <= 100; ++position) {
-            ParameterValues values = request.values;
-            values[static_cast<std::size_t>(ParameterField::Pct)] = 100.0 - position;
-            const auto frame =
-                frameFor(commandOf(CommandId::GoToPercent), motor.kind, motor.address, values);
-            if (frame) {
-                script +=
-                    " " + std::to_string(position) + ") printf \"" + printfOctal(*frame) + "\";;";
-            }
-        }
-        script += " *) exit 2;; esac" + byArgument.after;
-        const std::string where = target.kind == SiteTarget::Kind::Serial
-                                      ? shellQuote(target.device)
-                                      : shellQuote(target.host) + " " + std::to_string(target.port);
-        return "sh -c " + shellQuote(script) + " rvx {{ position }} " + where;
-    };
-
-    out += "\ncover:\n  - platform: template\n    covers:\n";
+    std::string& out = output.text();
+    out += "# The motors of a site, made by rvx-strings: a package for Home Assistant 2025.5 or\n";
+    out += "# later. Each shell_command writes the 14 bytes of one frame with printf's octal\n";
+    if (target.kind == SiteTarget::Kind::Serial) {
+        out += "# escapes, one byte each, to the serial port once stty has set its line; a port\n";
+        out += "# that refuses the line gets no byte and the command fails with stty's message.\n";
+    } else {
+        out += "# escapes, one byte each, through OpenBSD nc (Debian's netcat-openbsd) to the\n";
+        out += "# bridge, closing the connection once the frame is written; the command fails\n";
+        out += "# where no connection is made or the bridge turns the frame away.\n";
+    }
+    out += "shell_command:\n";
+    std::string buffer;
+    std::vector<Frame> made(coverPositions);
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
-        const auto commandOfMotor = [&](CommandId id) -> std::string {
-            for (std::size_t k = 0; k < entries.size(); ++k) {
-                if (entries[k].motor == m && entries[k].row == rowOf(id)) {
-                    return names[k];
-                }
+        const std::string place = motorPlace(motor);
+        const auto& rowFrames = frames.of(motor.kind);
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!rowFrames[k].made()) {
+                continue;
             }
-            return {};
-        };
-        out += "      " + ids[m] + ":\n";
-        out += "        friendly_name: " + yamlString(siteMotorName(motor)) + "\n";
-        constexpr std::array<std::pair<std::string_view, CommandId>, 3> actions{{
-            {"open_cover", CommandId::Up},
-            {"close_cover", CommandId::Down},
-            {"stop_cover", CommandId::Stop},
-        }};
-        for (const auto& [action, id] : actions) {
-            const std::string name = commandOfMotor(id);
-            if (!name.empty()) {
-                out += "        " + std::string(action) + ":\n          service: shell_command." +
-                       name + "\n";
+            const Frame frame = rowFrames[k].forAddress(motor.address);
+            out += "  # ";
+            out += place;
+            out += ' ';
+            out += commandCatalogue[rows[k]].name;
+            out += ": ";
+            appendFrame(out, frame, request.notation, buffer);
+            out += "\n  ";
+            out += ids[m];
+            out += words[k];
+            commands[kindIndex(motor.kind)][k].appendTo(out, std::span(&frame, 1));
+            out += '\n';
+        }
+        const auto& positionFrames = positions.of(motor.kind);
+        for (std::size_t position = 0; position < coverPositions; ++position) {
+            if (positionFrames[position].made()) {
+                made[position] = positionFrames[position].forAddress(motor.address);
             }
         }
-        out += "        set_cover_position:\n          service: shell_command." + ids[m] +
-               "_position\n          data:\n            position: \"{{ position }}\"\n";
+        out += "  # ";
+        out += place;
+        out += " Go to % from a cover's position (100 open = 0 %)\n  ";
+        out += ids[m];
+        out += "_position: ";
+        positionCommands[kindIndex(motor.kind)].appendTo(out, made);
+        out += '\n';
+        if (!output.pass()) {
+            return;
+        }
     }
-    // The position commands, after the covers that call them, in a second shell_command block
-    // would be refused as a duplicate key: they join the first one.
-    std::string positions;
+
+    // A template cover opens and closes with both Up and Down or with neither, so the two
+    // come as a pair; without them it is set to positions only.
+    const auto among = [&rows](CommandId id) {
+        return std::find(rows.begin(), rows.end(), rowOf(id)) != rows.end();
+    };
+    const bool openAndClose = among(CommandId::Up) && among(CommandId::Down);
+    const bool stop = among(CommandId::Stop);
+    const auto action = [&out](std::string_view key, const std::string& id, std::size_t row) {
+        out += "        ";
+        out += key;
+        out += ":\n          - action: shell_command.";
+        out += id;
+        out += '_';
+        out += commandWord(row);
+        out += '\n';
+    };
+    out += "\ntemplate:\n  - cover:\n";
+    std::string name;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        positions += "  # " + oneLine(siteMotorName(request.motors[m])) +
-                     ": Go to % from a cover's position (100 open = 0 %)\n";
-        positions +=
-            "  " + ids[m] + "_position: " + yamlString(positionCommand(request.motors[m])) + "\n";
+        const std::string& id = ids[m];
+        name.clear();
+        appendTemplateText(name, siteMotorName(request.motors[m]));
+        out += "      - name: ";
+        appendYaml(out, name);
+        out += "\n        unique_id: ";
+        out += id;
+        out += '\n';
+        if (openAndClose) {
+            action("open_cover", id, rowOf(CommandId::Up));
+            action("close_cover", id, rowOf(CommandId::Down));
+        }
+        if (stop) {
+            action("stop_cover", id, rowOf(CommandId::Stop));
+        }
+        out += "        set_cover_position:\n          - action: shell_command.";
+        out += id;
+        out += "_position\n            data:\n              position: \"{{ position }}\"\n";
+        if (!output.pass()) {
+            return;
+        }
     }
-    const std::size_t coverAt = out.find("\ncover:\n");
-    out.insert(coverAt, positions);
-    return out;
 }
 
 // ---- openHAB ----
 
-std::string openHabThings(const SiteExportRequest& request) {
-    const std::vector<Entry> entries = entriesOf(request);
-    const std::vector<std::string> ids = motorIds(request.motors, "rvx_");
+void openHabThings(const SiteExportRequest& request, Output& output) {
+    const std::vector<std::size_t> rows = rowsOf(request);
+    const KindFrames frames(rows, request.values);
+    const std::vector<std::string> ids = motorIds(request.motors);
     const SiteTarget& target = request.target;
     std::string parity(parityKeyword(target.parity));  // the binding's names are in capitals
-    std::ranges::transform(parity, parity.begin(), ascii::upper);
-    std::string out = "// The motors of a site on " + oneLine(validUtf8(target.device)) +
-                      ", made by rvx-strings. The HEX charset writes each byte as given.\n";
-    out += "Bridge serial:serialBridge:rvx_bus \"RVX bus\" [ serialPort=" +
-           openHabString(validUtf8(target.device)) + ", baudRate=" + std::to_string(target.baud) +
-           ", dataBits=8, parity=\"" + parity + "\", stopBits=\"1\", charset=\"HEX\" ] {\n";
+    std::transform(parity.begin(), parity.end(), parity.begin(), ascii::upper);
+    std::string& out = output.text();
+    out += "// The motors of a site, made by rvx-strings. The HEX charset writes each byte as ";
+    out += "given.\nBridge serial:serialBridge:rvx_bus \"RVX bus\" [ serialPort=";
+    appendOpenHab(out, validUtf8(target.device));
+    out += ", baudRate=";
+    appendDecimal(out, target.baud);
+    out += ", dataBits=8, parity=\"" + parity + "\", stopBits=\"1\", charset=\"HEX\" ] {\n";
+    std::string buffer;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
-        out += "    Thing serialDevice " + ids[m] + " " + openHabString(siteMotorName(motor)) +
-               " [ patternMatch=\"^$\" ] {\n        Channels:\n";
-        for (const Entry& entry : entries) {
-            if (entry.motor != m) {
+        out += "    Thing serialDevice ";
+        out += ids[m];
+        out += ' ';
+        appendOpenHab(out, siteMotorName(motor));
+        out += " [ patternMatch=\"^$\" ] {\n        Channels:\n";
+        const auto& made = frames.of(motor.kind);
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!made[k].made()) {
                 continue;
             }
-            const Command& command = commandCatalogue[entry.row];
-            out += "            Type string : " + slug(command.plainName) + " " +
-                   openHabString(command.name) + " [ commandFormat=\"" +
-                   writeFrame(entry.frame, Notation::Spaced) + "\" ]\n";
+            const Command& command = commandCatalogue[rows[k]];
+            out += "            Type string : ";
+            out += commandWord(rows[k]);
+            out += ' ';
+            appendOpenHab(out, command.name);
+            out += " [ commandFormat=\"";
+            appendFrame(out, made[k].forAddress(motor.address), Notation::Spaced, buffer);
+            out += "\" ]\n";
         }
         out += "    }\n";
+        if (!output.pass()) {
+            return;
+        }
     }
-    return out + "}\n";
+    out += "}\n";
 }
 
-std::string openHabItems(const SiteExportRequest& request) {
-    const std::vector<Entry> entries = entriesOf(request);
-    const std::vector<std::string> ids = motorIds(request.motors, "rvx_");
-    std::string out = "// The items of the motors in the .things file made with them.\n";
-    for (const Entry& entry : entries) {
-        const Command& command = commandCatalogue[entry.row];
-        const std::string channel = slug(command.plainName);
-        out += "String " + ids[entry.motor] + "_" + channel + " " +
-               openHabString(entryName(request.motors[entry.motor], entry.row)) +
-               " { channel=\"serial:serialDevice:rvx_bus:" + ids[entry.motor] + ":" + channel +
-               "\" }\n";
+void openHabItems(const SiteExportRequest& request, Output& output) {
+    const std::vector<std::size_t> rows = rowsOf(request);
+    const KindFrames frames(rows, request.values);
+    const std::vector<std::string> ids = motorIds(request.motors);
+    std::vector<std::string> words;
+    for (const std::size_t row : rows) {
+        words.push_back(commandWord(row));
     }
-    return out;
+    std::string& out = output.text();
+    out += "// The items of the motors in the .things file made with them.\n";
+    std::string name;
+    for (std::size_t m = 0; m < request.motors.size(); ++m) {
+        const SiteMotor& motor = request.motors[m];
+        const std::string motorName = siteMotorName(motor);
+        const auto& made = frames.of(motor.kind);
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            if (!made[k].made()) {
+                continue;
+            }
+            out += "String ";
+            out += ids[m];
+            out += '_';
+            out += words[k];
+            out += ' ';
+            name = motorName;
+            name += " \u2013 ";
+            name += commandCatalogue[rows[k]].name;
+            appendOpenHab(out, name);
+            out += " { channel=\"serial:serialDevice:rvx_bus:";
+            out += ids[m];
+            out += ':';
+            out += words[k];
+            out += "\" }\n";
+        }
+        if (!output.pass()) {
+            return;
+        }
+    }
+}
+
+std::string baudRatesText() {
+    std::string text;
+    for (std::size_t k = 0; k < sttyBaudRates.size(); ++k) {
+        text += k == 0 ? "" : (k + 1 == sttyBaudRates.size() ? " or " : ", ");
+        text += std::to_string(sttyBaudRates[k]);
+    }
+    return text;
 }
 
 }  // namespace
@@ -509,24 +902,70 @@ std::string siteMotorName(const SiteMotor& motor) {
            writeBytes(motor.address, Notation::Compact);
 }
 
-SiteExport exportSite(SiteExportKind kind, const SiteExportRequest& request) {
+std::string siteTargetProblem(SiteExportKind kind, const SiteTarget& target) {
     switch (kind) {
-        case SiteExportKind::NodeRed:
-            return {nodeRedFlow(request), {}};
-        case SiteExportKind::HomeAssistant:
-            return {homeAssistantPackage(request), {}};
         case SiteExportKind::OpenHabThings:
         case SiteExportKind::OpenHabItems:
-            if (request.target.kind != SiteTarget::Kind::Serial) {
-                return {{},
-                        "openHAB's serial binding reaches a serial port of its own machine, not "
-                        "a TCP bridge; give the port as TARGET"};
+            if (target.kind != SiteTarget::Kind::Serial) {
+                return "openHAB's serial binding reaches a serial port of its own machine, not a "
+                       "TCP bridge; give the port as TARGET";
             }
-            return {kind == SiteExportKind::OpenHabThings ? openHabThings(request)
-                                                          : openHabItems(request),
-                    {}};
+            break;
+        case SiteExportKind::HomeAssistant:
+            if (target.kind == SiteTarget::Kind::Serial &&
+                std::find(sttyBaudRates.begin(), sttyBaudRates.end(), target.baud) ==
+                    sttyBaudRates.end()) {
+                return "Home Assistant's commands set the line with stty, which takes " +
+                       baudRatesText() + " baud, not " + std::to_string(target.baud);
+            }
+            break;
+        case SiteExportKind::NodeRed:
+            break;
     }
     return {};
+}
+
+std::string siteExportProblem(SiteExportKind kind, const SiteExportRequest& request) {
+    if (std::string problem = siteTargetProblem(kind, request.target); !problem.empty()) {
+        return problem;
+    }
+    if (request.motors.empty()) {
+        return "the site has no motor, and a platform takes no file without one";
+    }
+    return {};
+}
+
+std::string writeSiteExport(SiteExportKind kind, const SiteExportRequest& request,
+                            const SiteExportSink& sink) {
+    if (std::string problem = siteExportProblem(kind, request); !problem.empty()) {
+        return problem;
+    }
+    Output output(sink);
+    switch (kind) {
+        case SiteExportKind::NodeRed:
+            nodeRedFlow(request, output);
+            break;
+        case SiteExportKind::HomeAssistant:
+            homeAssistantPackage(request, output);
+            break;
+        case SiteExportKind::OpenHabThings:
+            openHabThings(request, output);
+            break;
+        case SiteExportKind::OpenHabItems:
+            openHabItems(request, output);
+            break;
+    }
+    output.flush();
+    return {};
+}
+
+SiteExport exportSite(SiteExportKind kind, const SiteExportRequest& request) {
+    SiteExport file;
+    file.error = writeSiteExport(kind, request, [&file](std::string_view piece) {
+        file.text += piece;
+        return true;
+    });
+    return file;
 }
 
 }  // namespace rvx

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """A site's Node-RED flow in a real Node-RED.
 
-rvx-strings --batch --export node-red writes the flow; the test starts Node-RED on 127.0.0.1
-with a user directory of its own, deploys the flow through the admin API, presses inject nodes
-and a TCP server of the test, standing for the bridge, must receive exactly the frame's 14
-bytes for each. Node-RED must be installed (scripts/install-deps): without it the test fails.
+rvx-strings --batch --export node-red writes the flow of a site whose labels hold every line
+break, quote and template character; the test starts Node-RED on 127.0.0.1 with a user
+directory of its own, deploys the flow through the admin API, presses every inject node, and a
+TCP server of the test, standing for the bridge, must receive exactly the frame's 14 bytes of
+the node's own motor and command for each. Node-RED must be installed (scripts/install-deps):
+without it the test fails.
 
 Arguments: the rvx-strings binary, the folder Node-RED is installed in (tools/node-red).
 """
@@ -20,26 +22,15 @@ import time
 import urllib.error
 import urllib.request
 
+import export_support as ex
+
 RVX = sys.argv[1]
 NODE_RED = os.path.join(sys.argv[2], "node_modules", "node-red", "red.js")
 START_SECONDS = 60
 FRAME_SECONDS = 10
 
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what, flush=True)
-
-
-def frame_of(address, command, group):
-    args = [RVX, address, "--command", command, "--notation", "compact"]
-    if group:
-        args.append("--group")
-    return bytes.fromhex(subprocess.run(args, check=True, capture_output=True,
-                                        text=True).stdout.strip())
+checks = ex.Checks()
+check = checks.check
 
 
 class Bridge:
@@ -96,18 +87,17 @@ def main():
 
     work = tempfile.mkdtemp(prefix="rvx-node-red-")
     bridge = Bridge()
-    labels = ["Kitchen blind", 'Hall "east": K\u00fcche\nwest', "Bedroom, left"]
-    with open(os.path.join(work, "site.txt"), "w", encoding="utf-8") as f:
-        f.write("123456,single,Kitchen blind\n")
-        f.write('0A0B0C,group,"Hall ""east"": K\u00fcche\nwest"\n')
-        f.write("FEDCBA,single,Bedroom, left\n")
+    site = [("123456", "single", "Kitchen blind"),
+            ("0A0B0C", "group", 'Hall "east": K\u00fcche\nwest'),
+            ("FEDCBA", "single", "Bedroom, left")] + ex.HOSTILE[1:]
+    ex.write_site(os.path.join(work, "site.txt"), site)
     exported = subprocess.run(
         [RVX, "--batch", os.path.join(work, "site.txt"), "--export", "node-red", "--target",
          "tcp://127.0.0.1:%d" % bridge.port], capture_output=True)
     check(exported.returncode == 0, "export: " + exported.stderr.decode())
     flow = json.loads(exported.stdout.decode("utf-8"))
     injects = [n for n in flow if n["type"] == "inject"]
-    check(len(injects) == 3 * 14, "an inject node per motor and command: %d" % len(injects))
+    check(len(injects) == len(site) * 14, "an inject node per motor and command: %d" % len(injects))
 
     port = free_port()
     user = os.path.join(work, "user")
@@ -144,32 +134,21 @@ def main():
         _, kept = request(base + "/flows")
         kept = json.loads(kept)
         names = {n["name"] for n in kept if n.get("type") == "inject"}
-        for label in labels:
-            check(label + " \u2013 Up" in names, "kept name of " + repr(label))
-
-        cases = [("123456", False, labels[0]), ("0A0B0C", True, labels[1]),
-                 ("FEDCBA", False, labels[2])]
         by_name = {n["name"]: n for n in injects}
-        for address, group, label in cases:
-            commands = ["up", "down", "stop", "go-to-percent", "lock-at-ip", "unlock"]
-            if address == "123456":
-                commands = ["up", "down", "stop", "next-ip-up", "next-ip-down", "go-to-ip",
-                            "go-to-percent", "jog-up", "jog-down", "lock-up", "lock-down",
-                            "lock-current", "lock-at-ip", "unlock"]
-            for command in commands:
-                expected = frame_of(address, command, group)
-                listed = subprocess.run([RVX, "--help"], capture_output=True, text=True).stdout
-                display = [line.split(None, 1)[1].strip() for line in listed.splitlines()
-                           if line.startswith("  " + command + " ")]
-                node = by_name.get(label + " \u2013 " + display[0]) if display else None
-                check(node is not None, "inject node of %s %s" % (label, command))
+        for address, kind, label in site:
+            frames = ex.frames_of(RVX, address, kind == "group")
+            for command, expected in frames.items():
+                name = ex.motor_name(address, kind, label) + " \u2013 " + command
+                check(name in names, "kept name %r" % name)
+                node = by_name.get(name)
+                check(node is not None, "inject node %r" % name)
                 if node is None:
                     continue
                 status, _ = request(base + "/inject/" + node["id"], "", {}, "POST")
                 check(status == 200, "inject %s: status %d" % (node["id"], status))
                 got = bridge.receive()
-                check(got == expected, "%s %s: bridge received %r, expected %s" % (
-                    address, command, got, expected.hex(" ")))
+                check(got == expected, "%r: bridge received %r, expected %s" % (
+                    name, got, expected.hex(" ")))
     finally:
         os.killpg(red.pid, 15)
         try:
@@ -181,8 +160,7 @@ def main():
         bridge.server.close()
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
-    return 1 if failures else 0
+    return checks.result()
 
 
 if __name__ == "__main__":

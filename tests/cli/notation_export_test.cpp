@@ -8,6 +8,7 @@
 
 #include "rvx/catalogue.h"
 #include "rvx/notation.h"
+#include "rvx/site_export.h"
 #include "tool.h"
 
 namespace {
@@ -115,7 +116,26 @@ TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
         {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("/dev/ttyUSB0"),
           QStringLiteral("--parity"), QStringLiteral("odder")},
          {"rvx-strings: --parity"}},
+        // Rates that stty refuses: every command of the package would fail.
+        {{b, list, e, QStringLiteral("home-assistant"), t, QStringLiteral("/dev/ttyUSB0"),
+          QStringLiteral("--baud"), QStringLiteral("12345")},
+         {"rvx-strings: --baud \"12345\": Home Assistant's commands set the line with stty, "
+          "which takes 50, 75, 110, "}},
+        {{b, list, e, QStringLiteral("home-assistant"), t, QStringLiteral("/dev/ttyUSB0"),
+          QStringLiteral("--baud=250000"), QStringLiteral("--parity"), QStringLiteral("even")},
+         {"rvx-strings: --baud \"250000\": Home Assistant's commands set the line with stty"}},
     });
+    // A list without motors, or with comments only: no file, which no platform would take.
+    for (const char* kind : {"node-red", "home-assistant", "openhab-things", "openhab-items"}) {
+        for (const char* empty : {"", "# east wing\n\n   \n# west wing\n"}) {
+            std::ofstream(list.toStdString()) << empty;
+            tool::expectRefused(
+                {{{b, list, e, QString::fromLatin1(kind), t, QStringLiteral("/dev/ttyUSB0")},
+                  {"rvx-strings: --batch \"" + list.toStdString() +
+                   "\": the list holds no motor, only blank lines or comments; "
+                   "there is nothing to export"}}});
+        }
+    }
     // A bad line in the list: no file at all.
     std::ofstream(list.toStdString()) << "123456,single,Kitchen\n12345G\n";
     const auto bad = tool::run(
@@ -135,8 +155,12 @@ TEST_F(SiteExport, SerialTargetsCarryTheLine) {
         QStringList line;
         std::vector<std::string> words;
     } cases[] = {
-        {"home-assistant", {}, {"stty 4800 cs8 parenb parodd -cstopb raw < '/dev/ttyUSB0' && "}},
-        {"home-assistant", even, {"stty 9600 cs8 parenb -parodd -cstopb raw < '/dev/ttyUSB0' && "}},
+        {"home-assistant",
+         {},
+         {"stty 4800 cs8 parenb parodd -cstopb raw < \\\"$1\\\" && ", "rvx '/dev/ttyUSB0'\"\n"}},
+        {"home-assistant",
+         even,
+         {"stty 9600 cs8 parenb -parodd -cstopb raw < \\\"$1\\\" && ", "rvx '/dev/ttyUSB0'\"\n"}},
         {"node-red", {}, {"\"serialbaud\": \"4800\"", "\"parity\": \"odd\""}},
         {"node-red", even, {"\"serialbaud\": \"9600\"", "\"parity\": \"even\""}},
         {"openhab-things", {}, {"baudRate=4800", "parity=\"ODD\""}},
@@ -152,6 +176,18 @@ TEST_F(SiteExport, SerialTargetsCarryTheLine) {
         for (const std::string& word : words) {
             EXPECT_TRUE(tool::contains(done.out, word)) << kind << ": " << word << "\n" << done.out;
         }
+    }
+}
+
+// A file that cannot be written whole ends the export at the first write that fails.
+TEST_F(SiteExport, AnOutputThatCannotBeWrittenEndsTheExport) {
+    for (const auto& info : rvx::siteExportCatalogue) {
+        const auto full = tool::run(
+            {QStringLiteral("--batch"), list, QStringLiteral("--export"), q(std::string(info.name)),
+             QStringLiteral("--target"), QStringLiteral("/dev/ttyUSB0")},
+            {}, QStringLiteral("/dev/full"));
+        EXPECT_EQ(full.exitCode, 3) << info.name;
+        EXPECT_EQ(full.err, "rvx-strings: cannot write standard output\n") << info.name;
     }
 }
 
