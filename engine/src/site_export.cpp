@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <unordered_set>
 
 #include "rvx/ascii.h"
@@ -10,6 +11,8 @@
 namespace rvx {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 // ---- Characters ----
 
@@ -26,18 +29,41 @@ std::uint32_t codePointAt(std::string_view text, std::size_t at, std::size_t len
     return value;
 }
 
-// Calls each(at, length, codePoint) for every character of a valid UTF-8 text.
-template <class Each>
-void forEachCharacter(std::string_view text, Each each) {
+// The bytes that every escaper writes as they stand: printable ASCII but the quote and the
+// backslash.
+constexpr std::array<bool, 256> plainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (std::size_t b = 0x20; b < 0x7F; ++b) {
+        plain[b] = b != '"' && b != '\\';
+    }
+    return plain;
+}();
+
+// Appends a valid UTF-8 text: runs of plain bytes as they stand, and for every other character
+// what escape(at, length, codePoint) makes of it.
+template <class Escape>
+void appendEscaped(std::string& out, std::string_view text, Escape escape) {
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = ascii::utf8Length(text, at);
-        each(at, length, codePointAt(text, at, length));
-        at += length;
+        std::size_t run = at;
+        while (run < text.size() && plainBytes[static_cast<unsigned char>(text[run])]) {
+            ++run;
+        }
+        out.append(text, at, run - at);
+        if (run == text.size()) {
+            return;
+        }
+        const std::size_t length = ascii::utf8Length(text, run);
+        escape(run, length, codePointAt(text, run, length));
+        at = run + length;
     }
 }
 
 // The text with each byte that starts no UTF-8 sequence replaced by U+FFFD.
 std::string validUtf8(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(text);
+    }
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
@@ -45,7 +71,7 @@ std::string validUtf8(std::string_view text) {
         if (ascii::startsValidCharacter(text, at)) {
             out.append(text, at, length);
         } else {
-            out += "\xEF\xBF\xBD";
+            out += "\xEF\xBF\xBD"sv;
         }
         at += length;
     }
@@ -74,27 +100,26 @@ void appendDecimal(std::string& out, std::size_t value) {
 
 // ---- The escapers: one per format, and every text of a site goes through its file's ----
 
-// A JSON string, quotes included. Besides what JSON requires, DEL, the second set of control
+// The inside of a JSON string. Besides what JSON requires, DEL, the second set of control
 // characters and the line and paragraph separators are escaped, which JavaScript took for line
 // ends before ES2019.
-void appendJson(std::string& out, std::string_view text) {
-    out += '"';
-    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+void appendJsonEscaped(std::string& out, std::string_view text) {
+    appendEscaped(out, text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
         switch (c) {
             case '"':
-                out += "\\\"";
+                out += "\\\""sv;
                 return;
             case '\\':
-                out += "\\\\";
+                out += "\\\\"sv;
                 return;
             case '\n':
-                out += "\\n";
+                out += "\\n"sv;
                 return;
             case '\r':
-                out += "\\r";
+                out += "\\r"sv;
                 return;
             case '\t':
-                out += "\\t";
+                out += "\\t"sv;
                 return;
             default:
                 break;
@@ -105,6 +130,12 @@ void appendJson(std::string& out, std::string_view text) {
             out.append(text, at, length);
         }
     });
+}
+
+// A JSON string, quotes included.
+void appendJson(std::string& out, std::string_view text) {
+    out += '"';
+    appendJsonEscaped(out, text);
     out += '"';
 }
 
@@ -112,31 +143,31 @@ void appendJson(std::string& out, std::string_view text) {
 // takes for a line break (LF, CR, NEL, LS, PS) or does not take as it stands is escaped, so that
 // nothing in the text can end the scalar, fold it or start a key.
 void appendYamlEscaped(std::string& out, std::string_view text) {
-    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+    appendEscaped(out, text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
         switch (c) {
             case '"':
-                out += "\\\"";
+                out += "\\\""sv;
                 return;
             case '\\':
-                out += "\\\\";
+                out += "\\\\"sv;
                 return;
             case '\n':
-                out += "\\n";
+                out += "\\n"sv;
                 return;
             case '\r':
-                out += "\\r";
+                out += "\\r"sv;
                 return;
             case '\t':
-                out += "\\t";
+                out += "\\t"sv;
                 return;
             case 0x85:
-                out += "\\N";
+                out += "\\N"sv;
                 return;
             case 0x2028:
-                out += "\\L";
+                out += "\\L"sv;
                 return;
             case 0x2029:
-                out += "\\P";
+                out += "\\P"sv;
                 return;
             default:
                 break;
@@ -159,22 +190,22 @@ void appendYaml(std::string& out, std::string_view text) {
 // escapes are Java's (\" \\ \n \r \t \uXXXX).
 void appendOpenHab(std::string& out, std::string_view text) {
     out += '"';
-    forEachCharacter(text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
+    appendEscaped(out, text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
         switch (c) {
             case '"':
-                out += "\\\"";
+                out += "\\\""sv;
                 return;
             case '\\':
-                out += "\\\\";
+                out += "\\\\"sv;
                 return;
             case '\n':
-                out += "\\n";
+                out += "\\n"sv;
                 return;
             case '\r':
-                out += "\\r";
+                out += "\\r"sv;
                 return;
             case '\t':
-                out += "\\t";
+                out += "\\t"sv;
                 return;
             default:
                 break;
@@ -204,7 +235,7 @@ void appendTemplateText(std::string& out, std::string_view text) {
     for (std::size_t k = 0; k < text.size(); ++k) {
         if (text[k] == '\r') {
             out += end;
-            out += "{{ \"\\r\" }}";
+            out += "{{ \"\\r\" }}"sv;
             out += begin;
             continue;
         }
@@ -222,7 +253,7 @@ std::string shellWord(std::string_view text) {
     std::string out = "'";
     for (const char ch : text) {
         if (ch == '\'') {
-            out += "'\\''";
+            out += "'\\''"sv;
         } else {
             out += ch;
         }
@@ -301,7 +332,9 @@ const std::vector<std::string>& ambiguousEndings() {
                  cut = word.find('_', cut + 1)) {
                 const std::string_view tail = std::string_view(word).substr(cut + 1);
                 if (std::find(words.begin(), words.end(), tail) != words.end()) {
-                    found.push_back("_" + word.substr(0, cut));
+                    std::string ending(1, '_');
+                    ending.append(word, 0, cut);
+                    found.push_back(std::move(ending));
                 }
             }
         }
@@ -332,7 +365,13 @@ std::vector<std::string> motorIds(std::span<const SiteMotor> motors) {
         }
         std::string candidate = word;
         for (int n = 1; used.contains(candidate) || hasAmbiguousEnding(candidate); ++n) {
-            candidate = word + "_" + address + (n == 1 ? std::string() : "_" + std::to_string(n));
+            candidate = word;
+            candidate += '_';
+            candidate += address;
+            if (n > 1) {
+                candidate += '_';
+                candidate += std::to_string(n);
+            }
         }
         ids.push_back(std::string(idLead) + candidate);
         used.insert(std::string_view(ids.back()).substr(idLead.size()));
@@ -391,11 +430,132 @@ std::string motorPlace(const SiteMotor& motor) {
            writeBytes(motor.address, Notation::Compact);
 }
 
-// Appends the frame in the notation, by a buffer kept for it.
-void appendFrame(std::string& out, const Frame& frame, Notation notation, std::string& buffer) {
-    buffer.resize(maxWrittenLength(notation, frame.size()));
-    const char* end = writeBytesTo(buffer.data(), frame, notation);
-    out.append(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+// A text made for the frames of address 000000 and the places in it of the digits of the bytes
+// that change with the address, each of one of the frames: the batch's way of writing millions
+// of frames, a copy and a few digits each.
+struct PatchedText {
+    struct Digits {
+        std::size_t at;
+        std::uint8_t frame;  // which of the frames
+        std::uint8_t byte;   // which of its bytes
+        std::uint8_t radix;  // 8: three octal digits; 16: two hexadecimal digits
+    };
+    std::string text;
+    std::vector<Digits> digits;
+
+    // The text with the digits of the frames written in.
+    void appendTo(std::string& out, std::span<const Frame> frames) const {
+        const std::size_t start = out.size();
+        out += text;
+        char* at = out.data() + start;
+        for (const Digits& d : digits) {
+            const std::uint8_t value = frames[d.frame][d.byte];
+            if (d.radix == 16) {
+                std::memcpy(at + d.at, ascii::hexByte(value).data(), 2);
+            } else {
+                at[d.at] = static_cast<char>('0' + (value >> 6));
+                at[d.at + 1] = static_cast<char>('0' + ((value >> 3) & 7));
+                at[d.at + 2] = static_cast<char>('0' + (value & 7));
+            }
+        }
+    }
+};
+
+bool varies(const FramesForAddresses& frames, std::size_t byte) {
+    const auto& varying = frames.varyingBytes();
+    return std::find(varying.begin(), varying.end(), byte) != varying.end();
+}
+
+// Writes into a frame the bytes that change with the address: all that a patched text reads.
+void setVaryingBytes(Frame& frame, const FramesForAddresses& frames, const Address& address) {
+    const auto& varying = frames.varyingBytes();  // the address's three, the checksum's two
+    const std::uint16_t checksum = frames.checksumFor(address);
+    frame[varying[0]] = address[0];
+    frame[varying[1]] = address[1];
+    frame[varying[2]] = address[2];
+    frame[varying[3]] = static_cast<std::uint8_t>(checksum >> 8);
+    frame[varying[4]] = static_cast<std::uint8_t>(checksum & 0xFF);
+}
+
+void appendPlain(std::string& out, std::string_view text) {
+    out += text;
+}
+
+// A row's frame written in a notation, inside a file's string whose escaper escape is (or
+// plain text): patched from the frame of address 000000 where the notation writes every byte
+// in two hexadecimal digits, written anew for each frame otherwise.
+class FrameInNotation {
+public:
+    using Escape = void (*)(std::string&, std::string_view);
+
+    FrameInNotation(const FramesForAddresses& frames, Notation notation, Escape escape)
+        : notation_(notation), escape_(escape) {
+        const NotationInfo& info = notationInfo(notation);
+        if (info.radix != 16 || !frames.made()) {
+            return;
+        }
+        const Frame frame = frames.forAddress({});
+        PatchedText made;
+        const std::string_view quote(&info.quote, info.quote != 0 ? 1 : 0);
+        escape(made.text, quote);
+        for (std::size_t b = 0; b < frame.size(); ++b) {
+            escape(made.text, b > 0 ? info.separator : std::string_view());
+            escape(made.text, info.prefix);
+            if (varies(frames, b)) {
+                made.digits.push_back({made.text.size(), 0, static_cast<std::uint8_t>(b), 16});
+            }
+            made.text += ascii::hexByte(frame[b]);
+            escape(made.text, info.suffix);
+        }
+        escape(made.text, quote);
+        patched_ = std::move(made);
+    }
+
+    void appendTo(std::string& out, const Frame& frame) {
+        if (patched_) {
+            patched_->appendTo(out, std::span(&frame, 1));
+            return;
+        }
+        scratch_.resize(maxWrittenLength(notation_, frame.size()));
+        const char* end = writeBytesTo(scratch_.data(), frame, notation_);
+        escape_(out,
+                std::string_view(scratch_.data(), static_cast<std::size_t>(end - scratch_.data())));
+    }
+
+private:
+    Notation notation_;
+    Escape escape_;
+    std::optional<PatchedText> patched_;
+    std::string scratch_;
+};
+
+// Bytes as decimal numbers, each with the comma after it, side by side: byte b at 4 * b, its
+// length in the fourth place.
+constexpr std::array<char, 1024> decimalBytes = [] {
+    std::array<char, 1024> table{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        std::size_t at = 4 * b;
+        if (b >= 100) {
+            table[at++] = static_cast<char>('0' + b / 100);
+        }
+        if (b >= 10) {
+            table[at++] = static_cast<char>('0' + b / 10 % 10);
+        }
+        table[at++] = static_cast<char>('0' + b % 10);
+        table[4 * b + 3] = static_cast<char>(at - 4 * b);
+    }
+    return table;
+}();
+
+// The bytes as decimal numbers with commas between them.
+void appendDecimalBytes(std::string& out, const Frame& frame) {
+    for (std::size_t b = 0; b < frame.size(); ++b) {
+        if (b > 0) {
+            out += ',';
+        }
+        const char* digits = &decimalBytes[4U * frame[b]];
+        out.append(digits, static_cast<std::size_t>(digits[3]));
+    }
 }
 
 // ---- Node-RED ----
@@ -410,75 +570,87 @@ void nodeRedFlow(const SiteExportRequest& request, Output& output) {
     }
     const SiteTarget& target = request.target;
     std::string& out = output.text();
-    out += "[\n  {\"id\": \"rvx_site\", \"type\": \"tab\", \"label\": \"RVX motors\", ";
-    out += "\"disabled\": false, \"info\": \"The motors of a site, made by rvx-strings: an ";
-    out += "inject node per motor and command sends its frame to the RVX bus node.\"}";
+    out += "[\n  {\"id\": \"rvx_site\", \"type\": \"tab\", \"label\": \"RVX motors\", "sv;
+    out += "\"disabled\": false, \"info\": \"The motors of a site, made by rvx-strings: an "sv;
+    out += "inject node per motor and command sends its frame to the RVX bus node.\"}"sv;
     if (target.kind == SiteTarget::Kind::Tcp) {
         // A tcp request node connects for each frame, writes it and closes at once, as a
         // bridge expects; a tcp out client keeps a connection open between frames.
-        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"tcp request\", \"z\": \"rvx_site\", ";
-        out += "\"name\": \"RVX bus\", \"server\": ";
+        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"tcp request\", \"z\": \"rvx_site\", "sv;
+        out += "\"name\": \"RVX bus\", \"server\": "sv;
         appendJson(out, validUtf8(target.host));
-        out += ", \"port\": \"";
+        out += ", \"port\": \""sv;
         appendDecimal(out, target.port);
-        out += "\", \"out\": \"immed\", \"ret\": \"buffer\", \"splitc\": \"0\", \"newline\": ";
-        out += "\"\", \"trim\": false, \"tls\": \"\", \"x\": 620, \"y\": 40, \"wires\": [[]]}";
+        out += "\", \"out\": \"immed\", \"ret\": \"buffer\", \"splitc\": \"0\", \"newline\": "sv;
+        out += "\"\", \"trim\": false, \"tls\": \"\", \"x\": 620, \"y\": 40, \"wires\": [[]]}"sv;
     } else {
-        out += ",\n  {\"id\": \"rvx_port\", \"type\": \"serial-port\", \"name\": \"RVX bus\", ";
-        out += "\"serialport\": ";
+        out += ",\n  {\"id\": \"rvx_port\", \"type\": \"serial-port\", \"name\": \"RVX bus\", "sv;
+        out += "\"serialport\": "sv;
         appendJson(out, validUtf8(target.device));
-        out += ", \"serialbaud\": \"";
+        out += ", \"serialbaud\": \""sv;
         appendDecimal(out, target.baud);
-        out += "\", \"databits\": \"8\", \"parity\": ";
+        out += "\", \"databits\": \"8\", \"parity\": "sv;
         appendJson(out, parityKeyword(target.parity));
-        out += ", \"stopbits\": \"1\", \"waitfor\": \"\", \"dtr\": \"none\", \"rts\": \"none\", ";
-        out += "\"cts\": \"none\", \"dsr\": \"none\", \"newline\": \"\", \"bin\": \"bin\", ";
-        out += "\"out\": \"char\", \"addchar\": \"\", \"responsetimeout\": \"10000\"}";
-        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"serial out\", \"z\": \"rvx_site\", ";
-        out += "\"name\": \"RVX bus\", \"serial\": \"rvx_port\", \"x\": 620, \"y\": 40, ";
-        out += "\"wires\": []}";
+        out += ", \"stopbits\": \"1\", \"waitfor\": \"\", \"dtr\": \"none\", \"rts\": \"none\", "sv;
+        out += "\"cts\": \"none\", \"dsr\": \"none\", \"newline\": \"\", \"bin\": \"bin\", "sv;
+        out += "\"out\": \"char\", \"addchar\": \"\", \"responsetimeout\": \"10000\"}"sv;
+        out += ",\n  {\"id\": \"rvx_bus\", \"type\": \"serial out\", \"z\": \"rvx_site\", "sv;
+        out += "\"name\": \"RVX bus\", \"serial\": \"rvx_port\", \"x\": 620, \"y\": 40, "sv;
+        out += "\"wires\": []}"sv;
     }
-    std::string info;
-    std::string scratch;
+    // Each row's text around the motor's parts, the same for every motor: before its name
+    // (the rest of the node's id, and the type), after it (the command in the name, up to the
+    // payload's bytes).
+    std::vector<std::string> beforeName;
+    std::vector<std::string> afterName;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        std::string lead = "_" + words[k];
+        lead += "\", \"type\": \"inject\", \"z\": \"rvx_site\", \"name\": \""sv;
+        beforeName.push_back(std::move(lead));
+        std::string rest;
+        appendJson(rest, std::string(" \u2013 ") + std::string(commandCatalogue[rows[k]].name));
+        rest.erase(0, 1);  // the quote that the name's own text opened
+        rest += ", \"props\": [{\"p\": \"payload\"}], \"repeat\": \"\", \"crontab\": \"\", "sv;
+        rest += "\"once\": false, \"onceDelay\": 0.1, \"topic\": \"\", \"payload\": \"["sv;
+        afterName.push_back(std::move(rest));
+    }
+    // The frame in the notation asked for, as each node's info.
+    std::array<std::vector<FrameInNotation>, 2> infos;
+    for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+        for (const FramesForAddresses& made : frames.of(kind)) {
+            infos[kindIndex(kind)].emplace_back(made, request.notation, appendJsonEscaped);
+        }
+    }
     std::string name;
     std::size_t node = 0;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
-        const std::string motorName = siteMotorName(motor);
+        name.clear();
+        appendJson(name, siteMotorName(motor));
+        name.pop_back();  // the command follows in the same string
         const auto& made = frames.of(motor.kind);
         for (std::size_t k = 0; k < rows.size(); ++k) {
             if (!made[k].made()) {
                 continue;
             }
             const Frame frame = made[k].forAddress(motor.address);
-            out += ",\n  {\"id\": ";
-            appendJson(out, ids[m] + "_" + words[k]);
-            out += ", \"type\": \"inject\", \"z\": \"rvx_site\", \"name\": ";
-            name = motorName;
-            name += " \u2013 ";
-            name += commandCatalogue[rows[k]].name;
-            appendJson(out, name);
-            out += ", \"props\": [{\"p\": \"payload\"}], \"repeat\": \"\", \"crontab\": \"\", ";
-            out += "\"once\": false, \"onceDelay\": 0.1, \"topic\": \"\", \"payload\": \"[";
-            for (std::size_t b = 0; b < frame.size(); ++b) {
-                if (b > 0) {
-                    out += ',';
-                }
-                appendDecimal(out, frame[b]);
-            }
-            out += "]\", \"payloadType\": \"bin\", \"info\": ";
-            info.clear();
-            appendFrame(info, frame, request.notation, scratch);
-            appendJson(out, info);
-            out += ", \"x\": 220, \"y\": ";
+            out += ",\n  {\"id\": \""sv;
+            out += ids[m];
+            out += beforeName[k];
+            out.append(name, 1);
+            out += afterName[k];
+            appendDecimalBytes(out, frame);
+            out += "]\", \"payloadType\": \"bin\", \"info\": \""sv;
+            infos[kindIndex(motor.kind)][k].appendTo(out, frame);
+            out += "\", \"x\": 220, \"y\": "sv;
             appendDecimal(out, 40 + 40 * node++);
-            out += ", \"wires\": [[\"rvx_bus\"]]}";
+            out += ", \"wires\": [[\"rvx_bus\"]]}"sv;
         }
         if (!output.pass()) {
             return;
         }
     }
-    out += "\n]\n";
+    out += "\n]\n"sv;
 }
 
 // ---- Home Assistant ----
@@ -499,31 +671,6 @@ std::string_view parityWords(Parity parity) {
     return {};
 }
 
-// A text made for the frames of address 000000 and the places in it of the octal digits of
-// the bytes that change with the address, each of one of the frames.
-struct PatchedText {
-    struct Digits {
-        std::size_t at;
-        std::uint8_t frame;  // which of the frames
-        std::uint8_t byte;   // which of its bytes
-    };
-    std::string text;
-    std::vector<Digits> digits;
-
-    // The text with the digits of the frames written in.
-    void appendTo(std::string& out, std::span<const Frame> frames) const {
-        const std::size_t start = out.size();
-        out += text;
-        char* at = out.data() + start;
-        for (const Digits& d : digits) {
-            const std::uint8_t value = frames[d.frame][d.byte];
-            at[d.at] = static_cast<char>('0' + (value >> 6));
-            at[d.at + 1] = static_cast<char>('0' + ((value >> 3) & 7));
-            at[d.at + 2] = static_cast<char>('0' + (value & 7));
-        }
-    }
-};
-
 // A shell command of the package as its YAML string, made up piece by piece: what the shell
 // runs, then the words after it, given to Home Assistant as template text.
 class CommandText {
@@ -540,11 +687,10 @@ public:
     void addOctal(const FramesForAddresses& frames, std::size_t from, std::size_t to,
                   std::uint8_t index) {
         const Frame frame = frames.forAddress({});
-        const auto& varying = frames.varyingBytes();
         for (std::size_t b = from; b < to; ++b) {
             add("\\");
-            if (std::find(varying.begin(), varying.end(), b) != varying.end()) {
-                made_.digits.push_back({made_.text.size(), index, static_cast<std::uint8_t>(b)});
+            if (varies(frames, b)) {
+                made_.digits.push_back({made_.text.size(), index, static_cast<std::uint8_t>(b), 8});
             }
             const auto value = static_cast<unsigned>(frame[b]);
             made_.text += static_cast<char>('0' + (value >> 6));
@@ -679,10 +825,12 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
 
     // What is the same for every motor of a kind: each row's command, and the position's.
     std::array<std::vector<PatchedText>, 2> commands;
+    std::array<std::vector<FrameInNotation>, 2> comments;
     std::array<PatchedText, 2> positionCommands;
     for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
         for (const FramesForAddresses& made : frames.of(kind)) {
             commands[kindIndex(kind)].push_back(rowCommand(made, target));
+            comments[kindIndex(kind)].emplace_back(made, request.notation, appendPlain);
         }
         positionCommands[kindIndex(kind)] = positionCommand(positions.of(kind), target);
     }
@@ -692,19 +840,28 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
     }
 
     std::string& out = output.text();
-    out += "# The motors of a site, made by rvx-strings: a package for Home Assistant 2025.5 or\n";
-    out += "# later. Each shell_command writes the 14 bytes of one frame with printf's octal\n";
+    out +=
+        "# The motors of a site, made by rvx-strings: a package for Home Assistant 2025.5 or\n"sv;
+    out += "# later. Each shell_command writes the 14 bytes of one frame with printf's octal\n"sv;
     if (target.kind == SiteTarget::Kind::Serial) {
-        out += "# escapes, one byte each, to the serial port once stty has set its line; a port\n";
-        out += "# that refuses the line gets no byte and the command fails with stty's message.\n";
+        out +=
+            "# escapes, one byte each, to the serial port once stty has set its line; a port\n"sv;
+        out +=
+            "# that refuses the line gets no byte and the command fails with stty's message.\n"sv;
     } else {
-        out += "# escapes, one byte each, through OpenBSD nc (Debian's netcat-openbsd) to the\n";
-        out += "# bridge, closing the connection once the frame is written; the command fails\n";
-        out += "# where no connection is made or the bridge turns the frame away.\n";
+        out += "# escapes, one byte each, through OpenBSD nc (Debian's netcat-openbsd) to the\n"sv;
+        out += "# bridge, closing the connection once the frame is written; the command fails\n"sv;
+        out += "# where no connection is made or the bridge turns the frame away.\n"sv;
     }
-    out += "shell_command:\n";
-    std::string buffer;
-    std::vector<Frame> made(coverPositions);
+    out += "shell_command:\n"sv;
+    // The position frames of address 000000, of which each motor's changes only the bytes of
+    // its address and checksum: all that the position command is written from.
+    std::array<std::vector<Frame>, 2> made;
+    for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+        for (const FramesForAddresses& one : positions.of(kind)) {
+            made[kindIndex(kind)].push_back(one.made() ? one.forAddress({}) : Frame{});
+        }
+    }
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
         const std::string place = motorPlace(motor);
@@ -714,13 +871,13 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
                 continue;
             }
             const Frame frame = rowFrames[k].forAddress(motor.address);
-            out += "  # ";
+            out += "  # "sv;
             out += place;
             out += ' ';
             out += commandCatalogue[rows[k]].name;
-            out += ": ";
-            appendFrame(out, frame, request.notation, buffer);
-            out += "\n  ";
+            out += ": "sv;
+            comments[kindIndex(motor.kind)][k].appendTo(out, frame);
+            out += "\n  "sv;
             out += ids[m];
             out += words[k];
             commands[kindIndex(motor.kind)][k].appendTo(out, std::span(&frame, 1));
@@ -729,15 +886,16 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
         const auto& positionFrames = positions.of(motor.kind);
         for (std::size_t position = 0; position < coverPositions; ++position) {
             if (positionFrames[position].made()) {
-                made[position] = positionFrames[position].forAddress(motor.address);
+                setVaryingBytes(made[kindIndex(motor.kind)][position], positionFrames[position],
+                                motor.address);
             }
         }
-        out += "  # ";
+        out += "  # "sv;
         out += place;
-        out += " Go to % from a cover's position (100 open = 0 %)\n  ";
+        out += " Go to % from a cover's position (100 open = 0 %)\n  "sv;
         out += ids[m];
-        out += "_position: ";
-        positionCommands[kindIndex(motor.kind)].appendTo(out, made);
+        out += "_position: "sv;
+        positionCommands[kindIndex(motor.kind)].appendTo(out, made[kindIndex(motor.kind)]);
         out += '\n';
         if (!output.pass()) {
             return;
@@ -752,23 +910,23 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
     const bool openAndClose = among(CommandId::Up) && among(CommandId::Down);
     const bool stop = among(CommandId::Stop);
     const auto action = [&out](std::string_view key, const std::string& id, std::size_t row) {
-        out += "        ";
+        out += "        "sv;
         out += key;
-        out += ":\n          - action: shell_command.";
+        out += ":\n          - action: shell_command."sv;
         out += id;
         out += '_';
         out += commandWord(row);
         out += '\n';
     };
-    out += "\ntemplate:\n  - cover:\n";
+    out += "\ntemplate:\n  - cover:\n"sv;
     std::string name;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const std::string& id = ids[m];
         name.clear();
         appendTemplateText(name, siteMotorName(request.motors[m]));
-        out += "      - name: ";
+        out += "      - name: "sv;
         appendYaml(out, name);
-        out += "\n        unique_id: ";
+        out += "\n        unique_id: "sv;
         out += id;
         out += '\n';
         if (openAndClose) {
@@ -778,9 +936,9 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
         if (stop) {
             action("stop_cover", id, rowOf(CommandId::Stop));
         }
-        out += "        set_cover_position:\n          - action: shell_command.";
+        out += "        set_cover_position:\n          - action: shell_command."sv;
         out += id;
-        out += "_position\n            data:\n              position: \"{{ position }}\"\n";
+        out += "_position\n            data:\n              position: \"{{ position }}\"\n"sv;
         if (!output.pass()) {
             return;
         }
@@ -797,40 +955,45 @@ void openHabThings(const SiteExportRequest& request, Output& output) {
     std::string parity(parityKeyword(target.parity));  // the binding's names are in capitals
     std::transform(parity.begin(), parity.end(), parity.begin(), ascii::upper);
     std::string& out = output.text();
-    out += "// The motors of a site, made by rvx-strings. The HEX charset writes each byte as ";
-    out += "given.\nBridge serial:serialBridge:rvx_bus \"RVX bus\" [ serialPort=";
+    out += "// The motors of a site, made by rvx-strings. The HEX charset writes each byte as "sv;
+    out += "given.\nBridge serial:serialBridge:rvx_bus \"RVX bus\" [ serialPort="sv;
     appendOpenHab(out, validUtf8(target.device));
-    out += ", baudRate=";
+    out += ", baudRate="sv;
     appendDecimal(out, target.baud);
     out += ", dataBits=8, parity=\"" + parity + "\", stopBits=\"1\", charset=\"HEX\" ] {\n";
-    std::string buffer;
+    std::array<std::vector<FrameInNotation>, 2> formats;
+    for (const auto kind : {AddressKind::Single, AddressKind::Group}) {
+        for (const FramesForAddresses& one : frames.of(kind)) {
+            formats[kindIndex(kind)].emplace_back(one, Notation::Spaced, appendPlain);
+        }
+    }
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
-        out += "    Thing serialDevice ";
+        out += "    Thing serialDevice "sv;
         out += ids[m];
         out += ' ';
         appendOpenHab(out, siteMotorName(motor));
-        out += " [ patternMatch=\"^$\" ] {\n        Channels:\n";
+        out += " [ patternMatch=\"^$\" ] {\n        Channels:\n"sv;
         const auto& made = frames.of(motor.kind);
         for (std::size_t k = 0; k < rows.size(); ++k) {
             if (!made[k].made()) {
                 continue;
             }
             const Command& command = commandCatalogue[rows[k]];
-            out += "            Type string : ";
+            out += "            Type string : "sv;
             out += commandWord(rows[k]);
             out += ' ';
             appendOpenHab(out, command.name);
-            out += " [ commandFormat=\"";
-            appendFrame(out, made[k].forAddress(motor.address), Notation::Spaced, buffer);
-            out += "\" ]\n";
+            out += " [ commandFormat=\""sv;
+            formats[kindIndex(motor.kind)][k].appendTo(out, made[k].forAddress(motor.address));
+            out += "\" ]\n"sv;
         }
-        out += "    }\n";
+        out += "    }\n"sv;
         if (!output.pass()) {
             return;
         }
     }
-    out += "}\n";
+    out += "}\n"sv;
 }
 
 void openHabItems(const SiteExportRequest& request, Output& output) {
@@ -842,7 +1005,7 @@ void openHabItems(const SiteExportRequest& request, Output& output) {
         words.push_back(commandWord(row));
     }
     std::string& out = output.text();
-    out += "// The items of the motors in the .things file made with them.\n";
+    out += "// The items of the motors in the .things file made with them.\n"sv;
     std::string name;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
         const SiteMotor& motor = request.motors[m];
@@ -852,7 +1015,7 @@ void openHabItems(const SiteExportRequest& request, Output& output) {
             if (!made[k].made()) {
                 continue;
             }
-            out += "String ";
+            out += "String "sv;
             out += ids[m];
             out += '_';
             out += words[k];
@@ -861,11 +1024,11 @@ void openHabItems(const SiteExportRequest& request, Output& output) {
             name += " \u2013 ";
             name += commandCatalogue[rows[k]].name;
             appendOpenHab(out, name);
-            out += " { channel=\"serial:serialDevice:rvx_bus:";
+            out += " { channel=\"serial:serialDevice:rvx_bus:"sv;
             out += ids[m];
             out += ':';
             out += words[k];
-            out += "\" }\n";
+            out += "\" }\n"sv;
         }
         if (!output.pass()) {
             return;

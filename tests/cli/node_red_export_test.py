@@ -76,6 +76,19 @@ def request(url, data=None, headers=None, method=None):
         return response.status, response.read().decode()
 
 
+def press(base, node):
+    """Presses an inject node. A deploy ends before its nodes have started, and until then
+    Node-RED knows no such node: asked again, within START_SECONDS."""
+    deadline = time.monotonic() + START_SECONDS
+    while True:
+        try:
+            return request(base + "/inject/" + node, "", {}, "POST")[0]
+        except urllib.error.HTTPError as error:
+            if error.code != 404 or time.monotonic() > deadline:
+                raise
+            time.sleep(0.1)
+
+
 def main():
     if not os.path.isfile(NODE_RED):
         print("Node-RED is not installed at", NODE_RED, "- run scripts/install-deps")
@@ -144,7 +157,7 @@ def main():
                 check(node is not None, "inject node %r" % name)
                 if node is None:
                     continue
-                status, _ = request(base + "/inject/" + node["id"], "", {}, "POST")
+                status = press(base, node["id"])
                 check(status == 200, "inject %s: status %d" % (node["id"], status))
                 got = bridge.receive()
                 check(got == expected, "%r: bridge received %r, expected %s" % (
