@@ -248,7 +248,8 @@ inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
                       "delivery."),
     detail::busOption("baud", "N", OptionKind::Baud, detail::onTheLine,
                       "Baud rate of the serial line, with --send or --monitor, or that the "
-                      "platform of --export sets on its serial --target"),
+                      "platform of --export sets on its serial --target (for home-assistant "
+                      "one that stty takes)"),
     detail::busOption("parity", "NAME", OptionKind::Parity, detail::onTheLine,
                       "Parity of the serial line, with --send, --monitor or --export:"),
     detail::busOption("timeout", "SECONDS", OptionKind::Timeout, detail::onTheBus,

@@ -59,10 +59,10 @@ struct SiteExportInfo {
 inline constexpr std::array<SiteExportInfo, 4> siteExportCatalogue{{
     {SiteExportKind::NodeRed, "node-red",
      "a Node-RED flow: an inject node per motor and command, its payload the frame's bytes, "
-     "wired to a tcp request node for a bridge (a connection for each frame) or a serial out "
+     "wired to a tcp request node for a bridge, connecting for each frame, or a serial out "
      "node for a port"},
     {SiteExportKind::HomeAssistant, "home-assistant",
-     "a Home Assistant package (release 2025.5 or later): a shell_command per motor and "
+     "a Home Assistant package for release 2025.5 or later: a shell_command per motor and "
      "command that writes the bytes with printf to the port, after stty has set its line, or "
      "through OpenBSD nc (Debian's netcat-openbsd) to the bridge, closing once the frame is "
      "written; a template cover per motor, opened and closed by Up and Down where both are "
