@@ -50,9 +50,12 @@ void FrameScanner::report(ScannedRun::Kind kind, std::size_t count, std::vector<
     ScannedRun run;
     run.kind = kind;
     run.offset = offset_;
-    run.bytes.assign(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
+    const auto first = held_.begin() + static_cast<std::ptrdiff_t>(front_);
+    run.bytes.assign(first, first + static_cast<std::ptrdiff_t>(count));
     out.push_back(std::move(run));
-    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
+    // The reported bytes stay in held_ until the scan ends: taking them off the front one run
+    // at a time would move the rest of a large read for every run.
+    front_ += count;
     offset_ += count;
     noise_ -= std::min(noise_, count);
 }
@@ -84,7 +87,7 @@ void FrameScanner::scan(bool final, std::vector<ScannedRun>& out) {
         while (noise_ >= maxNoiseRun_) {
             report(ScannedRun::Kind::Noise, maxNoiseRun_, out);
         }
-        const std::size_t candidate = noise_;
+        const std::size_t candidate = front_ + noise_;
         const std::size_t available = held_.size() - candidate;
         if (available == 0) {
             break;
@@ -92,14 +95,23 @@ void FrameScanner::scan(bool final, std::vector<ScannedRun>& out) {
         const auto start = std::span(held_).subspan(candidate, std::min(startLength, available));
         const StartMatch match = matchStart(start);
         if (match == StartMatch::No) {
-            ++noise_;
+            // No frame starts before the next message code: the bytes up to it are noise, as
+            // far as the longest run goes.
+            const auto from = held_.begin() + static_cast<std::ptrdiff_t>(candidate) + 1;
+            const auto limit =
+                held_.begin() + static_cast<std::ptrdiff_t>(
+                                    std::min(held_.size(), candidate + (maxNoiseRun_ - noise_)));
+            const auto next = std::find_if(from, limit, [](std::uint8_t byte) {
+                return byte == motionMessageCode || byte == lockMessageCode;
+            });
+            noise_ += static_cast<std::size_t>(next - from) + 1;
             continue;
         }
         if (available < frameLength) {
             if (!final) {
                 break;  // a frame may still be coming
             }
-            noise_ = held_.size();  // the input ended inside it
+            noise_ = held_.size() - front_;  // the input ended inside it
             continue;
         }
         const auto frame = std::span(held_).subspan(candidate, frameLength);
@@ -121,6 +133,9 @@ void FrameScanner::scan(bool final, std::vector<ScannedRun>& out) {
     if (final && noise_ > 0) {
         report(ScannedRun::Kind::Noise, noise_, out);
     }
+    // Only what is not reported yet is kept: at most a run of noise and a frame or two.
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(front_));
+    front_ = 0;
 }
 
 }  // namespace rvx

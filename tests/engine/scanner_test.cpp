@@ -233,6 +233,45 @@ TEST(FrameScanner, ALongRunOfNoiseIsReportedInPiecesOfTheLongestRun) {
               (std::vector<std::string>{noiseAt(16, Bytes(4, 0x5A)), frameAt(20, up123456)}));
 }
 
+// A read of a bridge that floods may bring a megabyte at once: cut into the same runs as when
+// it comes byte by byte, and nothing held back but the unfinished end.
+TEST(FrameScanner, ALargePieceGivesTheSameRunsAsSmallOnes) {
+    Bytes stream;
+    std::uint32_t seed = 7;
+    const auto next = [&seed] {
+        seed = seed * 1103515245U + 12345U;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    std::size_t frames = 0;
+    while (stream.size() < 256 * 1024) {
+        const std::size_t noise = next() % 4 == 0 ? 600 : next() % 40;  // some above the longest
+        for (std::size_t k = 0; k < noise; ++k) {
+            stream.push_back(next() % 8 == 0 ? 0xAB : next());  // message codes among the noise
+        }
+        stream = stream + (next() % 5 == 0 ? withChecksumOff(up123456) : groupUpA1B2C3);
+        ++frames;
+    }
+    stream.push_back(0xA4);  // an unfinished start at the end
+
+    std::vector<std::size_t> bytes(stream.size(), 1);
+    const auto oneByOne = scan(stream, bytes);
+    EXPECT_EQ(scan(stream), oneByOne);
+    EXPECT_EQ(scan(stream, std::vector<std::size_t>(stream.size() / 16384, 16384)), oneByOne);
+
+    std::size_t seen = 0;
+    std::size_t at = 0;
+    rvx::FrameScanner scanner;
+    for (const auto& run : scanner.feed(stream)) {
+        EXPECT_EQ(run.offset, at);
+        EXPECT_LE(run.bytes.size(), rvx::FrameScanner::defaultMaxNoiseRun);
+        at += run.bytes.size();
+        seen += run.isFrame() ? 1 : 0;
+    }
+    EXPECT_GE(seen, frames);  // noise may hold a frame of its own by chance
+    EXPECT_EQ(scanner.pending(), stream.size() - at);
+    EXPECT_LE(scanner.pending(), rvx::FrameScanner::defaultMaxNoiseRun);
+}
+
 TEST(FrameScanner, StartSequencesAreMatchedAsFarAsTheBytesGo) {
     using rvx::StartMatch;
     EXPECT_EQ(rvx::matchStart(Bytes{0xAB}), StartMatch::Partial);

@@ -9,7 +9,8 @@
 // by a reset, followed by a whole one, gives noise and the whole frame.
 //
 // Every byte fed comes out exactly once, in order, either in a frame or in a run of noise, and
-// what comes out does not depend on how the bytes were cut into pieces. Noise is held back
+// what comes out does not depend on how the bytes were cut into pieces. The cost is linear in
+// the bytes fed, whatever their mix and however large the pieces. Noise is held back
 // until a frame ends the run, the run reaches maxNoiseRun bytes, or the caller flushes; a
 // monitor flushes after a silence, so that a lone cut-off frame shows up as noise.
 #pragma once
@@ -58,7 +59,7 @@ public:
     [[nodiscard]] std::vector<ScannedRun> flush();
 
     // The number of bytes fed but not reported yet.
-    [[nodiscard]] std::size_t pending() const { return held_.size(); }
+    [[nodiscard]] std::size_t pending() const { return held_.size() - front_; }
 
 private:
     void scan(bool final, std::vector<ScannedRun>& out);
@@ -67,9 +68,10 @@ private:
     [[nodiscard]] int restartOf(std::size_t candidate, bool final) const;
     void report(ScannedRun::Kind kind, std::size_t count, std::vector<ScannedRun>& out);
 
-    std::vector<std::uint8_t> held_;  // bytes not reported yet
-    std::size_t noise_ = 0;           // how many of them, from the front, are known to be noise
-    std::uint64_t offset_ = 0;        // the place of held_[0] in the stream
+    std::vector<std::uint8_t> held_;  // bytes not reported yet, from front_ on
+    std::size_t front_ = 0;           // the first of them; those before were reported
+    std::size_t noise_ = 0;           // how many of them, from front_, are known to be noise
+    std::uint64_t offset_ = 0;        // the place of held_[front_] in the stream
     std::size_t maxNoiseRun_;
 };
 
