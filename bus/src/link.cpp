@@ -219,6 +219,7 @@ void Link::openSerial() {
         fail(Error::Kind::LineRefused, serial_->errorString());
         return;
     }
+    limitReading(readLimit_);
     connect(serial_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         switch (error) {
             case QSerialPort::ReadError:
@@ -279,6 +280,7 @@ void Link::openBridge() {
         connectLimit_.stop();
         addresses_.clear();
         open_ = true;
+        limitReading(readLimit_);
         emit opened();
     });
     connect(socket_, &QAbstractSocket::errorOccurred, this,
@@ -433,6 +435,25 @@ std::optional<qint64> Link::unsentBytes() const {
     return std::nullopt;
 }
 
+void Link::limitReading(qint64 bytes) {
+    readLimit_ = bytes;
+    if (bytes <= 0) {
+        return;
+    }
+    if (serial_ != nullptr) {
+        serial_->setReadBufferSize(bytes);
+    }
+    if (socket_ != nullptr) {
+        socket_->setReadBufferSize(bytes);
+        if (socket_->state() == QAbstractSocket::ConnectedState) {
+            // The system's own buffer as well, which would otherwise grow to megabytes, all of
+            // it still to be read once the bridge has closed.
+            socket_->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                     static_cast<int>(bytes));
+        }
+    }
+}
+
 void Link::discardInput() {
     QIODevice* port = device();
     if (port == nullptr) {
@@ -506,6 +527,9 @@ void Link::fail(Error::Kind kind, const QString& detail) {
         return;
     }
     failed_ = true;
+    if (open_) {
+        emit failing();  // the watcher takes what arrived before the loss
+    }
     if (socket_ != nullptr && socket_->isOpen()) {
         discardInput();  // what the bridge said last
     }

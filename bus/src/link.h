@@ -39,6 +39,10 @@ public:
     // open returns; a bridge signals once connected or refused. Call from the event loop.
     void open();
 
+    // Keeps what is read ahead of the caller to this many bytes, once opened: a target that
+    // sends faster than the caller reads is held back by its system rather than by memory.
+    void limitReading(qint64 bytes);
+
     // The open port or connection; nullptr before opened() and after a failure.
     [[nodiscard]] QIODevice* device() const;
 
@@ -67,6 +71,9 @@ public:
 signals:
     void opened();
     void confirmed();
+    // The open target is about to be closed after a loss: what it holds can still be read
+    // from device() now. failed() follows.
+    void failing();
     // Opening failed, or the open target was lost. Comes once; the target is closed by then.
     void failed(const rvx::bus::Error& error);
 
@@ -90,6 +97,7 @@ private:
     QTcpSocket* socket_ = nullptr;
     QString device_;  // Serial: the device opened, links resolved
     std::shared_ptr<Lookup> lookup_;
+    qint64 readLimit_ = 0;           // 0: Qt's own (none)
     QList<QHostAddress> addresses_;  // Tcp: those still to try
     QByteArray heard_;               // Tcp: the last bytes the bridge sent
     QTimer connectLimit_;

@@ -1,5 +1,10 @@
 // Watching a target: what arrives goes through the frame scanner, and each frame and run of
 // noise is handed over with the time its last byte arrived.
+//
+// A bridge may send far faster than a bus ever does (a flood of bytes from a fault or from the
+// wrong port). What is read at once is bounded, and so is what the system reads ahead for the
+// watcher: the event loop serves the window, Ctrl+C and the end of the connection between two
+// reads, and memory stays the same however much arrives.
 #include <QTimer>
 #include <deque>
 #include <utility>
@@ -10,22 +15,40 @@
 
 namespace rvx::bus {
 
+namespace {
+
+// The most bytes scanned before the event loop runs again, and the most that the port or the
+// connection holds for the watcher besides.
+constexpr qint64 pieceBytes = 16 * 1024;
+constexpr qint64 aheadBytes = 64 * 1024;
+
+}  // namespace
+
 struct Watcher::Impl {
     explicit Impl(Watcher* owner) : q(owner) {
         silence.setSingleShot(true);
         silence.setTimerType(Qt::PreciseTimer);
         connect(&silence, &QTimer::timeout, q, [this] { hand(scanner.flush()); });
+        more.setSingleShot(true);
+        connect(&more, &QTimer::timeout, q, [this] { readPieces(1); });
     }
 
     void begin() {
         link = new detail::Link(target, settings, QIODevice::ReadOnly, q);
+        link->limitReading(aheadBytes);
         connect(link, &detail::Link::opened, q, [this] {
-            connect(link->device(), &QIODevice::readyRead, q, [this] { readAvailable(); });
+            connect(link->device(), &QIODevice::readyRead, q, [this] { readPieces(1); });
             emit q->opened();
-            readAvailable();
+            readPieces(1);
         });
+        // The bytes that came before the loss are handed over first: those the port still
+        // holds, then those the scanner held back.
+        connect(link, &detail::Link::failing, q,
+                [this] { readPieces(aheadBytes / pieceBytes + 1); });
         connect(link, &detail::Link::failed, q, [this](const Error& error) {
-            // The bytes that came before the loss are handed over first.
+            if (!watching) {
+                return;  // stopped from a run handed over as the port went
+            }
             silence.stop();
             hand(scanner.flush());
             end();
@@ -34,13 +57,27 @@ struct Watcher::Impl {
         link->open();
     }
 
-    void readAvailable() {
-        if (link == nullptr || link->device() == nullptr) {
-            return;
+    // Reads at most this many pieces of what has arrived; what is left is read once the event
+    // loop has run.
+    void readPieces(qint64 pieces) {
+        for (qint64 k = 0; k < pieces; ++k) {
+            if (!readPiece()) {
+                return;
+            }
         }
-        const QByteArray bytes = link->device()->readAll();
+        if (link != nullptr && link->device() != nullptr && link->device()->bytesAvailable() > 0) {
+            more.start(0);
+        }
+    }
+
+    // Whether a piece was read.
+    bool readPiece() {
+        if (link == nullptr || link->device() == nullptr) {
+            return false;
+        }
+        const QByteArray bytes = link->device()->read(pieceBytes);
         if (bytes.isEmpty()) {
-            return;
+            return false;
         }
         streamEnd += static_cast<std::uint64_t>(bytes.size());
         reads.emplace_back(streamEnd, QDateTime::currentDateTime());
@@ -51,6 +88,7 @@ struct Watcher::Impl {
         } else {
             silence.stop();
         }
+        return true;
     }
 
     void hand(std::vector<rvx::ScannedRun> runs) {
@@ -72,6 +110,7 @@ struct Watcher::Impl {
     void end() {
         watching = false;
         silence.stop();
+        more.stop();
         if (link != nullptr) {
             link->drop();
             link->deleteLater();  // this may run inside one of its signals
@@ -92,6 +131,7 @@ struct Watcher::Impl {
     std::uint64_t streamEnd = 0;
     bool watching = false;
     QTimer silence;
+    QTimer more;  // the next piece of what has arrived
 };
 
 Watcher::Watcher(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>(this)) {}
@@ -119,7 +159,7 @@ void Watcher::stop() {
     if (!d_->watching) {
         return;
     }
-    d_->readAvailable();  // what the port holds already arrived
+    d_->readPieces(aheadBytes / pieceBytes + 1);  // what the port holds already arrived
     d_->hand(d_->scanner.flush());
     d_->end();
     emit stopped();

@@ -186,6 +186,77 @@ private:
     bool started_ = false;
 };
 
+// A bridge that floods: socat sends /dev/zero to the one client it takes, in pieces of a
+// megabyte, as fast as the connection takes them.
+class Flood {
+public:
+    Flood() {
+        {
+            QTcpServer probe;  // a free port, let go at once for socat
+            probe.listen(QHostAddress::LocalHost);
+            port_ = probe.serverPort();
+        }
+        process_.setStandardErrorFile(QProcess::nullDevice());  // "Connection reset by peer"
+        process_.start(QStringLiteral("socat"),
+                       {QStringLiteral("-u"), QStringLiteral("-b"), QStringLiteral("1048576"),
+                        QStringLiteral("OPEN:/dev/zero"),
+                        QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port_)});
+        // A connection to see whether it listens would be the one it serves: the system's
+        // table of sockets tells instead.
+        listening_ =
+            process_.waitForStarted(5000) && QTest::qWaitFor([this] { return listens(); }, 5000);
+    }
+    ~Flood() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    Flood(const Flood&) = delete;
+    Flood& operator=(const Flood&) = delete;
+
+    [[nodiscard]] bool listening() const { return listening_; }
+    [[nodiscard]] QString target() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(port_); }
+    // The bridge goes, as a converter that is switched off: what it had sent still arrives.
+    void close() {
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+
+private:
+    [[nodiscard]] bool listens() const {
+        QFile table(QStringLiteral("/proc/net/tcp"));
+        if (!table.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        const QByteArray local =
+            "0100007F:" + QByteArray::number(port_, 16).toUpper().rightJustified(4, '0');
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    QProcess process_;
+    quint16 port_ = 0;
+    bool listening_ = false;
+};
+
+// The memory a process holds, in kB.
+qint64 residentKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Setup)
@@ -644,6 +715,71 @@ private slots:
         Tool send({"123456", "--command", "up", "--send", line.path()});
         QVERIFY(send.ended());
         QCOMPARE(send.exitCode(), 0);
+    }
+
+    // A bridge that floods the monitor (a fault, or the wrong port behind it): Ctrl+C and the
+    // bridge's end are each answered within a second, every time, and the memory of the
+    // monitor stays the same however long the flood lasts. The lines go to /dev/null.
+    void aFloodFromABridgeNeverStallsTheMonitor_data() {
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("Ctrl+C") << true;
+        QTest::newRow("the bridge closing") << false;
+    }
+    void aFloodFromABridgeNeverStallsTheMonitor() {
+        QFETCH(bool, interrupted);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // The sanitizers' build keeps freed memory aside for reuse later; here it is given back
+        // at once, so that the memory held is what the program holds.
+        const QString sanitizer = environment.value(QStringLiteral("ASAN_OPTIONS"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           (sanitizer.isEmpty() ? QString() : sanitizer + QLatin1Char(':')) +
+                               QStringLiteral("quarantine_size_mb=0"));
+        for (int attempt = 1; attempt <= 10; ++attempt) {
+            Flood flood;
+            QVERIFY2(flood.listening(), "socat (scripts/install-deps) did not start");
+            QProcess tool;
+            QByteArray err;
+            connect(&tool, &QProcess::readyReadStandardError, this,
+                    [&] { err += tool.readAllStandardError(); });
+            tool.setProcessEnvironment(environment);
+            tool.setStandardOutputFile(QProcess::nullDevice());
+            tool.start(QStringLiteral(RVX_STRINGS_PATH), {"--monitor", flood.target()});
+            QVERIFY(QTest::qWaitFor([&] { return err.contains("watching"); }, 10000));
+            if (attempt == 1) {
+                QTest::qWait(300);
+                const qint64 early = residentKb(tool.processId());
+                QTest::qWait(1500);
+                const qint64 late = residentKb(tool.processId());
+                QVERIFY(early > 0 && late > 0);
+                QCOMPARE_LE(late - early, 2048);
+            } else {
+                QTest::qWait(200);
+            }
+            QCOMPARE(tool.state(), QProcess::Running);
+            QElapsedTimer took;
+            took.start();
+            if (interrupted) {
+                ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+            } else {
+                flood.close();
+            }
+            QVERIFY(QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 10000));
+            const qint64 ended = took.elapsed();
+            err += tool.readAllStandardError();
+            const QString last = QString::fromUtf8(err.trimmed()).split(QLatin1Char('\n')).last();
+            QVERIFY2(ended <= 1000,
+                     qPrintable(QStringLiteral("try %1: %2 ms").arg(attempt).arg(ended)));
+            if (interrupted) {
+                QCOMPARE(tool.exitCode(), 0);
+                QVERIFY2(last.startsWith(QStringLiteral("rvx-strings: stopped; 0 frames and ")),
+                         qPrintable(last));
+            } else {
+                QCOMPARE(tool.exitCode(), 4);
+                QCOMPARE(last,
+                         "rvx-strings: " + flood.target() +
+                             ": the connection to the bridge was lost (the bridge closed it)");
+            }
+        }
     }
 
     void aPortLostWhileWatchingKeepsWhatWasWritten() {
