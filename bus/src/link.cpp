@@ -1,27 +1,33 @@
 #include "link.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTcpSocket>
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <climits>
 #endif
 #ifdef __linux__
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <unistd.h>
 #endif
 
 namespace rvx::bus {
@@ -107,6 +113,38 @@ void startFromNoParity(int descriptor) {
         ::tcsetattr(descriptor, TCSANOW, &settings);
     }
 }
+
+// What a name is when it is no serial port, as the message says it; nullopt for a device,
+// and for a name the system does not find (no such port).
+std::optional<QString> notASerialPort(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        if (errno == ENAMETOOLONG) {
+            return QStringLiteral(
+                       "the name is too long for the system (at most %1 bytes a part of the "
+                       "path, %2 in all)")
+                .arg(NAME_MAX)
+                .arg(PATH_MAX - 1);
+        }
+        return std::nullopt;
+    }
+    switch (info.st_mode & S_IFMT) {
+        case S_IFCHR:
+            return std::nullopt;
+        case S_IFDIR:
+            return QStringLiteral("is a directory, not a serial port");
+        case S_IFIFO:
+            return QStringLiteral("is a FIFO (a named pipe), not a serial port");
+        case S_IFREG:
+            return QStringLiteral("is a regular file, not a serial port");
+        case S_IFSOCK:
+            return QStringLiteral("is a socket, not a serial port");
+        case S_IFBLK:
+            return QStringLiteral("is a block device, not a serial port");
+        default:
+            return QStringLiteral("is not a serial port");
+    }
+}
 #endif
 
 }  // namespace
@@ -118,10 +156,9 @@ void setHostLookup(HostLookup lookup) {
 
 namespace detail {
 
-// The thread of a lookup hands its answer to the link only while the link waits for it.
-struct Link::Lookup {
+struct Link::Worker {
     std::mutex mutex;
-    Link* link = nullptr;
+    Link* link = nullptr;  // nullptr once the link no longer waits
 };
 
 Link::Link(const Target& target, const Settings& settings, QIODevice::OpenMode mode,
@@ -168,6 +205,10 @@ void Link::openSerial() {
     if (!path.startsWith(QLatin1Char('/'))) {
         path.prepend(QStringLiteral("/dev/"));
     }
+    if (const auto what = notASerialPort(path)) {
+        fail(Error::Kind::NoSuchPort, *what);
+        return;
+    }
     device_ = QFileInfo(path).canonicalFilePath();
     if (device_.isEmpty()) {
         fail(Error::Kind::NoSuchPort);
@@ -198,19 +239,52 @@ void Link::openSerial() {
     open_ = true;
 #ifdef Q_OS_UNIX
     // Another program may hold the device by a lock on it (pyserial's exclusive ports do);
-    // taking one here also keeps such programs off while the port is ours.
-    if (::flock(serial_->handle(), LOCK_EX | LOCK_NB) != 0) {
-        fail(Error::Kind::PortBusy);
+    // taking one here also keeps such programs off while the port is ours. A terminal program
+    // or a script may hold it open with no lock at all: its reads would take the line's bytes,
+    // and what it writes would run into the frame. Who holds it is found in the open files of
+    // every process, thousands on a desktop: on a thread of its own, so that the window goes on
+    // meanwhile.
+    const bool locked = ::flock(serial_->handle(), LOCK_EX | LOCK_NB) != 0;
+    check_ = std::make_shared<Worker>();
+    check_->link = this;
+    std::thread([check = check_, device = device_, locked] {
+        const std::optional<QString> holder = locked ? lockHolder(device) : otherHolder(device);
+        const std::lock_guard lock(check->mutex);
+        if (check->link != nullptr) {
+            // Dropped with the event should the link go before it is handled.
+            QMetaObject::invokeMethod(
+                check->link,
+                [link = check->link, locked, holder] { link->portChecked(locked, holder); },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+#else
+    setUpLine();
+#endif
+}
+
+void Link::portChecked(bool locked, const std::optional<QString>& holder) {
+    if (failed_ || serial_ == nullptr || !serial_->isOpen()) {
         return;
     }
-    // A terminal program or a script may hold it open with no lock at all: its reads would
-    // take the line's bytes, and what it writes would run into the frame.
-    if (const auto holder = otherHolder(device_)) {
+    check_.reset();
+    if (locked) {
+        fail(Error::Kind::PortBusy,
+             holder ? QStringLiteral("locked by ") + *holder
+                    : QStringLiteral("locked; the system does not say by which program"));
+        return;
+    }
+    if (holder) {
         fail(Error::Kind::PortBusy, *holder);
         return;
     }
+#ifdef Q_OS_UNIX
     startFromNoParity(serial_->handle());
 #endif
+    setUpLine();
+}
+
+void Link::setUpLine() {
     // Set on the open port, so that a setting the port refuses is known now.
     if (!serial_->setBaudRate(settings_.baudRate) || !serial_->setDataBits(serialDataBits()) ||
         !serial_->setParity(serialParity(settings_.parity)) ||
@@ -246,29 +320,72 @@ std::optional<Error> Link::refusal() const {
     // Windows refuses a port that another program holds with "access denied".
     error.kind = Error::Kind::PortBusy;
 #else
-    const QFileInfo info(device_);
-    const bool reads = mode_ != QIODevice::ReadOnly;
-    if (info.isReadable() && (!reads || info.isWritable())) {
+    const QByteArray name = QFile::encodeName(device_);
+    const bool writes = mode_ != QIODevice::ReadOnly;
+    if (::faccessat(AT_FDCWD, name.constData(), R_OK | (writes ? W_OK : 0), AT_EACCESS) == 0) {
+        // Held so that no other may open it (a serial port of Qt's, locked as well).
         error.kind = Error::Kind::PortBusy;
+        if (const auto owner = lockOwner(device_)) {
+            error.message = QStringLiteral("locked by ") + *owner;
+        }
         return error;
     }
     error.kind = Error::Kind::AccessDenied;
-    const auto rights = info.permissions();
-    const bool groupMay = rights.testFlag(QFileDevice::ReadGroup) &&
-                          (!reads || rights.testFlag(QFileDevice::WriteGroup));
-    const QString group = info.group();
-    if (groupMay && !group.isEmpty() && group != QStringLiteral("dialout")) {
-        error.message = QStringLiteral(
-                            "join the %1 group (sudo usermod -aG %1 $USER), then log out and "
-                            "in again")
-                            .arg(group);
-    } else if (!groupMay) {
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        return error;
+    }
+    // Which of the port's three sets of rights applies: its owner's to its owner, whatever the
+    // others say, its group's to a member of the group, else the rest's.
+    const auto allows = [&info, writes](mode_t read, mode_t write) {
+        return (info.st_mode & read) != 0 && (!writes || (info.st_mode & write) != 0);
+    };
+    const bool ownerMay = allows(S_IRUSR, S_IWUSR);
+    const bool groupMay = allows(S_IRGRP, S_IWGRP);
+    const QString mode =
+        QString::number(info.st_mode & 07777, 8).rightJustified(4, QLatin1Char('0'));
+    const QString use = writes ? QStringLiteral("read and write") : QStringLiteral("read");
+    const QString noOne =
+        QStringLiteral("its mode (%1) lets no one %2 it; ask whoever set up the port")
+            .arg(mode, use);
+    const QFileInfo file(device_);
+    if (info.st_uid == ::geteuid()) {
+        if (!ownerMay) {
+            error.message =
+                QStringLiteral(
+                    "you own it, but its mode (%1) does not let its owner %2 it; "
+                    "chmod %3 on it would")
+                    .arg(mode, use, writes ? QStringLiteral("u+rw") : QStringLiteral("u+r"));
+        }
+        return error;
+    }
+    const QString group = file.group();
+    const bool member = [&info] {
+        if (info.st_gid == ::getegid()) {
+            return true;
+        }
+        const int count = ::getgroups(0, nullptr);
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
+        const int listed = ::getgroups(count, groups.data());
+        return std::find(groups.begin(), groups.begin() + std::max(listed, 0), info.st_gid) !=
+               groups.begin() + std::max(listed, 0);
+    }();
+    if (groupMay && !member) {
+        if (!group.isEmpty() && group != QStringLiteral("dialout")) {
+            error.message = QStringLiteral(
+                                "join the %1 group (sudo usermod -aG %1 $USER), then log out "
+                                "and in again")
+                                .arg(group);
+        }
+    } else if (ownerMay) {
         error.message = QStringLiteral(
                             "only its owner%1 may open it, and joining a group does not help; "
                             "ask whoever set up the port")
-                            .arg(info.owner().isEmpty()
+                            .arg(file.owner().isEmpty()
                                      ? QString()
-                                     : QStringLiteral(" (") + info.owner() + QLatin1Char(')'));
+                                     : QStringLiteral(" (") + file.owner() + QLatin1Char(')'));
+    } else {
+        error.message = noOne;
     }
 #endif
     return error;
@@ -320,7 +437,7 @@ void Link::openBridge() {
     }
     // The name is looked up on a thread of its own, which nothing waits for: the connection
     // limit ends the wait, and the thread may still be blocked when the program ends.
-    lookup_ = std::make_shared<Lookup>();
+    lookup_ = std::make_shared<Worker>();
     lookup_->link = this;
     std::thread([lookup = lookup_, host = target_.host, resolve = currentLookup()] {
         const QList<QHostAddress> addresses = resolve(host);
@@ -508,9 +625,11 @@ void Link::close() {
 void Link::drop() {
     connectLimit_.stop();
     forgetConfirmingSocket();
-    if (lookup_) {
-        const std::lock_guard lock(lookup_->mutex);
-        lookup_->link = nullptr;
+    for (const auto& worker : {lookup_, check_}) {
+        if (worker) {
+            const std::lock_guard lock(worker->mutex);
+            worker->link = nullptr;
+        }
     }
     if (serial_ != nullptr && serial_->isOpen()) {
         serial_->clear(QSerialPort::Output);

@@ -23,8 +23,15 @@ namespace rvx::bus::detail {
 // Another process that has the device (a canonical path) open, locked or not, as "picocom,
 // process 4242"; nullopt when none is seen. Only where the system shows every process's open
 // files (Linux's /proc); elsewhere nullopt. This process and those that started it are not
-// counted.
+// counted, nor a process that holds the master side of the same pseudo-terminal as well (the
+// far end of the line, as socat's pair of pseudo-terminals is).
 [[nodiscard]] std::optional<QString> otherHolder(const QString& device);
+
+// The process that holds a lock (flock) on the device, as "flock, process 4242", where the
+// system tells (Linux's /proc/locks); nullopt when it does not. Quick: one small file is read.
+[[nodiscard]] std::optional<QString> lockOwner(const QString& device);
+// The same, and should that process be gone, another that has the device open (otherHolder).
+[[nodiscard]] std::optional<QString> lockHolder(const QString& device);
 
 class Link : public QObject {
     Q_OBJECT
@@ -35,8 +42,10 @@ public:
     Link(const Target& target, const Settings& settings, QIODevice::OpenMode mode, QObject* parent);
     ~Link() override;
 
-    // Opens the target. A serial port is opened here and opened() or failed() comes before
-    // open returns; a bridge signals once connected or refused. Call from the event loop.
+    // Opens the target. A serial port is opened here, and the look for another program that
+    // holds it runs on a thread of its own: opened() or failed() follows from the event loop
+    // (a name that is no serial port fails before open returns). A bridge signals once
+    // connected or refused. Call from the event loop.
     void open();
 
     // Keeps what is read ahead of the caller to this many bytes, once opened: a target that
@@ -79,6 +88,8 @@ signals:
 
 private:
     void openSerial();
+    void portChecked(bool locked, const std::optional<QString>& holder);
+    void setUpLine();
     void openBridge();
     void connectTo(const QList<QHostAddress>& addresses);
     void bridgeClosed();
@@ -88,7 +99,9 @@ private:
     void forgetConfirmingSocket();
     void readWhileConfirming();
 
-    struct Lookup;  // a host name lookup under way, shared with the thread that runs it
+    // Work under way on a thread of its own (a host name lookup, the look for a port's
+    // holder), which hands its answer to the link only while the link waits for it.
+    struct Worker;
 
     Target target_;
     Settings settings_;
@@ -96,7 +109,8 @@ private:
     QSerialPort* serial_ = nullptr;
     QTcpSocket* socket_ = nullptr;
     QString device_;  // Serial: the device opened, links resolved
-    std::shared_ptr<Lookup> lookup_;
+    std::shared_ptr<Worker> lookup_;
+    std::shared_ptr<Worker> check_;  // Serial: the look for another holder
     qint64 readLimit_ = 0;           // 0: Qt's own (none)
     QList<QHostAddress> addresses_;  // Tcp: those still to try
     QByteArray heard_;               // Tcp: the last bytes the bridge sent

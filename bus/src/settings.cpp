@@ -208,7 +208,8 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
     QString what;
     switch (kind) {
         case Error::Kind::NoSuchPort:
-            what = QStringLiteral("no such serial port");
+            // A name that is something else than a port says what it is.
+            what = detail.isEmpty() ? QStringLiteral("no such serial port") : detail;
             break;
         case Error::Kind::PortBusy:
             what = QStringLiteral("the port is in use by another program") + withDetail;

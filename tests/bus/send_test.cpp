@@ -3,12 +3,15 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 #include "bus_support.h"
@@ -261,17 +264,92 @@ private slots:
         QCOMPARE(error->framesSent, 0);
     }
 
-    void aFileThatIsNoPortIsReported() {
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        const rvx::Frame up = frameOf(rvx::CommandId::Up);
-        const auto error = rvx::bus::sendFrames(targetOf(file.fileName()), std::span(&up, 1));
-        QVERIFY(error.has_value());
-        QCOMPARE(error->kind, Error::Kind::Other);
-        QVERIFY2(
-            error->message.startsWith(file.fileName() + ": cannot be opened as a serial port: "),
-            qPrintable(error->message));
+    // A name that exists but is something else, or that the system cannot take at all, says
+    // so; nothing is written to a file of that name, nor made.
+    void aNameThatIsNoPortSaysWhatItIs_data() {
+        QTest::addColumn<QString>("name");  // in the test's directory; "" for the directory
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a regular file") << "file"
+                                        << "is a regular file, not a serial port";
+        QTest::newRow("a directory") << ""
+                                     << "is a directory, not a serial port";
+        QTest::newRow("a FIFO") << "fifo"
+                                << "is a FIFO (a named pipe), not a serial port";
+        QTest::newRow("a link to a regular file") << "link"
+                                                  << "is a regular file, not a serial port";
+        QTest::newRow("a part of the name longer than the system takes")
+            << QString(300, QLatin1Char('x'))
+            << "the name is too long for the system (at most 255 bytes a part of the path, 4095 "
+               "in all)";
+    }
+    void aNameThatIsNoPortSaysWhatItIs() {
+        QFETCH(QString, name);
+        QFETCH(QString, said);
+        QTemporaryDir directory;
+        QVERIFY(directory.isValid());
+        QFile file(directory.filePath(QStringLiteral("file")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(::mkfifo(QFile::encodeName(directory.filePath(QStringLiteral("fifo"))), 0600), 0);
+        QVERIFY(QFile::link(file.fileName(), directory.filePath(QStringLiteral("link"))));
+        const QString path = name.isEmpty() ? directory.path() : directory.filePath(name);
+        const QStringList before =
+            QDir(directory.path()).entryList(QDir::AllEntries | QDir::System);
+
+        for (const auto mode : {QIODevice::ReadWrite, QIODevice::ReadOnly}) {
+            Error error;
+            if (mode == QIODevice::ReadWrite) {
+                const rvx::Frame up = frameOf(rvx::CommandId::Up);
+                error = rvx::bus::sendFrames(targetOf(path), std::span(&up, 1)).value_or(Error{});
+            } else {
+                rvx::bus::Watcher watcher;
+                QSignalSpy failed(&watcher, &rvx::bus::Watcher::failed);
+                QVERIFY(watcher.start(targetOf(path)));
+                QVERIFY(failed.wait(5000));
+                error = failed.at(0).at(0).value<Error>();
+            }
+            QCOMPARE(error.kind, Error::Kind::NoSuchPort);
+            QCOMPARE(error.message, targetOf(path).shownText() + QStringLiteral(": ") + said);
+        }
         QCOMPARE(file.size(), 0);
+        QCOMPARE(QDir(directory.path()).entryList(QDir::AllEntries | QDir::System), before);
+    }
+
+    // Before a serial port is used, the open files of every process are looked through for
+    // another program that has it open: thousands of descriptors on a desktop. That runs off
+    // the event loop, so a window goes on meanwhile: a timer due at once, started just after
+    // the send or the watch, runs before the port is reported open.
+    void theLookForAHolderLeavesTheEventLoopFree_data() {
+        QTest::addColumn<bool>("watching");
+        QTest::newRow("sending") << false;
+        QTest::newRow("watching") << true;
+    }
+    void theLookForAHolderLeavesTheEventLoopFree() {
+        QFETCH(bool, watching);
+        PseudoTerminal line(clock);
+        Sender sender;
+        rvx::bus::Watcher watcher;
+        QStringList order;
+        QTimer meanwhile;
+        meanwhile.setInterval(0);
+        connect(&meanwhile, &QTimer::timeout, this, [&] {
+            order << QStringLiteral("the event loop ran");
+            meanwhile.stop();
+        });
+        const auto opened = [&] { order << QStringLiteral("opened"); };
+        connect(&sender, &Sender::opened, this, opened);
+        connect(&watcher, &rvx::bus::Watcher::opened, this, opened);
+        const rvx::Frame up = frameOf(rvx::CommandId::Up);
+        QVERIFY(watching ? watcher.start(targetOf(line.path()))
+                         : sender.send(targetOf(line.path()), std::span(&up, 1)));
+        meanwhile.start();
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 2, 5000);
+        QCOMPARE(order, (QStringList{"the event loop ran", "opened"}));
+        if (watching) {
+            watcher.stop();
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes, up123456, 5000);
+        }
     }
 
     void aPortInUseIsReportedAsBusy() {
@@ -285,7 +363,10 @@ private slots:
         const auto error = rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1));
         QVERIFY(error.has_value());
         QCOMPARE(error->kind, Error::Kind::PortBusy);
-        QCOMPARE(error->message, line.path() + ": the port is in use by another program");
+        QCOMPARE(error->message, line.path() + QStringLiteral(": the port is in use by another "
+                                                              "program (locked by this program "
+                                                              "itself, process %1)")
+                                                   .arg(QCoreApplication::applicationPid()));
 
         holder.stop();  // once it is free the frame goes
         QCOMPARE(rvx::bus::sendFrames(targetOf(line.path()), std::span(&up, 1)).has_value(), false);
@@ -313,8 +394,12 @@ private slots:
             const auto error = rvx::bus::sendFrames(targetOf(link), std::span(&up, 1));
             QVERIFY(error.has_value());
             QCOMPARE(error->kind, Error::Kind::PortBusy);
-            QCOMPARE(error->message, link + ": the port is in use by another program");
+            QCOMPARE(error->message,
+                     link + QStringLiteral(": the port is in use by another program (locked by "
+                                           "this program itself, process %1)")
+                                .arg(QCoreApplication::applicationPid()));
         }
+        // The holder of a lock is named as the system tells it: the program that took it.
         {
             Holder locker(line.path(), Holder::Way::Locked);
             QVERIFY2(locker.holds(), "flock(1) from util-linux is needed");
@@ -322,6 +407,10 @@ private slots:
                 const auto error = rvx::bus::sendFrames(targetOf(name), std::span(&up, 1));
                 QVERIFY(error.has_value());
                 QCOMPARE(error->kind, Error::Kind::PortBusy);
+                QCOMPARE(error->message, name + QStringLiteral(": the port is in use by another "
+                                                               "program (locked by flock, "
+                                                               "process %1)")
+                                                    .arg(locker.started()));
             }
         }
         // Open with no lock at all, as a terminal program has it: by any name, the program
@@ -346,7 +435,8 @@ private slots:
     }
 
     void aPortThatMayNotBeOpenedSaysWhatWouldHelp_data() {
-        QTest::addColumn<QString>("group");
+        QTest::addColumn<bool>("ownedByTheUser");
+        QTest::addColumn<QString>("group");  // as root; the user's own otherwise
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("advice");
         const QString dialout = QStringLiteral(
@@ -354,25 +444,36 @@ private slots:
         const QString ownerOnly = QStringLiteral(
             "only its owner (root) may open it, and joining a group does not help; ask whoever "
             "set up the port");
+        // The user's own port whose mode keeps out even its owner: no group would help.
+        QTest::newRow("the user's own port of mode 0000")
+            << true << QString() << 0
+            << QStringLiteral(
+                   "you own it, but its mode (0000) does not let its owner read and "
+                   "write it; chmod u+rw on it would");
+        QTest::newRow("the user's own port, for reading only")
+            << true << QString() << 0460
+            << QStringLiteral(
+                   "you own it, but its mode (0460) does not let its owner read and "
+                   "write it; chmod u+rw on it would");
         if (::geteuid() != 0) {
-            QTest::newRow("no rights at all")
-                << QString() << 0
-                << QStringLiteral(
-                       "only its owner (%1) may open it, and joining "
-                       "a group does not help; ask whoever "
-                       "set up the port")
-                       .arg(QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name));
             return;
         }
-        QTest::newRow("an adapter of the dialout group") << "dialout" << 0660 << dialout;
+        QTest::newRow("an adapter of the dialout group") << false << "dialout" << 0660 << dialout;
         QTest::newRow("a port of another group")
-            << "uucp" << 0660
+            << false << "uucp" << 0660
             << QStringLiteral(
                    "join the uucp group (sudo usermod -aG uucp $USER), then log out and in again");
-        QTest::newRow("a pseudo-terminal its group may only write") << "tty" << 0620 << ownerOnly;
-        QTest::newRow("a port for its owner alone") << "dialout" << 0600 << ownerOnly;
+        QTest::newRow("a pseudo-terminal its group may only write")
+            << false << "tty" << 0620 << ownerOnly;
+        QTest::newRow("a port for its owner alone") << false << "dialout" << 0600 << ownerOnly;
+        QTest::newRow("another's port of mode 0000")
+            << false << "dialout" << 0
+            << QStringLiteral(
+                   "its mode (0000) lets no one read and write it; ask whoever set "
+                   "up the port");
     }
     void aPortThatMayNotBeOpenedSaysWhatWouldHelp() {
+        QFETCH(bool, ownedByTheUser);
         QFETCH(QString, group);
         QFETCH(int, mode);
         QFETCH(QString, advice);
@@ -380,11 +481,14 @@ private slots:
         const QByteArray path = line.path().toLocal8Bit();
         QProcess probe;
         if (::geteuid() == 0) {
-            const ::group* entry = ::getgrnam(group.toLocal8Bit().constData());
+            // Run as nobody, the port given to nobody or to root.
+            constexpr uid_t nobody = 65534;
+            const ::group* entry = ::getgrnam(group.isEmpty() ? "nogroup" : qPrintable(group));
             QVERIFY(entry != nullptr);
-            QCOMPARE(::chown(path.constData(), 0, entry->gr_gid), 0);
+            QCOMPARE(::chown(path.constData(), ownedByTheUser ? nobody : 0, entry->gr_gid), 0);
             probe.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 ||
+                    ::setuid(nobody) != 0) {
                     ::_exit(125);
                 }
             });

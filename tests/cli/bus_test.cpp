@@ -17,11 +17,13 @@
 #include <optional>
 
 #include "bus_support.h"
+#include "rvx/catalogue.h"
 
 using bus_test::Bridge;
 using bus_test::fromHex;
 using bus_test::Holder;
 using bus_test::PseudoTerminal;
+using bus_test::SocatPair;
 
 namespace {
 
@@ -404,13 +406,19 @@ private slots:
         QTest::newRow("a bridge whose name is not known")
             << QStringList{"--monitor", "tcp://rvx-bridge.invalid:4001"} << Setup::None
             << "rvx-strings: tcp://rvx-bridge.invalid:4001: host rvx-bridge.invalid not found";
+        // The holder of the port is the test, which started rvx-strings.
         QTest::newRow("a port held by another program")
-            << up << Setup::PortHeld << "rvx-strings: %1: the port is in use by another program";
+            << up << Setup::PortHeld
+            << "rvx-strings: %1: the port is in use by another program (locked by cli_bus_tests, "
+               "process %5)";
         QTest::newRow("a port held by another program, sent to by a link to it")
             << up << Setup::PortHeldUnderALink
-            << "rvx-strings: %1: the port is in use by another program";
+            << "rvx-strings: %1: the port is in use by another program (locked by cli_bus_tests, "
+               "process %5)";
         QTest::newRow("a port another process holds a lock on")
-            << up << Setup::PortLocked << "rvx-strings: %1: the port is in use by another program";
+            << up << Setup::PortLocked
+            << "rvx-strings: %1: the port is in use by another program (locked by flock, process "
+               "%4)";
         QTest::newRow("a port another program has open without a lock")
             << up << Setup::PortOpenElsewhere
             << "rvx-strings: %1: the port is in use by another program (sleep, process %3)";
@@ -419,7 +427,17 @@ private slots:
             << "rvx-strings: %1: the port is in use by another program (sleep, process %3)";
         QTest::newRow("watching a port another process holds a lock on")
             << QStringList{"--monitor", "%1"} << Setup::PortLocked
-            << "rvx-strings: %1: the port is in use by another program";
+            << "rvx-strings: %1: the port is in use by another program (locked by flock, process "
+               "%4)";
+        QTest::newRow("a name too long for the system")
+            << QStringList{"123456", "--command", "up", "--send", "/dev/" + QString(300, 'x')}
+            << Setup::None
+            << "rvx-strings: \"/dev/xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\"... (305 characters): "
+               "the name is too long for the system (at most 255 bytes a part of the path, 4095 "
+               "in all)";
+        QTest::newRow("watching a directory")
+            << QStringList{"--monitor", "/dev"} << Setup::None
+            << "rvx-strings: /dev: is a directory, not a serial port";
         QTest::newRow("a line the port refuses")
             << up + QStringList{"--parity", "even"} << Setup::None
             << "rvx-strings: %1: the port does not take 4800 baud with even parity (Invalid "
@@ -470,13 +488,66 @@ private slots:
         QCOMPARE(tool.out(), QByteArray());
         message.replace(QStringLiteral("%1"), target)
             .replace(QStringLiteral("%2"), QString::number(port))
-            .replace(QStringLiteral("%3"), QString::number(other ? other->pid() : 0));
+            .replace(QStringLiteral("%3"), QString::number(other ? other->pid() : 0))
+            .replace(QStringLiteral("%4"), QString::number(other ? other->started() : 0))
+            .replace(QStringLiteral("%5"), QString::number(QCoreApplication::applicationPid()));
         QCOMPARE(tool.errLines(), QStringList{message});
         if (setup == Setup::OutputStopped) {
             line.restartOutput();
         }
         holder.stop();
         QVERIFY(line.nothingSent());
+    }
+
+    // One end of socat's pair of pseudo-terminals, as a bench without an adapter has it: socat
+    // holds both sides of each end and is the line's far end, not a program in the way; a
+    // program that has the same end open is refused as any other holder.
+    void oneEndOfASocatPairIsALine() {
+        SocatPair pair;
+        QVERIFY2(pair.started(), "socat (scripts/install-deps) did not start");
+        const rvx::bus::Target first = *rvx::bus::readTarget(pair.first()).target;
+        const rvx::bus::Target second = *rvx::bus::readTarget(pair.second()).target;
+        {
+            rvx::bus::Watcher far;
+            QSignalSpy opened(&far, &rvx::bus::Watcher::opened);
+            QByteArray arrived;
+            connect(&far, &rvx::bus::Watcher::received, this,
+                    [&arrived](const rvx::bus::Received& run) { arrived += run.bytes; });
+            QVERIFY(far.start(second));
+            QVERIFY(opened.wait(5000));
+            Tool send({"123456", "--command", "up", "--send", pair.first()});
+            QVERIFY(send.ended());
+            QCOMPARE(send.err(), QString());
+            QCOMPARE(send.exitCode(), 0);
+            QCOMPARE(QString::fromUtf8(send.out()),
+                     "Sent Up to single motor 123456 on " + pair.first() +
+                         " (4800 8O1): AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n");
+            QTRY_COMPARE_WITH_TIMEOUT(arrived, up123456, 5000);
+        }
+
+        Tool monitor({"--monitor", pair.second(), "--count", "1"});
+        QVERIFY2(monitor.saysOnError("watching"), qPrintable(monitor.err()));
+        const rvx::Frame up =
+            *rvx::frameFor(rvx::commandOf(rvx::CommandId::Up), rvx::AddressKind::Single,
+                           {0x12, 0x34, 0x56}, rvx::startValues());
+        const auto error = rvx::bus::sendFrames(first, std::span(&up, 1));
+        QVERIFY2(!error, qPrintable(error ? error->message : QString()));
+        QVERIFY(monitor.ended());
+        QCOMPARE(monitor.exitCode(), 0);
+        QCOMPARE(monitor.outLines().size(), 1);
+        QCOMPARE(monitor.outLines()[0].mid(14),
+                 spaced(up123456) + "  Up  single motor 123456  valid");
+
+        Holder opener(pair.first(), Holder::Way::Open);
+        QVERIFY(opener.holds());
+        Tool refused({"123456", "--command", "up", "--send", pair.first()});
+        QVERIFY(refused.ended());
+        QCOMPARE(refused.exitCode(), 4);
+        QCOMPARE(refused.errLines(),
+                 QStringList{QStringLiteral("rvx-strings: %1: the port is in use by another "
+                                            "program (sleep, process %2)")
+                                 .arg(pair.first())
+                                 .arg(opener.pid())});
     }
 
     // Ctrl+C while a frame waits to go out: the send is given up and said to be perhaps done,

@@ -11,12 +11,14 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QList>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -184,6 +186,8 @@ public:
 
     [[nodiscard]] bool holds() const { return pid_ > 0; }
     [[nodiscard]] pid_t pid() const { return pid_; }
+    // The program started: flock(1) itself, which took the lock, or sh, which became sleep.
+    [[nodiscard]] pid_t started() const { return static_cast<pid_t>(process_.processId()); }
     // Ends the holding program; the port is free once this returns.
     void release() {
         if (pid_ > 0) {
@@ -196,6 +200,41 @@ public:
 private:
     QProcess process_;
     pid_t pid_ = 0;
+};
+
+// The pair of pseudo-terminals socat makes, a serial line for a bench without an adapter:
+// what is written to one end comes out of the other. The ends are links in a directory of
+// their own; socat holds both sides of each pseudo-terminal itself.
+class SocatPair {
+public:
+    SocatPair() {
+        if (!directory_.isValid()) {
+            return;
+        }
+        process_.setStandardErrorFile(QProcess::nullDevice());
+        process_.start(QStringLiteral("socat"),
+                       {QStringLiteral("pty,raw,echo=0,link=") + first(),
+                        QStringLiteral("pty,raw,echo=0,link=") + second()});
+        started_ = process_.waitForStarted(5000) &&
+                   QTest::qWaitFor(
+                       [this] { return QFile::exists(first()) && QFile::exists(second()); }, 5000);
+    }
+    ~SocatPair() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    SocatPair(const SocatPair&) = delete;
+    SocatPair& operator=(const SocatPair&) = delete;
+
+    [[nodiscard]] bool started() const { return started_; }
+    [[nodiscard]] QString first() const { return directory_.filePath(QStringLiteral("a")); }
+    [[nodiscard]] QString second() const { return directory_.filePath(QStringLiteral("b")); }
+    [[nodiscard]] pid_t pid() const { return static_cast<pid_t>(process_.processId()); }
+
+private:
+    QTemporaryDir directory_;
+    QProcess process_;
+    bool started_ = false;
 };
 
 class Bridge {

@@ -132,6 +132,37 @@ private slots:
         dialog->reject();
     }
 
+    // One end of socat's pair of pseudo-terminals, a bench without an adapter: the frame comes
+    // out of the other end. socat holds both sides of the end chosen, as the line's far end.
+    // The strip says what is under way while the port is looked at and opened.
+    void oneEndOfASocatPairIsALine() {
+        bus_test::SocatPair pair;
+        QVERIFY2(pair.started(), "socat (scripts/install-deps) did not start");
+        rvx::bus::Watcher far;
+        QSignalSpy opened(&far, &rvx::bus::Watcher::opened);
+        QByteArray arrived;
+        connect(&far, &rvx::bus::Watcher::received, this,
+                [&arrived](const rvx::bus::Received& run) { arrived += run.bytes; });
+        QVERIFY(far.start(*rvx::bus::readTarget(pair.second()).target));
+        QVERIFY(opened.wait(5000));
+
+        BusConnection{*rvx::bus::readTarget(pair.first()).target, {}}.save();
+        frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.calculated());
+        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
+        auto* strip = window.findChild<QLabel*>(QStringLiteral("lblSend"));
+        QVERIFY2(
+            strip->text().startsWith(
+                QStringLiteral("Sending Up to motor 123456 on %1, 4800 8O1").arg(pair.first())),
+            qPrintable(strip->text()));
+        QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
+        QCOMPARE(strip->text(),
+                 QStringLiteral("Up to motor 123456 sent on %1, 4800 8O1").arg(pair.first()));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived, up123456, 5000);
+    }
+
     // A frame for a group moves every motor of it: the window asks first, and a Cancel sends
     // nothing. Through a bridge this time.
     void aGroupFrameIsSentOnlyAfterTheUserAgrees() {

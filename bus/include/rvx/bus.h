@@ -38,8 +38,9 @@
 // a frame counts as sent only once it has left.
 //
 // Threads. Sender and Watcher live in the thread that makes them and work from its event loop;
-// they never wait in it (opening a serial port is one non-blocking system call). sendFrames
-// runs a local event loop and returns when done; every wait in it is bounded.
+// they never wait in it (opening a serial port is one non-blocking system call, and the look
+// for another program holding it runs on a thread of its own). sendFrames runs a local event
+// loop and returns when done; every wait in it is bounded.
 #pragma once
 
 #include <QByteArray>
@@ -147,7 +148,7 @@ struct Line {
 
 struct Error {
     enum class Kind : std::uint8_t {
-        NoSuchPort,         // no serial port by that name
+        NoSuchPort,         // no serial port by that name (nothing, or a file of another kind)
         PortBusy,           // another program has the port open
         AccessDenied,       // the user may not open the port
         LineRefused,        // the port does not take the baud rate or the parity
