@@ -38,7 +38,8 @@ struct ExitStatus {
 inline constexpr std::array<ExitStatus, 5> exitStatuses{{
     {exitSuccess,
      "The strings, the report, the list of ports, the help or the version were written; the "
-     "frame of --send has left; --monitor was stopped by Ctrl+C or --count."},
+     "frame of --send has left on a serial line, or a bridge took it (no bridge reports "
+     "delivery to its own line); --monitor was stopped by Ctrl+C or --count."},
     {exitFindings,
      "--decode: FRAME is a frame, but not one that rvx-strings makes from admitted values; the "
      "findings say why. With --send it is not sent."},
@@ -243,9 +244,10 @@ inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
                       "Send one frame to TARGET: the string of --command, or the FRAME of "
                       "--decode when it is valid. Nothing else is ever sent. A bridge "
                       "(tcp://HOST:PORT) must show that it read the frame by closing the "
-                      "connection after it, as ser2net does; where the system cannot tell, the "
-                      "frame is said to be handed to the bridge, which does not confirm "
-                      "delivery."),
+                      "connection after it, as ser2net does; the frame is then said to be taken "
+                      "by the bridge, not sent, since no bridge reports delivery to its own "
+                      "line. Where the system cannot tell, the frame is said to be handed to the "
+                      "bridge, which does not confirm delivery."),
     detail::busOption("baud", "N", OptionKind::Baud, detail::onTheLine,
                       "Baud rate of the serial line, with --send or --monitor, or that the "
                       "platform of --export sets on its serial --target (for home-assistant "

@@ -135,15 +135,27 @@ int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest&
     }
     const std::string command(rvx::commandCatalogue[sent.command].name);
     const std::string address = addressInWords(sent.kind, sent.address);
-    // Where the system gives no sign that a bridge took the frame, it is said so.
-    const std::string line = outcome.delivery == rvx::bus::Delivery::HandedToBridge
-                                 ? "Handed " + command + " for " + address + " to the bridge at " +
-                                       text(bus.target.shownText()) + " (line " +
-                                       lineOf(bus.settings) +
-                                       " assumed): " + rvx::writeFrame(sent.frame, notation) +
-                                       "; the bridge does not confirm delivery"
-                                 : "Sent " + command + " to " + address + " on " + placeOf(bus) +
-                                       ": " + rvx::writeFrame(sent.frame, notation);
+    // Over a bridge only what is known is said: that it took the frame, which its close after
+    // the frame shows, or where the system gives no such sign, that it was handed the frame. No
+    // bridge reports delivery to its own line.
+    const std::string bridge = text(bus.target.shownText());
+    const std::string frame = rvx::writeFrame(sent.frame, notation);
+    std::string line;
+    switch (outcome.delivery) {
+        case rvx::bus::Delivery::OnTheLine:
+            line = "Sent " + command + " to " + address + " on " + placeOf(bus) + ": " + frame;
+            break;
+        case rvx::bus::Delivery::TakenByBridge:
+            line = command + " to " + address + " taken by the bridge at " + bridge + " (line " +
+                   lineOf(bus.settings) +
+                   " assumed; the bridge does not report delivery to its line): " + frame;
+            break;
+        case rvx::bus::Delivery::HandedToBridge:
+            line = "Handed " + command + " for " + address + " to the bridge at " + bridge +
+                   " (line " + lineOf(bus.settings) + " assumed): " + frame +
+                   "; the bridge does not confirm delivery";
+            break;
+    }
     if (!writeLine(out, line)) {
         tell(err, "cannot write standard output");
         return exitOutput;

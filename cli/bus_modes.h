@@ -26,7 +26,8 @@ struct FrameToSend {
 
 // Sends one frame and, once it has left, writes one line on out that says what went where:
 // "Sent Up to single motor 123456 on /dev/ttyUSB0 (4800 8O1): AB F1 ...", the bytes in the
-// notation given.
+// notation given. Over a bridge it says that the bridge took the frame, not that it was sent:
+// no bridge reports delivery to its line.
 int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest& bus,
               std::FILE* out, std::FILE* err);
 

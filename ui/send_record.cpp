@@ -35,7 +35,7 @@ QString SendRecord::result() const {
         case State::Sent:
             return QStringLiteral("sent");
         case State::TakenByBridge:
-            return QStringLiteral("taken by the bridge");
+            return QStringLiteral("taken by the bridge, delivery to its line not reported");
         case State::HandedToBridge:
             return QStringLiteral("handed to the bridge");
         case State::Stopped:
@@ -77,7 +77,9 @@ QString sendText(const SendRecord& record) {
             return what + QStringLiteral(" sent on ") + where;
         case SendRecord::State::TakenByBridge:
             return what + QStringLiteral(" taken by ") + where +
-                   QStringLiteral("; line settings are the bridge's");
+                   QStringLiteral(
+                       "; the bridge does not report delivery to its line, whose settings are "
+                       "its own");
         case SendRecord::State::HandedToBridge:
             return what + QStringLiteral(" handed to ") + where +
                    QStringLiteral(

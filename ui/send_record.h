@@ -32,8 +32,9 @@ struct SendRecord {
     [[nodiscard]] QString addressed() const;
     // The frame as the window shows it: "AB F1 FF ...".
     [[nodiscard]] QString frameText() const;
-    // The result in a few words: "sent", "taken by the bridge", "handed to the bridge",
-    // "not sent: ...", "sending", "stopped, not sent".
+    // The result in a few words: "sent", "taken by the bridge, delivery to its line not
+    // reported", "handed to the bridge", "not sent: ...", "sending", "stopped, not sent".
+    // Over a bridge nothing says that the frame reached the line.
     [[nodiscard]] QString result() const;
     // The record as one line of JSON, in the keys rvx-strings --monitor --format json uses for
     // the same facts (time, command, address, kind, frame) and target, result and sent.
@@ -43,7 +44,8 @@ struct SendRecord {
 // What the window says about a send in its status line, in every state:
 //   "Sending Up to motor 123456 on /dev/ttyUSB0, 4800 8O1 ..."
 //   "Up to motor 123456 sent on /dev/ttyUSB0, 4800 8O1"
-//   "Up to motor 123456 taken by the bridge at tcp://host:4001; line settings are the bridge's"
+//   "Up to motor 123456 taken by the bridge at tcp://host:4001; the bridge does not report
+//    delivery to its line, whose settings are its own"
 //   "Up to motor 123456 handed to the bridge at tcp://host:4001; the bridge does not confirm
 //    delivery; line settings are the bridge's"
 //   "Up to motor 123456 not sent: /dev/ttyUSB0: no such port"

@@ -367,10 +367,15 @@ private slots:
                           Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
         QCOMPARE(bridge.arrived().bytes, bus_test::fromHex(qPrintable(ui.text("txtSTOP"))));
+        // Nothing says the frame reached the bridge's line: no bridge reports that.
         QCOMPARE(strip(window)->text(),
-                 QStringLiteral("Stop to group 0A0B0C taken by the bridge at %1; line settings "
-                                "are the bridge's")
+                 QStringLiteral("Stop to group 0A0B0C taken by the bridge at %1; the bridge does "
+                                "not report delivery to its line, whose settings are its own")
                      .arg(bridge.target()));
+        const SendRecord& record = window.findChild<MotorSender*>()->records().last();
+        const QJsonObject logged = QJsonDocument::fromJson(record.jsonLine()).object();
+        QCOMPARE(logged.value(QStringLiteral("result")).toString(),
+                 QStringLiteral("taken by the bridge, delivery to its line not reported"));
     }
 
     void aBridgeThatNeverReadsIsNoSend() {
