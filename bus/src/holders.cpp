@@ -152,7 +152,7 @@ long ptyIndexOf(const QByteArray& device) {
 // Whether process pid holds the master side of pseudo-terminal index: /proc/PID/fdinfo tells
 // the number of the pseudo-terminal behind each /dev/ptmx it has open ("tty-index:").
 bool holdsMasterOf(int proc, const char* pid, long index) {
-    char path[64];
+    char path[320];
     Directory descriptors(proc, under(path, pid, "fd"));
     if (!descriptors.isOpen()) {
         return false;
@@ -167,7 +167,7 @@ bool holdsMasterOf(int proc, const char* pid, long index) {
         if (std::strcmp(link, "/dev/ptmx") != 0 && std::strcmp(link, "/dev/pts/ptmx") != 0) {
             continue;
         }
-        char infoPath[96];
+        char infoPath[640];
         std::snprintf(infoPath, sizeof infoPath, "%s/fdinfo/%s", pid, fd);
         const int info = ::openat(proc, infoPath, O_RDONLY | O_CLOEXEC);
         if (info < 0) {
@@ -210,7 +210,7 @@ std::optional<QString> otherHolder(const QString& device) {
         }
         // Another user's processes cannot be looked into; an open port of theirs is seen
         // only where they hold a lock on it.
-        char path[64];
+        char path[320];
         Directory descriptors(processes.descriptor(), under(path, name, "fd"));
         if (!descriptors.isOpen()) {
             continue;
