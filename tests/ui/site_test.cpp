@@ -507,33 +507,6 @@ private slots:
         QCOMPARE(in<QLabel>(site, "lblMonitor")->text(), QStringLiteral("Not watching"));
     }
 
-    // One end of socat's pair of pseudo-terminals is watched as any line: socat, which holds
-    // it too, is its far end.
-    void theMonitorWatchesOneEndOfASocatPair() {
-        bus_test::SocatPair pair;
-        QVERIFY2(pair.started(), "socat (scripts/install-deps) did not start");
-        useLine(pair.second());
-        frmSite site;
-        site.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&site));
-        showMonitor(site);
-        QVERIFY(click(site, "cmdWatch"));
-        QTRY_COMPARE_WITH_TIMEOUT(in<QLabel>(site, "lblMonitor")->text(),
-                                  QStringLiteral("Watching %1 at 4800 8O1").arg(pair.second()),
-                                  5000);
-        const rvx::Frame up =
-            *rvx::frameFor(rvx::commandOf(rvx::CommandId::Up), rvx::AddressKind::Single,
-                           {0x12, 0x34, 0x56}, rvx::startValues());
-        QCOMPARE(rvx::bus::sendFrames(*rvx::bus::readTarget(pair.first()).target, std::span(&up, 1))
-                     .has_value(),
-                 false);
-        auto* monitor = in<QTableWidget>(site, "tblMonitor");
-        QTRY_COMPARE_WITH_TIMEOUT(monitor->rowCount(), 1, 5000);
-        QCOMPARE(monitor->item(0, 1)->text(), QStringLiteral("Up"));
-        QCOMPARE(monitor->item(0, 4)->text(), QStringLiteral("valid"));
-        QVERIFY(click(site, "cmdWatch"));
-    }
-
     // A frame the window sends while watching a bridge gets a row marked as sent, named after
     // its motor; the same frame coming back on the line is marked too, another is not.
     void framesThisWindowSentAreMarked() {
