@@ -124,7 +124,7 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
     // single motor's address, the first a group's.
     const auto field = [&bytes](std::size_t start) { return bytes.subspan(start, 3); };
     const auto isEmpty = [](std::span<const std::uint8_t> f) {
-        return std::ranges::all_of(f, [](std::uint8_t b) { return b == fixedByte; });
+        return std::all_of(f.begin(), f.end(), [](std::uint8_t b) { return b == fixedByte; });
     };
     const auto addressIn = [](std::span<const std::uint8_t> f) {
         return Address{f[0], f[1], f[2]};
@@ -168,10 +168,11 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
 
     if (decoded.command) {
         const Command& command = commandCatalogue[*decoded.command];
+        const auto parameters = command.parameterBytes();
         for (std::size_t number = 11; number <= 12; ++number) {
             const bool used =
-                std::ranges::any_of(command.parameterBytes(),
-                                    [number](const auto& p) { return p.frameByte == number; });
+                std::any_of(parameters.begin(), parameters.end(),
+                            [number](const auto& p) { return p.frameByte == number; });
             if (!used && at(number) != fixedByte) {
                 add(Check::UnusedParameter, number, number,
                     "holds " + hexByte(at(number)) + ", should be FF: " +
@@ -199,7 +200,8 @@ DecodedFrame decodeFrame(std::span<const std::uint8_t> bytes) {
                 ", the 16-bit sum of bytes 1 to 12");
     }
 
-    std::ranges::stable_sort(decoded.findings, {}, &Finding::firstByte);
+    std::stable_sort(decoded.findings.begin(), decoded.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.firstByte < b.firstByte; });
     return decoded;
 }
 

@@ -40,7 +40,7 @@ std::string hexText(std::int16_t value) {
 
 std::string upperAscii(std::string_view character) {
     std::string upper(character);
-    std::ranges::transform(upper, upper.begin(), ascii::upper);
+    std::transform(upper.begin(), upper.end(), upper.begin(), ascii::upper);
     return upper;
 }
 

@@ -60,16 +60,16 @@ std::string quoteProblem(MotorPart part, const MotorLineScan& scan) {
 // A text part that may hold anything the list admits: valid UTF-8 without control characters
 // other than tabs and line breaks.
 std::optional<std::string> textProblem(std::string_view name, std::string_view text) {
-    const bool printableAscii =
-        std::ranges::all_of(text, [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
+    const bool printableAscii = std::all_of(
+        text.begin(), text.end(), [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
     if (printableAscii) {
         return std::nullopt;
     }
     if (!ascii::isValidUtf8(text)) {
         return "the " + std::string(name) + " is not valid UTF-8";
     }
-    if (std::ranges::any_of(
-            text, [](char c) { return ascii::isControl(c) && c != '\t' && !isLineBreak(c); })) {
+    if (std::any_of(text.begin(), text.end(),
+                    [](char c) { return ascii::isControl(c) && c != '\t' && !isLineBreak(c); })) {
         return "the " + std::string(name) + " holds a control character";
     }
     return std::nullopt;
@@ -315,7 +315,7 @@ void appendQuoted(std::string& out, std::string_view text) {
 void appendPart(std::string& out, std::string_view text) {
     const bool plain =
         !text.empty() && !isBlank(text.front()) && !isBlank(text.back()) && text.front() != '"' &&
-        std::ranges::none_of(text, [](char c) { return c == ',' || isLineBreak(c); });
+        std::none_of(text.begin(), text.end(), [](char c) { return c == ',' || isLineBreak(c); });
     plain || text.empty() ? void(out += text) : appendQuoted(out, text);
 }
 

@@ -56,9 +56,9 @@ bool startsAs(std::string_view trimmed, const NotationInfo& info) {
 }
 
 bool looksDecimal(std::string_view trimmed) {
-    return trimmed.find(',') != std::string_view::npos && std::ranges::all_of(trimmed, [](char c) {
-               return isDigit(c) || c == ',' || isSpace(c);
-           });
+    return trimmed.find(',') != std::string_view::npos &&
+           std::all_of(trimmed.begin(), trimmed.end(),
+                       [](char c) { return isDigit(c) || c == ',' || isSpace(c); });
 }
 
 // The number of the character at a byte offset, counted from 1; a UTF-8 sequence counts once.
@@ -315,8 +315,9 @@ FrameText readFrameText(std::string_view text, std::optional<Notation> notation)
             }
         }
         if (tried.empty()) {
-            tried.push_back(std::ranges::any_of(trimmed, isSpace) ? Notation::Spaced
-                                                                  : Notation::Compact);
+            tried.push_back(std::any_of(trimmed.begin(), trimmed.end(), isSpace)
+                                ? Notation::Spaced
+                                : Notation::Compact);
         }
     }
     // None reads it: the one that read furthest tells what is wrong.
@@ -351,7 +352,7 @@ std::optional<Frame> readFrame(std::string_view text, std::optional<Notation> no
         return std::nullopt;
     }
     Frame frame{};
-    std::ranges::copy(read.bytes, frame.begin());
+    std::copy(read.bytes.begin(), read.bytes.end(), frame.begin());
     return frame;
 }
 

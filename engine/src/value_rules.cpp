@@ -11,8 +11,9 @@ const ChooserEntry* chooserEntryOf(std::int16_t code) {
     if (code == 0) {
         return nullptr;
     }
-    const auto* entry = std::ranges::find(chooserEntries, code, &ChooserEntry::code);
-    return entry == chooserEntries.end() ? nullptr : entry;
+    const auto entry = std::find_if(chooserEntries.begin(), chooserEntries.end(),
+                                    [code](const ChooserEntry& e) { return e.code == code; });
+    return entry == chooserEntries.end() ? nullptr : &*entry;
 }
 
 ValueReading readValue(ParameterField field, std::string_view text) {

@@ -288,11 +288,14 @@ TEST(Decoding, EachFindingOnACorruptedFrame) {
         const auto decoded = rvx::decodeFrame(c.frame);
         EXPECT_EQ(checksOf(decoded), c.checks) << c.name << "\n" << findingsText(decoded);
         EXPECT_FALSE(decoded.madeByTool()) << c.name;
-        EXPECT_TRUE(std::ranges::is_sorted(decoded.findings, {}, &rvx::Finding::firstByte))
+        EXPECT_TRUE(
+            std::is_sorted(decoded.findings.begin(), decoded.findings.end(),
+                           [](const auto& a, const auto& b) { return a.firstByte < b.firstByte; }))
             << c.name << ": " << findingsText(decoded);
-        const bool mentioned = std::ranges::any_of(decoded.findings, [&c](const auto& finding) {
-            return finding.message.find(c.message) != std::string::npos;
-        });
+        const bool mentioned = std::any_of(
+            decoded.findings.begin(), decoded.findings.end(), [&c](const auto& finding) {
+                return finding.message.find(c.message) != std::string::npos;
+            });
         EXPECT_TRUE(mentioned) << c.name << ": " << findingsText(decoded);
     }
 }
@@ -444,7 +447,7 @@ TEST(RoundTrip, EveryNotationWritesAndDecodesBack) {
             for (const auto& info : rvx::notationCatalogue) {
                 std::string text = rvx::writeFrame(frames[row], info.notation);
                 if (run % 3 == 0) {
-                    std::ranges::transform(text, text.begin(), [](char c) {
+                    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
                         return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
                     });
                     text = " \r\n" + text + "\n";
@@ -458,7 +461,9 @@ TEST(RoundTrip, EveryNotationWritesAndDecodesBack) {
                 ASSERT_EQ(rvx::writeFrame(frames[row], read.notation),
                           rvx::writeFrame(frames[row], info.notation))
                     << text;
-                ASSERT_TRUE(std::ranges::equal(read.bytes, frames[row])) << text;
+                ASSERT_TRUE(std::equal(read.bytes.begin(), read.bytes.end(), frames[row].begin(),
+                                       frames[row].end()))
+                    << text;
 
                 const auto decoded = rvx::decodeFrame(read.bytes);
                 ASSERT_TRUE(decoded.madeByTool()) << text << "\n" << findingsText(decoded);

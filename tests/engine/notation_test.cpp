@@ -53,9 +53,9 @@ TEST(ReadingText, EveryHexNotationIsDetected) {
         const auto read = rvx::readFrameText(text);
         EXPECT_TRUE(read.read()) << text << ": " << read.error;
         // Notations that write the same text (escaped, crestron) read as the first of them.
-        const auto first = std::ranges::find_if(rvx::notationCatalogue, [&](const auto& other) {
-            return rvx::writeFrame(up123456, other.notation) == text;
-        });
+        const auto first = std::find_if(
+            rvx::notationCatalogue.begin(), rvx::notationCatalogue.end(),
+            [&](const auto& other) { return rvx::writeFrame(up123456, other.notation) == text; });
         EXPECT_EQ(read.notation, first->notation) << text;
         EXPECT_EQ(rvx::readFrame(text), up123456) << text;
     }
