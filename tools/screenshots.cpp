@@ -247,7 +247,10 @@ bool siteViews(frmMain& window, const QDir& folder) {
     QTest::qWait(300);
     const auto put = [&line](const char* hex) {
         const QByteArray bytes = QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
-        (void)::write(line.master, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (::write(line.master, bytes.constData(), static_cast<std::size_t>(bytes.size())) !=
+            bytes.size()) {
+            qWarning("the pseudo-terminal took only part of a frame");
+        }
         QTest::qWait(250);
     };
     put("AB F1 FF FF FF FF 0A 1B 2C FE FF FF 08 E5");

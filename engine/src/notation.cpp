@@ -146,8 +146,10 @@ private:
     }
 
     std::string quoteName() const {
-        return info_.quote == '"' ? std::string("a double quote")
-                                  : "\"" + std::string(1, info_.quote) + "\"";
+        if (info_.quote == '"') {
+            return "a double quote";
+        }
+        return {'"', info_.quote, '"'};
     }
 
     // The prefix or the suffix of a byte ("before" or "after" it).
