@@ -2,13 +2,24 @@
 #include "rvx/number.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cfloat>
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -100,10 +111,20 @@ TEST(ReadNumber, RefusesTextThatIsNoFiniteDecimalNumber) {
     }
 }
 
-// A German locale, made for the test from the system's locale sources, so that the C library's
-// own number reading would take a comma and stop at a point.
+// A German locale, so that the C library's own number reading would take a comma and stop at a
+// point. Windows has it built in; elsewhere it is made for the test from the system's locale
+// sources.
 class GermanLocale {
 public:
+#ifdef _WIN32
+    GermanLocale() = default;
+    [[nodiscard]] bool made() const {
+        return true;
+    }
+    [[nodiscard]] const char* name() const {
+        return "German_Germany.1252";
+    }
+#else
     GermanLocale() {
         const std::string command =
             "localedef -i de_DE -f UTF-8 " + directory_.string() + "/de_DE.UTF-8 >/dev/null 2>&1";
@@ -117,29 +138,37 @@ public:
     }
     GermanLocale(const GermanLocale&) = delete;
     GermanLocale& operator=(const GermanLocale&) = delete;
-    [[nodiscard]] bool made() const { return made_; }
+    [[nodiscard]] bool made() const {
+        return made_;
+    }
+    [[nodiscard]] const char* name() const {
+        return "de_DE.UTF-8";
+    }
 
 private:
     std::filesystem::path directory_ =
         std::filesystem::temp_directory_path() / ("rvx-locale-" + std::to_string(::getpid()));
     bool made_ = false;
+#endif
 };
 
 TEST(ReadNumber, ThePointIsTheSeparatorWhateverTheLocale) {
     GermanLocale german;
     ASSERT_TRUE(german.made()) << "localedef could not make de_DE.UTF-8";
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, german.name()), nullptr);
     // The C library itself now reads a comma: the check below would see any dependence.
     const double libraryComma = std::strtod("1,5", nullptr);
     const auto withPoint = rvx::readNumber("1.5");
     const auto withComma = rvx::readNumber("1,5");
     const auto exponent = rvx::readNumber("2.5e-1");
+    const std::string plain = rvx::plainDecimal(0.25);
     std::setlocale(LC_ALL, "C");
     EXPECT_EQ(libraryComma, 1.5);
     ASSERT_TRUE(withPoint);
     EXPECT_EQ(*withPoint, 1.5);
     EXPECT_FALSE(withComma);
     EXPECT_EQ(exponent, 0.25);
+    EXPECT_EQ(plain, "0.25");
 }
 
 TEST(PlainDecimal, WritesTheShortestPlainForm) {
