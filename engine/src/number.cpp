@@ -626,6 +626,10 @@ std::string plainDecimal(double value) {
     }
     std::string text = value < 0 ? "-" : "";
     const double magnitude = value < 0 ? -value : value;
+    if (magnitude < 0x1p53 && magnitude == std::floor(magnitude)) {
+        // A whole number that a double holds together with its neighbours: its digits.
+        return text + std::to_string(static_cast<std::uint64_t>(magnitude));
+    }
     std::string digits;
     std::int64_t point = 0;
     shortestDigits(magnitude, digits, point);
