@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "rvx/bus_site_target.h"
 #include "rvx/decode.h"
 #include "rvx/message.h"
 #include "rvx/number.h"
@@ -672,13 +673,11 @@ void readExport(const ModeOptions& options, BatchJob& job) {
                                                          problem);
         }
     }
-    if ((*job.exportKind == rvx::SiteExportKind::OpenHabThings ||
-         *job.exportKind == rvx::SiteExportKind::OpenHabItems) &&
-        job.target.kind == rvx::SiteTarget::Kind::Tcp) {
+    if (const std::string_view serialOnly = rvx::siteExportInfo(*job.exportKind).serialOnly;
+        !serialOnly.empty() && job.target.kind == rvx::SiteTarget::Kind::Tcp) {
         options.faults().add(target->positions[0],
-                             "--target " + rvx::quoted(target->values.front()) +
-                                 ": openHAB's serial binding reaches a serial port of its "
-                                 "own machine, not a TCP bridge; give the port");
+                             "--target " + rvx::quoted(target->values.front()) + ": " +
+                                 std::string(serialOnly) + ", not a TCP bridge; give the port");
     }
 }
 

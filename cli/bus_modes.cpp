@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "decode_report.h"
 #include "output.h"
 #include "rvx/bus.h"
 #include "rvx/catalogue.h"
 #include "rvx/decode.h"
+#include "rvx/frame_report.h"
 #include "rvx/message.h"
 
 namespace cli {
@@ -95,30 +95,8 @@ const std::string listedPortsNote =
     "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a target too";
 
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
-    const auto bytes = run.span();
-    if (format == Format::Json) {
-        const std::string time = text(run.time.toUTC().toString(Qt::ISODateWithMs));
-        if (run.isFrame()) {
-            return decodeJsonLine(bytes, rvx::decodeFrame(bytes), time);
-        }
-        std::string line;
-        JsonWriter json(line, JsonWriter::Layout::Compact);
-        json.beginObject();
-        json.key("bytes");
-        json.string(rvx::writeBytes(bytes));
-        json.key("noise");
-        json.boolean(true);
-        json.key("time");
-        json.string(time);
-        json.endObject();
-        return line;
-    }
-    const std::string time = text(run.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")));
-    if (run.isFrame()) {
-        return time + "  " + decodeSummary(bytes, rvx::decodeFrame(bytes));
-    }
-    return time + "  " + rvx::writeBytes(bytes) + "  noise, " +
-           counted(bytes.size(), "byte", "bytes");
+    return format == Format::Json ? rvx::monitorJsonLine(run.span(), run.kind, run.utcMs())
+                                  : rvx::monitorTextLine(run.span(), run.kind, run.localMs());
 }
 
 }  // namespace
@@ -134,7 +112,7 @@ int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest&
         return exitBus;
     }
     const std::string command(rvx::commandCatalogue[sent.command].name);
-    const std::string address = addressInWords(sent.kind, sent.address);
+    const std::string address = rvx::addressInWords(sent.kind, sent.address);
     // Over a bridge only what is known is said: that it took the frame, which its close after
     // the frame shows, or where the system gives no such sign, that it was handed the frame. No
     // bridge reports delivery to its own line.
@@ -183,7 +161,7 @@ int sendDecoded(const DecodeRequest& request, std::FILE* out, std::FILE* err) {
                          rvx::Notation::Spaced, *request.send, out, err);
     }
     BufferedWriter output(out);
-    output.append(decodeText(request.frame, request.notation, decoded));
+    output.append(rvx::decodeText(request.frame, request.notation, decoded));
     if (const int status = finishOutput(output, err); status != exitSuccess) {
         return status;
     }

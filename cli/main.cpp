@@ -4,8 +4,8 @@
 //
 // A dispatcher: the arguments are read by parseArguments, every fault goes to standard error
 // with exit status 2 and nothing on standard output; otherwise the request is run. The frames
-// come from the engine (frameFor, the decoder), the batch from runBatch and everything on the
-// bus from bus_modes, the only part that starts Qt.
+// come from the engine (frameFor, the decoder), the reports and tables from the core, the batch
+// from runBatch and everything on the bus from bus_modes, the only part that starts Qt.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -15,18 +15,19 @@
 #include "arguments.h"
 #include "batch.h"
 #include "bus_modes.h"
-#include "decode_report.h"
 #include "output.h"
+#include "rvx/batch_table.h"
 #include "rvx/catalogue.h"
 #include "rvx/decode.h"
 #include "rvx/frame.h"
+#include "rvx/frame_report.h"
 
 namespace {
 
 // The strings of one address: as a table, or as text the string of --command alone.
 std::string stringsOf(const cli::StringsRequest& request) {
     const auto stringOf = [&request](std::size_t row) {
-        return cli::inNotation(rvx::frameFor(rvx::commandCatalogue[row], request.kind,
+        return rvx::inNotation(rvx::frameFor(rvx::commandCatalogue[row], request.kind,
                                              request.address, request.values),
                                request.notation);
     };
@@ -87,8 +88,8 @@ int main(int argc, char* argv[]) {
     } else if (const auto* decode = std::get_if<cli::DecodeRequest>(&request)) {
         const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
         out.append(decode->format == cli::Format::Json
-                       ? cli::decodeJson(decode->frame, decode->notation, decoded)
-                       : cli::decodeText(decode->frame, decode->notation, decoded));
+                       ? rvx::decodeJson(decode->frame, decode->notation, decoded)
+                       : rvx::decodeText(decode->frame, decode->notation, decoded));
         status = decoded.madeByTool() ? cli::exitSuccess : cli::exitFindings;
     }
     return cli::finishOutput(out, stderr, status);

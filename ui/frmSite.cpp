@@ -11,9 +11,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -38,12 +35,14 @@
 #include <string_view>
 #include <vector>
 
-#include "batch.h"
 #include "bus_connection.h"
 #include "controls.h"
 #include "motor_sender.h"
+#include "rvx/batch_table.h"
+#include "rvx/bus_site_target.h"
 #include "rvx/decode.h"
 #include "rvx/frame.h"
+#include "rvx/frame_report.h"
 #include "rvx/motor_list.h"
 #include "save_whole.h"
 #include "send_record.h"
@@ -160,65 +159,13 @@ protected:
                 return true;
             }
         }
-        return kindName(motor.kind).contains(text_, Qt::CaseInsensitive);
+        return kindText(motor.kind).contains(text_, Qt::CaseInsensitive);
     }
 
 private:
     const MotorListModel& motors_;
     QString text_;
 };
-
-QJsonObject decodedJson(const rvx::bus::Received& run) {
-    const auto bytes = run.span();
-    const rvx::DecodedFrame decoded = rvx::decodeFrame(bytes);
-    QJsonObject object;
-    object.insert(QStringLiteral("address"),
-                  decoded.address
-                      ? QJsonValue(QString::fromStdString(rvx::addressText(*decoded.address)))
-                      : QJsonValue());
-    object.insert(QStringLiteral("command"),
-                  decoded.command
-                      ? QJsonValue(fromView(rvx::commandCatalogue[*decoded.command].name))
-                      : QJsonValue());
-    QJsonArray findings;
-    for (const auto& finding : decoded.findings) {
-        QJsonArray places;
-        if (finding.firstByte > 0) {
-            places.append(static_cast<qint64>(finding.firstByte));
-            places.append(static_cast<qint64>(finding.lastByte));
-        }
-        findings.append(
-            QJsonObject{{QStringLiteral("bytes"), places},
-                        {QStringLiteral("check"), fromView(rvx::checkName(finding.check))},
-                        {QStringLiteral("message"), QString::fromStdString(finding.message)}});
-    }
-    object.insert(QStringLiteral("findings"), findings);
-    object.insert(QStringLiteral("frame"), QString::fromStdString(rvx::writeBytes(bytes)));
-    object.insert(QStringLiteral("kind"),
-                  decoded.kind ? QJsonValue(kindName(*decoded.kind)) : QJsonValue());
-    object.insert(QStringLiteral("notation"), QJsonValue());
-    QJsonArray notes;
-    for (const auto& note : decoded.notes) {
-        notes.append(QString::fromStdString(note));
-    }
-    object.insert(QStringLiteral("notes"), notes);
-    QJsonArray parameters;
-    for (const auto& parameter : decoded.parameters) {
-        parameters.append(QJsonObject{
-            {QStringLiteral("admitted"), parameter.admitted},
-            {QStringLiteral("byte"), static_cast<qint64>(parameter.byte)},
-            {QStringLiteral("description"), QString::fromStdString(parameter.description)},
-            {QStringLiteral("parameter"), fromView(rvx::parameterInfo(parameter.field).meaning)},
-            {QStringLiteral("value"),
-             parameter.whole ? QJsonValue(*parameter.whole) : QJsonValue()},
-            {QStringLiteral("written"),
-             QStringLiteral("%1").arg(parameter.written, 2, 16, QLatin1Char('0')).toUpper()},
-        });
-    }
-    object.insert(QStringLiteral("parameters"), parameters);
-    object.insert(QStringLiteral("valid"), decoded.madeByTool());
-    return object;
-}
 
 }  // namespace
 
@@ -454,7 +401,7 @@ bool frmSite::openSite(const QString& path) {
 QByteArray frmSite::siteText() const {
     QByteArray text;
     for (const SiteMotor& motor : model_->motors()) {
-        rvx::MotorEntry entry;
+        rvx::Motor entry;
         entry.addressText = utf8(motor.address);
         entry.kind = motor.kind;
         entry.label = utf8(motor.label);
@@ -929,7 +876,7 @@ QString frmSite::stringsText() const {
         if (!motor.room.isEmpty()) {
             heading += QStringLiteral(", ") + motor.room;
         }
-        text += heading + QStringLiteral(": ") + kindName(motor.kind) + QLatin1Char(' ') +
+        text += heading + QStringLiteral(": ") + kindText(motor.kind) + QLatin1Char(' ') +
                 QString::fromStdString(rvx::addressText(*address)) + QLatin1Char('\n');
         for (const auto& command : rvx::commandCatalogue) {
             const auto frame = rvx::frameFor(command, motor.kind, *address, values);
@@ -942,57 +889,29 @@ QString frmSite::stringsText() const {
     return text;
 }
 
-std::optional<QByteArray> frmSite::exportTable(bool json, QString* problem) const {
-    const auto fail = [problem](const QString& why) -> std::optional<QByteArray> {
-        if (problem != nullptr) {
-            *problem = why;
-        }
-        return std::nullopt;
-    };
-    // The selected motors as a site file, which the batch reads as it reads any list.
-    QTemporaryFile list;
-    QByteArray text;
+std::optional<QByteArray> frmSite::exportTable(bool json, QString* /*problem*/) const {
+    std::vector<rvx::Motor> motors;
     for (int row : selectedRows()) {
         const SiteMotor& motor = model_->motors()[row];
-        rvx::MotorEntry entry;
+        rvx::Motor entry;
         entry.addressText = motor.address.toStdString();
+        entry.address = motor.bytes().value_or(rvx::Address{});
         entry.kind = motor.kind;
-        const QByteArray label = motor.label.toUtf8();
-        entry.label.assign(label.constData(), static_cast<std::size_t>(label.size()));
-        const std::string line = rvx::writeMotorLine(entry);
-        text.append(line.data(), static_cast<qsizetype>(line.size())).append('\n');
+        entry.label = motor.label.toStdString();
+        motors.push_back(std::move(entry));
     }
-    if (!list.open() || list.write(text) != text.size() || !list.flush()) {
-        return fail(QStringLiteral("cannot write a temporary file: ") + list.errorString());
-    }
-    cli::BatchJob job;
-    job.path = QFile::encodeName(list.fileName()).toStdString();
-    job.values[static_cast<std::size_t>(rvx::ParameterField::Pct)] = spnPct->value();
-    job.values[static_cast<std::size_t>(rvx::ParameterField::IP)] = spnIP->value();
-    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-        job.rows.push_back(row);
-    }
-    job.format = json ? cli::Format::Json : cli::Format::Csv;
-    job.notation = static_cast<rvx::Notation>(std::max(0, cboNotation->currentIndex()));
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), &std::fclose);
-    if (!out || !err) {
-        return fail(QStringLiteral("cannot make a temporary file"));
-    }
-    const int status = cli::runBatch(job, out.get(), err.get());
-    const auto readAll = [](std::FILE* file) {
-        QByteArray bytes;
-        std::rewind(file);
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-            bytes.append(buffer, static_cast<qsizetype>(n));
-        }
-        return bytes;
-    };
-    if (status != cli::exitSuccess) {
-        return fail(QString::fromUtf8(readAll(err.get())).trimmed());
-    }
-    return readAll(out.get());
+    rvx::BatchOptions options;
+    options.values[static_cast<std::size_t>(rvx::ParameterField::Pct)] = spnPct->value();
+    options.values[static_cast<std::size_t>(rvx::ParameterField::IP)] = spnIP->value();
+    options.rows = rvx::allCommandRows();
+    options.format = json ? rvx::Format::Json : rvx::Format::Csv;
+    options.notation = static_cast<rvx::Notation>(std::max(0, cboNotation->currentIndex()));
+    std::string table;
+    rvx::StringSink sink(table);
+    rvx::BufferedWriter out(sink);
+    rvx::writeTable(motors, options, out);
+    (void)out.finish();
+    return QByteArray::fromStdString(table);
 }
 
 bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
@@ -1024,7 +943,7 @@ std::optional<QByteArray> frmSite::platformFile(rvx::SiteExportKind kind,
         }
         return std::nullopt;
     };
-    std::vector<rvx::SiteMotor> site;
+    std::vector<rvx::Motor> site;
     for (int row : selectedRows()) {
         const ::SiteMotor& motor = model_->motors()[row];
         const auto address = motor.bytes();
@@ -1037,7 +956,11 @@ std::optional<QByteArray> frmSite::platformFile(rvx::SiteExportKind kind,
                                      : QStringLiteral("\u201C%1\u201D").arg(motor.label),
                                  MotorListModel::addressProblem(motor.address)));
         }
-        site.push_back({*address, motor.kind, motor.label.toStdString()});
+        rvx::Motor entry;
+        entry.address = *address;
+        entry.kind = motor.kind;
+        entry.label = motor.label.toStdString();
+        site.push_back(std::move(entry));
     }
     if (site.empty()) {
         return fail(QStringLiteral("Select the motors to export."));
@@ -1231,23 +1154,12 @@ void frmSite::addMonitorRow(const rvx::bus::Received& run, bool sentHere) {
 QByteArray frmSite::monitorJsonLines() const {
     QByteArray lines;
     for (const MonitorRow& row : monitorRows_) {
-        const QString time = row.run.time.toUTC().toString(Qt::ISODateWithMs);
-        QJsonObject object;
-        if (row.run.isFrame()) {
-            object = decodedJson(row.run);
-            if (!row.label.isEmpty()) {
-                object.insert(QStringLiteral("label"), row.label);
-            }
-            if (row.sent) {
-                object.insert(QStringLiteral("sent"), true);
-            }
-        } else {
-            object.insert(QStringLiteral("bytes"),
-                          QString::fromStdString(rvx::writeBytes(row.run.span())));
-            object.insert(QStringLiteral("noise"), true);
-        }
-        object.insert(QStringLiteral("time"), time);
-        lines += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        const QByteArray label = row.label.toUtf8();
+        const rvx::MonitorMarks marks{
+            std::string_view(label.constData(), static_cast<std::size_t>(label.size())), row.sent};
+        lines += QByteArray::fromStdString(
+                     rvx::monitorJsonLine(row.run.span(), row.run.kind, row.run.utcMs(), marks)) +
+                 '\n';
     }
     return lines;
 }

@@ -1,8 +1,6 @@
 #include "send_record.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
+#include "rvx/frame_report.h"
 #include "rvx/notation.h"
 
 namespace {
@@ -19,9 +17,7 @@ QString SendRecord::command() const {
 
 QString SendRecord::addressed() const {
     const QString address = QString::fromStdString(rvx::addressText(made.address));
-    return (made.kind == rvx::AddressKind::Group ? QStringLiteral("group ")
-                                                 : QStringLiteral("motor ")) +
-           address;
+    return fromView(rvx::kindInfo(made.kind).noun) + QLatin1Char(' ') + address;
 }
 
 QString SendRecord::frameText() const {
@@ -47,20 +43,17 @@ QString SendRecord::result() const {
 }
 
 QByteArray SendRecord::jsonLine() const {
-    QJsonObject object;
-    object.insert(QStringLiteral("address"),
-                  QString::fromStdString(rvx::addressText(made.address)));
-    object.insert(QStringLiteral("command"), command());
-    object.insert(QStringLiteral("frame"), frameText());
-    object.insert(QStringLiteral("kind"), made.kind == rvx::AddressKind::Group
-                                              ? QStringLiteral("group")
-                                              : QStringLiteral("single"));
-    object.insert(QStringLiteral("result"), result());
-    object.insert(QStringLiteral("sent"), state == State::Sent || state == State::TakenByBridge ||
-                                              state == State::HandedToBridge);
-    object.insert(QStringLiteral("target"), target);
-    object.insert(QStringLiteral("time"), time.toUTC().toString(Qt::ISODateWithMs));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    rvx::SentFrame sent;
+    sent.frame = made.bytes;
+    sent.command = made.command;
+    sent.kind = made.kind;
+    sent.address = made.address;
+    sent.utcMs = time.toMSecsSinceEpoch();
+    sent.target = target.toStdString();
+    sent.result = result().toStdString();
+    sent.sent =
+        state == State::Sent || state == State::TakenByBridge || state == State::HandedToBridge;
+    return QByteArray::fromStdString(rvx::sentJsonLine(sent));
 }
 
 QString sendText(const SendRecord& record) {

@@ -14,7 +14,7 @@ QString cellOf(const SiteMotor& motor, int column) {
         case MotorListModel::Address:
             return motor.address;
         case MotorListModel::Kind:
-            return kindName(motor.kind);
+            return kindText(motor.kind);
         case MotorListModel::Note:
             return motor.note;
         default:
@@ -33,19 +33,13 @@ std::optional<rvx::Address> SiteMotor::bytes() const {
     return reading.bytes;
 }
 
-QString kindName(rvx::AddressKind kind) {
-    return kind == rvx::AddressKind::Group ? QStringLiteral("group") : QStringLiteral("single");
+QString kindText(rvx::AddressKind kind) {
+    const std::string_view name = rvx::kindName(kind);
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 std::optional<rvx::AddressKind> readKind(const QString& text) {
-    const QString kind = text.trimmed();
-    if (kind.compare(QStringLiteral("single"), Qt::CaseInsensitive) == 0) {
-        return rvx::AddressKind::Single;
-    }
-    if (kind.compare(QStringLiteral("group"), Qt::CaseInsensitive) == 0) {
-        return rvx::AddressKind::Group;
-    }
-    return std::nullopt;
+    return rvx::findKind(text.trimmed().toStdString());
 }
 
 // One cell changed; undo puts the old text back.
@@ -155,10 +149,10 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
     } else if (index.column() == Kind) {
         const auto kind = readKind(text);
         if (!kind) {
-            emit refused(QStringLiteral("kind \"%1\": must be single or group").arg(text));
+            emit refused(QString::fromStdString(rvx::kindMessage(text.toStdString())));
             return false;
         }
-        text = kindName(*kind);
+        text = kindText(*kind);
     } else if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
         // A motor's line in the site file holds no line break of a label, room or note.
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));

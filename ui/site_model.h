@@ -25,7 +25,7 @@ struct SiteMotor {
 };
 
 // "single" or "group", as the motor lists write the kind.
-[[nodiscard]] QString kindName(rvx::AddressKind kind);
+[[nodiscard]] QString kindText(rvx::AddressKind kind);
 [[nodiscard]] std::optional<rvx::AddressKind> readKind(const QString& text);
 
 class MotorListModel : public QAbstractTableModel {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rvx/bus.h"
+#include "rvx/bus_site_target.h"
 #include "rvx/message.h"
 
 namespace rvx::bus {

@@ -5,6 +5,19 @@
 
 namespace rvx {
 
+std::optional<AddressKind> findKind(std::string_view name) {
+    for (const KindInfo& info : kindCatalogue) {
+        if (ascii::equalIgnoringCase(name, info.name)) {
+            return info.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string kindMessage(std::string_view text) {
+    return "kind " + quoted(text) + ": must be single or group";
+}
+
 AddressReading readAddress(std::string_view text) {
     AddressReading reading;
     for (std::size_t offset = 0; offset < text.size(); offset += ascii::utf8Length(text, offset)) {

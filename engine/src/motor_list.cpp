@@ -177,7 +177,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     endHere(i);
 }
 
-bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& problems) {
+bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& problems) {
     problems.clear();
     const auto add = [&problems](std::string_view problem) {
         problems += problems.empty() ? "" : "; ";
@@ -202,10 +202,10 @@ bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& p
     const std::string_view kind = partOf(MotorPart::KindPart);
     if (quoteIn(MotorPart::KindPart)) {
         add(quoteProblem(MotorPart::KindPart, scan));
-    } else if (ascii::equalIgnoringCase(kind, "group")) {
-        motor.kind = AddressKind::Group;
-    } else if (!kind.empty() && !ascii::equalIgnoringCase(kind, "single")) {
-        add("kind " + quoted(kind) + ": must be single or group");
+    } else if (const auto named = findKind(kind)) {
+        motor.kind = *named;
+    } else if (!kind.empty()) {
+        add(kindMessage(kind));
     }
 
     constexpr std::array<std::pair<MotorPart, std::string_view>, 3> texts{{
@@ -229,72 +229,125 @@ bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& p
     return true;
 }
 
-MotorListReading readMotorList(std::string_view text) {
-    MotorListReading reading;
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
+std::size_t TextSource::read(char* into, std::size_t size) {
+    const std::size_t count = std::min(size, text_.size());
+    std::copy_n(text_.data(), count, into);
+    text_.remove_prefix(count);
+    return count;
+}
+
+MotorListReader::MotorListReader(ListSource& source)
+    : source_(source), buffer_(std::size_t{1} << 16) {}
+
+bool MotorListReader::fill() {
+    if (end_ - begin_ >= window || ended_) {
+        return true;
     }
-    std::size_t breaks = 0;
-    MotorLineScan scan;
-    std::string problems;
-    const auto lineEnd = [&text](std::size_t from) {
-        return static_cast<std::size_t>(
-            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
-                         isLineBreak) -
-            text.begin());
-    };
-    // Passes the line break at end (if any) and counts it.
-    const auto consume = [&](std::size_t end, std::size_t inside) {
-        breaks += inside;
-        if (end < text.size()) {
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2U : 1U;
-            ++breaks;
+    std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
+              buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < window && !ended_) {
+        const std::size_t wanted = buffer_.size() - end_;
+        const std::size_t got = source_.read(buffer_.data() + end_, wanted);
+        if (got < wanted) {
+            if (source_.failed()) {
+                return false;
+            }
+            ended_ = true;
         }
-        text.remove_prefix(end);
-    };
-    const auto tooLong = [&](std::size_t number) {
-        reading.problems.push_back("line " + std::to_string(number) + ": longer than " +
-                                   std::to_string(maxMotorLineBytes) +
-                                   " bytes; nothing after it was read");
-    };
-    while (!text.empty()) {
-        const std::size_t number = breaks + 1;
+        end_ += got;
+    }
+    if (!started_) {
+        started_ = true;
+        if (std::string_view(buffer_.data(), end_).starts_with("\xEF\xBB\xBF")) {
+            begin_ = 3;
+        }
+    }
+    return true;
+}
+
+void MotorListReader::consume(std::string_view data, std::size_t end, std::size_t breaks) {
+    breaks_ += breaks;
+    if (end < data.size()) {
+        end += data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n' ? 2U : 1U;
+        ++breaks_;
+    }
+    begin_ += end;
+}
+
+MotorListReader::Step MotorListReader::next() {
+    while (true) {
+        if (!fill()) {
+            return Step::Failed;
+        }
+        const std::string_view data(buffer_.data() + begin_, end_ - begin_);
+        number_ = breaks_ + 1;
+        if (data.empty()) {
+            return Step::End;
+        }
+        const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
+        // Where the first line ends, found only when it is wanted: for a line that is skipped
+        // and for one whose quote is not closed.
+        const auto firstBreak = [&](std::size_t from) {
+            return static_cast<std::size_t>(
+                std::find_if(data.begin() + static_cast<std::ptrdiff_t>(from),
+                             data.begin() + static_cast<std::ptrdiff_t>(limit), isLineBreak) -
+                data.begin());
+        };
         std::size_t first = 0;
-        while (first < text.size() && isBlank(text[first])) {
+        while (first < limit && isBlank(data[first])) {
             ++first;
         }
-        if (first == text.size() || isLineBreak(text[first]) || text[first] == '#') {
-            const std::size_t end = lineEnd(first);
-            if (end > maxMotorLineBytes) {
-                tooLong(number);
-                return reading;
+        if (first == limit || isLineBreak(data[first]) || data[first] == '#') {
+            const std::size_t end = firstBreak(first);
+            if (end > maxMotorLineBytes || !endsAt(data, end, ended_)) {
+                return Step::TooLong;
             }
-            consume(end, 0);
+            consume(data, end, 0);
             continue;
         }
-        scanMotorLine(text, true, scan);
-        if (scan.tooLong) {
-            tooLong(number);
+        scanMotorLine(data, ended_, scan_);
+        if (scan_.tooLong) {
+            return Step::TooLong;
+        }
+        if (scan_.unclosed) {
+            // A quote that is not closed: the line is reported, and reading goes on after its
+            // first line break, as if the quote had not been there.
+            const std::size_t end = firstBreak(first);
+            if (end > maxMotorLineBytes || !endsAt(data, end, ended_)) {
+                return Step::TooLong;
+            }
+            consume(data, end, 0);
+        } else {
+            consume(data, scan_.end, scan_.breaks);
+        }
+        return Step::Line;
+    }
+}
+
+MotorListReading readMotorList(std::string_view text) {
+    MotorListReading reading;
+    TextSource source(text);
+    MotorListReader reader(source);
+    std::string problems;
+    while (true) {
+        const MotorListReader::Step step = reader.next();
+        if (step == MotorListReader::Step::TooLong) {
+            reading.problems.push_back("line " + std::to_string(reader.lineNumber()) +
+                                       ": longer than " + std::to_string(maxMotorLineBytes) +
+                                       " bytes; nothing after it was read");
+        }
+        if (step != MotorListReader::Step::Line) {
             return reading;
         }
-        if (MotorEntry motor; checkMotorLine(scan, motor, problems)) {
+        if (Motor motor; checkMotorLine(reader.scan(), motor, problems)) {
             reading.motors.push_back(std::move(motor));
         } else {
-            reading.problems.push_back("line " + std::to_string(number) + ": " + problems);
-        }
-        if (scan.unclosed) {
-            // Reading goes on after the line's first line break, as if the quote were not there.
-            const std::size_t end = lineEnd(first);
-            if (end > maxMotorLineBytes) {
-                tooLong(number);
-                return reading;
-            }
-            consume(end, 0);
-        } else {
-            consume(scan.end, scan.breaks);
+            reading.problems.push_back("line " + std::to_string(reader.lineNumber()) + ": " +
+                                       problems);
         }
     }
-    return reading;
 }
 
 namespace {
@@ -321,9 +374,11 @@ void appendPart(std::string& out, std::string_view text) {
 
 }  // namespace
 
-std::string writeMotorLine(const MotorEntry& motor) {
+std::string writeMotorLine(const Motor& motor) {
     std::string line = motor.addressText.empty() ? addressText(motor.address) : motor.addressText;
-    line += motor.kind == AddressKind::Group ? ",group," : ",single,";
+    line += ',';
+    line += kindName(motor.kind);
+    line += ',';
     appendQuoted(line, motor.label);
     if (!motor.room.empty() || !motor.note.empty()) {
         line += ',';

@@ -7,6 +7,8 @@
 
 #include "rvx/ascii.h"
 #include "rvx/catalogue.h"
+#include "rvx/escape.h"
+#include "rvx/json.h"
 
 namespace rvx {
 
@@ -14,129 +16,23 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// ---- Characters ----
+using escape::appendEscaped;
+using escape::appendHex;
+using escape::isUnprintable;
 
-// The code point of the valid UTF-8 character of length bytes that starts at text[at].
-std::uint32_t codePointAt(std::string_view text, std::size_t at, std::size_t length) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (length == 1) {
-        return lead;
-    }
-    std::uint32_t value = lead & (0x7FU >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        value = (value << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3FU);
-    }
-    return value;
+// ---- The escapers: one per format, and every text of a site goes through its file's ----
+
+// A JSON string, quotes included: the project's one writer of them.
+void appendJson(std::string& out, std::string_view text) {
+    appendJsonString(out, text);
 }
 
-// The bytes that every escaper writes as they stand: printable ASCII but the quote and the
-// backslash.
-constexpr std::array<bool, 256> plainBytes = [] {
-    std::array<bool, 256> plain{};
-    for (std::size_t b = 0x20; b < 0x7F; ++b) {
-        plain[b] = b != '"' && b != '\\';
-    }
-    return plain;
-}();
-
-// Appends a valid UTF-8 text: runs of plain bytes as they stand, and for every other character
-// what escape(at, length, codePoint) makes of it.
-template <class Escape>
-void appendEscaped(std::string& out, std::string_view text, Escape escape) {
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t run = at;
-        while (run < text.size() && plainBytes[static_cast<unsigned char>(text[run])]) {
-            ++run;
-        }
-        out.append(text, at, run - at);
-        if (run == text.size()) {
-            return;
-        }
-        const std::size_t length = ascii::utf8Length(text, run);
-        escape(run, length, codePointAt(text, run, length));
-        at = run + length;
-    }
-}
-
-// The text with each byte that starts no UTF-8 sequence replaced by U+FFFD.
-std::string validUtf8(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(text);
-    }
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = ascii::utf8Length(text, at);
-        if (ascii::startsValidCharacter(text, at)) {
-            out.append(text, at, length);
-        } else {
-            out += "\xEF\xBF\xBD"sv;
-        }
-        at += length;
-    }
-    return out;
-}
-
-void appendHex(std::string& out, std::string_view lead, std::uint32_t value, int digits) {
-    out += lead;
-    for (int k = digits; k-- > 0;) {
-        out += ascii::hexDigits[(value >> (4 * k)) & 0xFU];
-    }
-}
-
-// A character that no file carries as it stands: a control character of either set, the line
-// and paragraph separators, the byte order mark and the two non-characters of the last plane.
-bool isUnprintable(std::uint32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0xFEFF ||
-           c == 0xFFFE || c == 0xFFFF;
-}
+using ascii::validUtf8;
 
 void appendDecimal(std::string& out, std::size_t value) {
     char digits[24];
     const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     out.append(digits, end);
-}
-
-// ---- The escapers: one per format, and every text of a site goes through its file's ----
-
-// The inside of a JSON string. Besides what JSON requires, DEL, the second set of control
-// characters and the line and paragraph separators are escaped, which JavaScript took for line
-// ends before ES2019.
-void appendJsonEscaped(std::string& out, std::string_view text) {
-    appendEscaped(out, text, [&](std::size_t at, std::size_t length, std::uint32_t c) {
-        switch (c) {
-            case '"':
-                out += "\\\""sv;
-                return;
-            case '\\':
-                out += "\\\\"sv;
-                return;
-            case '\n':
-                out += "\\n"sv;
-                return;
-            case '\r':
-                out += "\\r"sv;
-                return;
-            case '\t':
-                out += "\\t"sv;
-                return;
-            default:
-                break;
-        }
-        if (isUnprintable(c)) {
-            appendHex(out, "\\u", c, 4);
-        } else {
-            out.append(text, at, length);
-        }
-    });
-}
-
-// A JSON string, quotes included.
-void appendJson(std::string& out, std::string_view text) {
-    out += '"';
-    appendJsonEscaped(out, text);
-    out += '"';
 }
 
 // The inside of a YAML double-quoted scalar, on one line: every character that YAML 1.1 or 1.2
@@ -352,12 +248,12 @@ bool hasAmbiguousEnding(std::string_view word) {
 // An identifier per motor from its name, unique in the file and such that the name of each of
 // its entries (the identifier, "_" and the entry's word) is no other motor's: where its word is
 // taken or ends as an entry's word begins, the address follows it, and a number after that.
-std::vector<std::string> motorIds(std::span<const SiteMotor> motors) {
+std::vector<std::string> motorIds(std::span<const Motor> motors) {
     std::vector<std::string> ids;
     ids.reserve(motors.size());  // never moved: the set below holds views of them
     std::unordered_set<std::string_view> used;
     used.reserve(motors.size());
-    for (const SiteMotor& motor : motors) {
+    for (const Motor& motor : motors) {
         const std::string address = slug(writeBytes(motor.address, Notation::Compact));
         std::string word = slug(siteMotorName(motor));
         if (word.empty()) {
@@ -425,7 +321,7 @@ private:
 };
 
 // The place of a motor in the texts that say which it is: "motor 123456", "group 0A0B0C".
-std::string motorPlace(const SiteMotor& motor) {
+std::string motorPlace(const Motor& motor) {
     return (motor.kind == AddressKind::Group ? "group " : "motor ") +
            writeBytes(motor.address, Notation::Compact);
 }
@@ -624,7 +520,7 @@ void nodeRedFlow(const SiteExportRequest& request, Output& output) {
     std::string name;
     std::size_t node = 0;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        const SiteMotor& motor = request.motors[m];
+        const Motor& motor = request.motors[m];
         name.clear();
         appendJson(name, siteMotorName(motor));
         name.pop_back();  // the command follows in the same string
@@ -863,7 +759,7 @@ void homeAssistantPackage(const SiteExportRequest& request, Output& output) {
         }
     }
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        const SiteMotor& motor = request.motors[m];
+        const Motor& motor = request.motors[m];
         const std::string place = motorPlace(motor);
         const auto& rowFrames = frames.of(motor.kind);
         for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -968,7 +864,7 @@ void openHabThings(const SiteExportRequest& request, Output& output) {
         }
     }
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        const SiteMotor& motor = request.motors[m];
+        const Motor& motor = request.motors[m];
         out += "    Thing serialDevice "sv;
         out += ids[m];
         out += ' ';
@@ -1008,7 +904,7 @@ void openHabItems(const SiteExportRequest& request, Output& output) {
     out += "// The items of the motors in the .things file made with them.\n"sv;
     std::string name;
     for (std::size_t m = 0; m < request.motors.size(); ++m) {
-        const SiteMotor& motor = request.motors[m];
+        const Motor& motor = request.motors[m];
         const std::string motorName = siteMotorName(motor);
         const auto& made = frames.of(motor.kind);
         for (std::size_t k = 0; k < rows.size(); ++k) {
@@ -1047,6 +943,10 @@ std::string baudRatesText() {
 
 }  // namespace
 
+const SiteExportInfo& siteExportInfo(SiteExportKind kind) {
+    return siteExportCatalogue[static_cast<std::size_t>(kind)];
+}
+
 std::optional<SiteExportKind> findSiteExport(std::string_view name) {
     for (const SiteExportInfo& info : siteExportCatalogue) {
         if (info.name == name) {
@@ -1056,7 +956,7 @@ std::optional<SiteExportKind> findSiteExport(std::string_view name) {
     return std::nullopt;
 }
 
-std::string siteMotorName(const SiteMotor& motor) {
+std::string siteMotorName(const Motor& motor) {
     const std::string_view trimmed = ascii::trim(motor.label, ascii::isSpace);
     if (!trimmed.empty()) {
         return validUtf8(trimmed);
@@ -1066,13 +966,13 @@ std::string siteMotorName(const SiteMotor& motor) {
 }
 
 std::string siteTargetProblem(SiteExportKind kind, const SiteTarget& target) {
+    if (const std::string_view why = siteExportInfo(kind).serialOnly;
+        !why.empty() && target.kind != SiteTarget::Kind::Serial) {
+        return std::string(why) + ", not a TCP bridge; give the port as TARGET";
+    }
     switch (kind) {
         case SiteExportKind::OpenHabThings:
         case SiteExportKind::OpenHabItems:
-            if (target.kind != SiteTarget::Kind::Serial) {
-                return "openHAB's serial binding reaches a serial port of its own machine, not a "
-                       "TCP bridge; give the port as TARGET";
-            }
             break;
         case SiteExportKind::HomeAssistant:
             if (target.kind == SiteTarget::Kind::Serial &&

@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <string>
 
-#include "decode_report.h"
 #include "rvx/frame.h"
+#include "rvx/frame_report.h"
 #include "tool.h"
 
 namespace {
@@ -153,7 +153,7 @@ TEST(DecodeReport, JsonReadsBackAsTheSameDocument) {
     for (const auto& frame : frames) {
         const auto decoded = rvx::decodeFrame(frame);
         findings += decoded.findings.size();
-        const std::string json = cli::decodeJson(frame, rvx::Notation::Compact, decoded);
+        const std::string json = rvx::decodeJson(frame, rvx::Notation::Compact, decoded);
         QJsonParseError error{};
         const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << json;

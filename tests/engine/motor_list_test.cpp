@@ -122,7 +122,7 @@ TEST(MotorList, AVeryLongLineEndsTheReading) {
 }
 
 TEST(MotorList, WrittenLinesReadBackTheSame) {
-    const std::vector<rvx::MotorEntry> motors{
+    const std::vector<rvx::Motor> motors{
         {{0x12, 0x34, 0x56}, "123456", rvx::AddressKind::Single, "Office", "", ""},
         {{0x0A, 0x0B, 0x0C}, "0a0b0c", rvx::AddressKind::Group, "Hall, \"east\"", "Ground", ""},
         {{0x65, 0x43, 0x21}, "654321", rvx::AddressKind::Single, "", "", "by the door, left"},

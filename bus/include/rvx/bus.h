@@ -62,7 +62,6 @@
 #include "rvx/frame.h"
 #include "rvx/line.h"
 #include "rvx/scanner.h"
-#include "rvx/site_export.h"
 
 namespace rvx::bus {
 
@@ -139,10 +138,6 @@ struct Line {
 // The line the settings ask for: their baud rate and parity, busDataBits, busStopBits and no
 // flow control.
 [[nodiscard]] Line lineFor(const Settings& settings);
-
-// Where a platform's file sends the frames (rvx::exportSite): the target, and for a serial
-// port the line of the settings.
-[[nodiscard]] rvx::SiteTarget siteTargetOf(const Target& target, const Settings& settings);
 
 // ---- Failures ----------------------------------------------------------------------------
 
@@ -247,6 +242,11 @@ struct Received {
     QDateTime time;    // when its last byte arrived
 
     [[nodiscard]] bool isFrame() const { return kind == rvx::ScannedRun::Kind::Framed; }
+    // The time in milliseconds since 1970: as UTC counts them, and as the local clock does.
+    [[nodiscard]] std::int64_t utcMs() const { return time.toMSecsSinceEpoch(); }
+    [[nodiscard]] std::int64_t localMs() const {
+        return time.toMSecsSinceEpoch() + 1000LL * time.toLocalTime().offsetFromUtc();
+    }
     [[nodiscard]] std::span<const std::uint8_t> span() const {
         return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                 static_cast<std::size_t>(bytes.size())};

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,36 @@ enum class AddressKind : std::uint8_t {
     Single,  // "Single Motor Address": the address stands in bytes 7-9
     Group,   // "Group Address": the address stands in bytes 4-6
 };
+
+// The kinds of address by name: the one table that motor lists, tables, reports and windows
+// write and read them by.
+struct KindInfo {
+    AddressKind kind;
+    std::string_view name;   // as lists and tables write it: "single", "group"
+    std::string_view words;  // as reports name an address of it: "single motor 123456"
+    std::string_view noun;   // as a sentence names what is moved: "motor 123456"
+};
+
+inline constexpr std::array<KindInfo, 2> kindCatalogue{{
+    {AddressKind::Single, "single", "single motor", "motor"},
+    {AddressKind::Group, "group", "group", "group"},
+}};
+static_assert(kindCatalogue[0].kind == AddressKind::Single &&
+              kindCatalogue[1].kind == AddressKind::Group);
+
+[[nodiscard]] constexpr const KindInfo& kindInfo(AddressKind kind) {
+    return kindCatalogue[static_cast<std::size_t>(kind)];
+}
+
+[[nodiscard]] constexpr std::string_view kindName(AddressKind kind) {
+    return kindInfo(kind).name;
+}
+
+// The kind of that name, ASCII case ignored; nullopt for any other text.
+[[nodiscard]] std::optional<AddressKind> findKind(std::string_view name);
+
+// What is wrong with a text given as a kind, quoting it: 'kind "both": must be single or group'.
+[[nodiscard]] std::string kindMessage(std::string_view text);
 
 // The address bytes in the order typed: A1B2C3 gives A1, B2, C3.
 using Address = std::array<std::uint8_t, 3>;

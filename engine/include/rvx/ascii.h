@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace rvx::ascii {
@@ -135,6 +136,30 @@ constexpr bool isValidUtf8(std::string_view text) {
         }
     }
     return true;
+}
+
+// The text with each byte that starts no valid UTF-8 character replaced by U+FFFD, so that
+// what a file must hold as text is text whatever the bytes it was given.
+inline std::string validUtf8(std::string_view text) {
+    bool ascii = true;
+    for (const char c : text) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t offset = 0; offset < text.size();) {
+        const std::size_t length = utf8Length(text, offset);
+        if (startsValidCharacter(text, offset)) {
+            out.append(text, offset, length);
+        } else {
+            out += "\xEF\xBF\xBD";
+        }
+        offset += length;
+    }
+    return out;
 }
 
 // A control character of ASCII: 00 to 1F and 7F.

@@ -11,8 +11,9 @@
 // A line ends at a line feed, a carriage return, or both. Blank lines and lines whose first
 // character other than a blank is "#" are skipped; a UTF-8 byte order mark is ignored.
 //
-// scanMotorLine reads the parts of one line from the start of a buffer, so that a reader that
-// streams a list through a buffer of fixed size and one that holds the whole text read alike.
+// MotorListReader walks a list a line at a time through a buffer of fixed size, whatever its
+// length and wherever it comes from (a file, a pipe, a text in memory); scanMotorLine reads the
+// parts of one line from the start of that buffer, and checkMotorLine judges them.
 #pragma once
 
 #include <array>
@@ -54,34 +55,101 @@ struct MotorLineScan {
 // views stay valid as long as data and the scan itself.
 void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan);
 
-// A motor as a list gives it.
-struct MotorEntry {
+// A motor of a site: the one type of a motor, for the lists, the batch, the exports and the
+// site window. Its texts are UTF-8 (a list's reading refuses any that is not).
+struct Motor {
     Address address{};
-    std::string addressText;  // as written in the list
+    std::string addressText;  // as written or typed, six hexadecimal digits in either case
     AddressKind kind = AddressKind::Single;
-    std::string label;
+    std::string label;  // the user's name for it; may be empty
     std::string room;
     std::string note;
+
+    friend bool operator==(const Motor&, const Motor&) = default;
 };
 
 // Checks a scanned line: true and the motor, or false and what is wrong with it in one line,
 // its problems separated by "; ". The motor's texts are assigned, so a caller that reads line
 // after line into one entry makes no allocation once they have grown.
-bool checkMotorLine(const MotorLineScan& scan, MotorEntry& motor, std::string& problems);
+bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& problems);
+
+// ---- A list a line at a time ----
+
+// Where the bytes of a list come from.
+class ListSource {
+public:
+    virtual ~ListSource() = default;
+    // Up to size bytes into `into`; fewer only where the list ends or reading fails.
+    virtual std::size_t read(char* into, std::size_t size) = 0;
+    // Whether reading failed, rather than the list ending.
+    [[nodiscard]] virtual bool failed() const = 0;
+};
+
+// A list held in memory.
+class TextSource final : public ListSource {
+public:
+    explicit TextSource(std::string_view text) : text_(text) {}
+    std::size_t read(char* into, std::size_t size) override;
+    [[nodiscard]] bool failed() const override { return false; }
+
+private:
+    std::string_view text_;
+};
+
+// Reads a list one line at a time, whatever its length, passing over blank lines, comments
+// and a byte order mark.
+class MotorListReader {
+public:
+    enum class Step : std::uint8_t {
+        Line,     // a motor's line, scanned (scan())
+        End,      // the list has ended
+        TooLong,  // a line is longer than maxMotorLineBytes; nothing after it is read
+        Failed,   // the source could not be read
+    };
+
+    explicit MotorListReader(ListSource& source);
+
+    Step next();
+    // The line read by the last next(); its views stay valid until the next one.
+    [[nodiscard]] const MotorLineScan& scan() const { return scan_; }
+    // The number of the line where reading stands, from 1: the one just read, or where it
+    // stopped.
+    [[nodiscard]] std::size_t lineNumber() const { return number_; }
+
+private:
+    // Enough characters to decide about any line: the longest and a carriage return and line
+    // feed after it.
+    static constexpr std::size_t window = maxMotorLineBytes + 2;
+
+    bool fill();
+    void consume(std::string_view data, std::size_t end, std::size_t breaks);
+
+    ListSource& source_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // the first character not read yet
+    std::size_t end_ = 0;    // the end of what the buffer holds
+    bool ended_ = false;     // the list has no more characters than the buffer holds
+    bool started_ = false;
+    std::size_t breaks_ = 0;  // line breaks passed so far
+    std::size_t number_ = 1;
+    MotorLineScan scan_;
+};
+
+// ---- A list in memory ----
 
 struct MotorListReading {
-    std::vector<MotorEntry> motors;
+    std::vector<Motor> motors;
     // "line 3: kind \"both\": must be single or group", one per bad line, in order.
     std::vector<std::string> problems;
 
     [[nodiscard]] bool ok() const { return problems.empty(); }
 };
 
-// Reads a whole list held in memory.
+// Reads a whole list held in memory: every line, however many are bad.
 [[nodiscard]] MotorListReading readMotorList(std::string_view text);
 
 // A motor's line, without its line break, in the form that keeps room and note: the label
 // always quoted; room and note left out where empty (the note too where the room is the last).
-[[nodiscard]] std::string writeMotorLine(const MotorEntry& motor);
+[[nodiscard]] std::string writeMotorLine(const Motor& motor);
 
 }  // namespace rvx

@@ -25,16 +25,10 @@
 #include "rvx/address.h"
 #include "rvx/frame.h"
 #include "rvx/line.h"
+#include "rvx/motor_list.h"
 #include "rvx/notation.h"
 
 namespace rvx {
-
-// One motor of a site, as a motor list names it.
-struct SiteMotor {
-    Address address{};
-    AddressKind kind = AddressKind::Single;
-    std::string label;  // the user's name for it; may be empty, any bytes
-};
 
 // Where the platform sends the frames: a serial port on its own machine, or a bridge that
 // forwards raw TCP to the bus.
@@ -52,30 +46,49 @@ enum class SiteExportKind : std::uint8_t { NodeRed, HomeAssistant, OpenHabThings
 
 struct SiteExportInfo {
     SiteExportKind kind;
-    std::string_view name;  // as --export names it
-    std::string_view what;  // for --help
+    std::string_view name;    // as --export names it
+    std::string_view what;    // for --help
+    std::string_view title;   // as a window names the file: "Node-RED flow"
+    std::string_view filter;  // a file dialog's filter for it: "Node-RED flow (*.json)"
+    std::string_view suffix;  // the end of the file name offered: "-flow.json"
+    // Why the platform reaches a serial port only; empty where a bridge will do as well.
+    std::string_view serialOnly;
 };
+
+inline constexpr std::string_view openHabSerialOnly =
+    "openHAB's serial binding reaches a serial port of its own machine";
 
 inline constexpr std::array<SiteExportInfo, 4> siteExportCatalogue{{
     {SiteExportKind::NodeRed, "node-red",
      "a Node-RED flow: an inject node per motor and command, its payload the frame's bytes, "
      "wired to a tcp request node for a bridge, connecting for each frame, or a serial out "
-     "node for a port"},
+     "node for a port",
+     "Node-RED flow", "Node-RED flow (*.json)", "-flow.json", ""},
     {SiteExportKind::HomeAssistant, "home-assistant",
      "a Home Assistant package for release 2025.5 or later: a shell_command per motor and "
      "command that writes the bytes with printf to the port, after stty has set its line, or "
      "through OpenBSD nc (Debian's netcat-openbsd) to the bridge, closing once the frame is "
      "written; a template cover per motor, opened and closed by Up and Down where both are "
-     "exported, stopped by Stop, and set to a position by Go to %"},
+     "exported, stopped by Stop, and set to a position by Go to %",
+     "Home Assistant package", "YAML (*.yaml)", ".yaml", ""},
     {SiteExportKind::OpenHabThings, "openhab-things",
      "the openHAB .things file: a serial bridge with the HEX charset and a device per motor, "
-     "with a channel per command"},
+     "with a channel per command",
+     "openHAB things", "openHAB things (*.things)", ".things", openHabSerialOnly},
     {SiteExportKind::OpenHabItems, "openhab-items",
      "the openHAB .items file that goes with it: a String item per motor and command, linked "
-     "to its channel"},
+     "to its channel",
+     "openHAB items", "openHAB items (*.items)", ".items", openHabSerialOnly},
 }};
 
+static_assert(siteExportCatalogue[0].kind == SiteExportKind::NodeRed &&
+              siteExportCatalogue[1].kind == SiteExportKind::HomeAssistant &&
+              siteExportCatalogue[2].kind == SiteExportKind::OpenHabThings &&
+              siteExportCatalogue[3].kind == SiteExportKind::OpenHabItems);
+
 [[nodiscard]] std::optional<SiteExportKind> findSiteExport(std::string_view name);
+// The row of the table for the kind (the table is in the order of SiteExportKind).
+[[nodiscard]] const SiteExportInfo& siteExportInfo(SiteExportKind kind);
 
 // The baud rates stty takes on Linux (GNU coreutils and BusyBox alike): the Home Assistant
 // package sets the line with it, and a command with any other rate would always fail.
@@ -85,7 +98,7 @@ inline constexpr std::array<unsigned, 30> sttyBaudRates{
     576000, 921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
 
 struct SiteExportRequest {
-    std::span<const SiteMotor> motors;
+    std::span<const Motor> motors;
     SiteTarget target;
     ParameterValues values = startValues();  // admitted values, by ParameterField
     std::vector<std::size_t> rows;           // catalogue rows, in order; empty for all
@@ -93,8 +106,9 @@ struct SiteExportRequest {
 };
 
 // Why the platform's file cannot send to this target, or the empty text: openHAB's serial
-// binding reaches a serial port only; Home Assistant's stty takes the rates of sttyBaudRates
-// only; Node-RED reads a serial port named "${NAME}" or "$(NAME)" as an environment variable.
+// binding reaches a serial port only (the table's serialOnly); Home Assistant's stty takes the
+// rates of sttyBaudRates only; Node-RED reads a serial port named "${NAME}" or "$(NAME)" as an
+// environment variable.
 [[nodiscard]] std::string siteTargetProblem(SiteExportKind kind, const SiteTarget& target);
 
 // Why the platform's file cannot be made of this request, or the empty text: the target's
@@ -120,6 +134,6 @@ struct SiteExport {
 
 // The name a motor is shown by: its label, or its kind and address where it has none; with
 // any byte sequence that is not UTF-8 replaced, so that every file stays valid text.
-[[nodiscard]] std::string siteMotorName(const SiteMotor& motor);
+[[nodiscard]] std::string siteMotorName(const Motor& motor);
 
 }  // namespace rvx
