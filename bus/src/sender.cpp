@@ -3,16 +3,22 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <vector>
 
-#include "link.h"
+#include "connections.h"
 #include "rvx/bus.h"
 
 namespace rvx::bus {
 
 struct Sender::Impl {
-    explicit Impl(Sender* owner) : q(owner) {
+    Impl(Sender* owner, Connections* shared) : q(owner), connections(shared) {
+        if (connections == nullptr) {
+            own = std::make_unique<Connections>();
+            connections = own.get();
+        }
         step.setSingleShot(true);
         step.setTimerType(Qt::PreciseTimer);
         writeLimit.setSingleShot(true);
@@ -41,38 +47,42 @@ struct Sender::Impl {
     [[nodiscard]] bool bridge() const { return target.kind == Target::Kind::Tcp; }
 
     void begin() {
-        link = new detail::Link(target, settings, QIODevice::ReadWrite, q);
-        connect(link, &detail::Link::opened, q, [this] {
-            // What arrives from the bus while sending is not ours to keep.
-            connect(link->device(), &QIODevice::readyRead, q, [this] {
+        link = new detail::LinkUse(*connections, target, settings, detail::LinkUse::Role::Send, q);
+        connect(link, &detail::LinkUse::opened, q, [this] {
+            // What arrives from the bus while sending is not ours to keep (a watch of the
+            // connection reads it).
+            connect(link->device(), &QIODevice::readyRead, link, [this] {
                 if (link != nullptr) {
                     link->discardInput();
                 }
             });
-            connect(link->device(), &QIODevice::bytesWritten, q,
+            connect(link->device(), &QIODevice::bytesWritten, link,
                     [this](qint64 count) { written(count); });
             emit q->opened();
             if (busy) {
                 writeNext();
             }
         });
-        connect(link, &detail::Link::confirmed, q, [this] {
+        connect(link, &detail::LinkUse::confirmed, q, [this] {
             confirming = false;
             writeLimit.stop();
             delivered = Delivery::TakenByBridge;
             finish();
         });
-        connect(link, &detail::Link::failed, q, [this](const Error& error) { failWith(error); });
+        connect(link, &detail::LinkUse::failed, q, [this](const Error& error) { failWith(error); });
         link->open();
     }
 
     void writeNext() {
+        // The gap after the last frame of this Sender, and of any other on the connection.
+        std::optional<std::chrono::milliseconds> quiet = link->sinceLastFrame();
         if (sinceLastFrame.isValid()) {
-            const auto quiet = std::chrono::milliseconds(sinceLastFrame.elapsed());
-            if (quiet < settings.gap) {
-                after(settings.gap - quiet, &Impl::writeNext);
-                return;
-            }
+            const auto ours = std::chrono::milliseconds(sinceLastFrame.elapsed());
+            quiet = quiet ? std::min(*quiet, ours) : ours;
+        }
+        if (quiet && *quiet < settings.gap) {
+            after(settings.gap - *quiet, &Impl::writeNext);
+            return;
         }
         stepAction = nullptr;
         const Frame& frame = frames[static_cast<std::size_t>(next)];
@@ -134,6 +144,7 @@ struct Sender::Impl {
     void frameLeft() {
         stepAction = nullptr;
         sinceLastFrame.start();
+        link->frameLeft(frames[static_cast<std::size_t>(next)]);
         ++next;
         if (next == static_cast<int>(frames.size())) {
             delivered = bridge() ? Delivery::HandedToBridge : Delivery::OnTheLine;
@@ -208,7 +219,9 @@ struct Sender::Impl {
     static constexpr std::chrono::milliseconds drainPoll{2};
 
     Sender* q;
-    detail::Link* link = nullptr;  // a child of the Sender
+    Connections* connections;
+    std::unique_ptr<Connections> own;  // a Sender's own, when it shares none
+    detail::LinkUse* link = nullptr;   // a child of the Sender
     Target target;
     Settings settings;
     std::vector<Frame> frames;
@@ -225,7 +238,10 @@ struct Sender::Impl {
     QElapsedTimer sinceLastFrame;
 };
 
-Sender::Sender(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>(this)) {}
+Sender::Sender(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>(this, nullptr)) {}
+
+Sender::Sender(Connections& connections, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(this, &connections)) {}
 
 Sender::~Sender() {
     d_->stop();

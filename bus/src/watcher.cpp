@@ -7,10 +7,11 @@
 // reads, and memory stays the same however much arrives.
 #include <QTimer>
 #include <deque>
+#include <memory>
 #include <utility>
 #include <vector>
 
-#include "link.h"
+#include "connections.h"
 #include "rvx/bus.h"
 
 namespace rvx::bus {
@@ -25,7 +26,13 @@ constexpr qint64 aheadBytes = 64 * 1024;
 }  // namespace
 
 struct Watcher::Impl {
-    explicit Impl(Watcher* owner) : q(owner) {
+    Impl(Watcher* owner, Connections* shared) : q(owner), connections(shared) {
+        if (connections == nullptr) {
+            // A watch of its own only reads: it never holds the port for a send.
+            own = std::make_unique<Connections>();
+            own->d_->watchMode = QIODevice::ReadOnly;
+            connections = own.get();
+        }
         silence.setSingleShot(true);
         silence.setTimerType(Qt::PreciseTimer);
         connect(&silence, &QTimer::timeout, q, [this] { hand(scanner.flush()); });
@@ -34,18 +41,25 @@ struct Watcher::Impl {
     }
 
     void begin() {
-        link = new detail::Link(target, settings, QIODevice::ReadOnly, q);
+        link = new detail::LinkUse(*connections, target, settings, detail::LinkUse::Role::Watch, q);
         link->limitReading(aheadBytes);
-        connect(link, &detail::Link::opened, q, [this] {
-            connect(link->device(), &QIODevice::readyRead, q, [this] { readPieces(1); });
+        connect(link, &detail::LinkUse::opened, q, [this] {
+            connect(link->device(), &QIODevice::readyRead, link, [this] { readPieces(1); });
             emit q->opened();
             readPieces(1);
         });
+        connect(link, &detail::LinkUse::sentOnLink, q, [this](const QByteArray& bytes) {
+            Received frame;
+            frame.kind = rvx::ScannedRun::Kind::Framed;
+            frame.bytes = bytes;
+            frame.time = QDateTime::currentDateTime();
+            emit q->sent(frame);
+        });
         // The bytes that came before the loss are handed over first: those the port still
         // holds, then those the scanner held back.
-        connect(link, &detail::Link::failing, q,
+        connect(link, &detail::LinkUse::failing, q,
                 [this] { readPieces(aheadBytes / pieceBytes + 1); });
-        connect(link, &detail::Link::failed, q, [this](const Error& error) {
+        connect(link, &detail::LinkUse::failed, q, [this](const Error& error) {
             if (!watching) {
                 return;  // stopped from a run handed over as the port went
             }
@@ -122,7 +136,9 @@ struct Watcher::Impl {
     }
 
     Watcher* q;
-    detail::Link* link = nullptr;  // a child of the Watcher
+    Connections* connections;
+    std::unique_ptr<Connections> own;  // a Watcher's own, when it shares none
+    detail::LinkUse* link = nullptr;   // a child of the Watcher
     Target target;
     Settings settings;
     rvx::FrameScanner scanner;
@@ -134,7 +150,10 @@ struct Watcher::Impl {
     QTimer more;  // the next piece of what has arrived
 };
 
-Watcher::Watcher(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>(this)) {}
+Watcher::Watcher(QObject* parent) : QObject(parent), d_(std::make_unique<Impl>(this, nullptr)) {}
+
+Watcher::Watcher(Connections& connections, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(this, &connections)) {}
 
 Watcher::~Watcher() {
     d_->end();

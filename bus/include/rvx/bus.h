@@ -4,6 +4,8 @@
 //   target text  --readTarget-->  Target  --+--> Sender     send frames (the window's face)
 //                                           +--> sendFrames the same, blocking (command line)
 //                                           +--> Watcher    frames and noise as they arrive
+//   Connections  one open connection per target for the program, shared by its Senders and
+//                Watchers (the window's application has one)
 //   listPorts()  the serial ports of the machine, for choosing a target
 //
 // Nothing is ever sent on its own: a frame goes out only when a caller hands it to Sender or
@@ -13,7 +15,10 @@
 // pseudo-terminal; COM3 on Windows), or tcp://HOST:PORT for a raw TCP serial bridge (ser2net
 // in raw mode, Ethernet-to-RS-485 converters), which forwards the bytes to its own line as they
 // are. A target is opened for one send or one watch and closed after it, so that no other
-// program is kept off the port in between.
+// program is kept off the port in between. Senders and Watchers made on one Connections share
+// their connections: a send to a target that a watch holds open goes out through that
+// connection, so a program can watch a serial port and send on it, which the port would not
+// allow two connections for.
 //
 // Line. 4800 baud, 8 data bits, odd parity, 1 stop bit, no flow control; baud rate and parity
 // can be changed for unusual adapters (Settings). A bridge has line settings of its own; the
@@ -64,6 +69,11 @@
 #include "rvx/scanner.h"
 
 namespace rvx::bus {
+
+namespace detail {
+class LinkUse;
+class SharedLink;
+}  // namespace detail
 
 // ---- Targets -----------------------------------------------------------------------------
 
@@ -175,12 +185,46 @@ enum class Delivery : std::uint8_t {
     HandedToBridge,  // bridge: the system sent the bytes; nothing tells that the bridge took them
 };
 
+// ---- Connections -------------------------------------------------------------------------
+
+// The open connections of a program: at most one to each serial port (under any of its names)
+// and to each bridge, shared by the Senders and Watchers made on it. A connection opens for
+// its first user and closes once its last one is done. While a watch holds it, it is opened
+// for reading and writing, and a send to the same target goes out through it: the watch goes
+// on reading and hears of each frame sent (Watcher::sent). Sends take turns: a send starts
+// writing only once the one before it on the target has ended, with the gap after its last
+// frame. A send to a target held open at another baud rate or parity is refused.
+//
+// A bridge confirms a frame by closing the connection after it, which a send can ask only of
+// a connection no one else holds: through a watched connection its frames are handed to the
+// bridge (Delivery::HandedToBridge).
+class Connections : public QObject {
+    Q_OBJECT
+public:
+    explicit Connections(QObject* parent = nullptr);
+    ~Connections() override;
+
+    // Whether the program has the target open now.
+    [[nodiscard]] bool holds(const Target& target) const;
+
+    struct Impl;
+
+private:
+    friend class detail::LinkUse;
+    friend class detail::SharedLink;
+    friend class Watcher;
+    std::unique_ptr<Impl> d_;
+};
+
 // Sends frames without blocking: for the window, which keeps one Sender for its connection
 // setting and sends one frame at a time.
 class Sender : public QObject {
     Q_OBJECT
 public:
+    // A Sender of its own opens its target for each send and closes it after.
     explicit Sender(QObject* parent = nullptr);
+    // One on the program's connections shares them.
+    explicit Sender(Connections& connections, QObject* parent = nullptr);
     ~Sender() override;
 
     // Starts a send: opens the target, writes the frames one after the other, each once the
@@ -253,12 +297,15 @@ struct Received {
     }
 };
 
-// Watches a target for --monitor: opens it for reading only and hands over every frame and
-// every run of noise, in the order they arrived, until stopped or the port is lost.
+// Watches a target: opens it and hands over every frame and every run of noise, in the order
+// they arrived, until stopped or the port is lost.
 class Watcher : public QObject {
     Q_OBJECT
 public:
+    // A Watcher of its own opens its target for reading only (--monitor).
     explicit Watcher(QObject* parent = nullptr);
+    // One on the program's connections holds its connection for the program's sends too.
+    explicit Watcher(Connections& connections, QObject* parent = nullptr);
     ~Watcher() override;
 
     // Starts watching; opened() or failed() follows from the event loop. Returns false and
@@ -276,6 +323,9 @@ public:
 signals:
     void opened();
     void received(const rvx::bus::Received& run);
+    // A frame that a Sender of the program sent through the watched connection has left; its
+    // time is when it left.
+    void sent(const rvx::bus::Received& frame);
     // Opening failed, or the port was lost; what had arrived came out before. Watching ended.
     void failed(const rvx::bus::Error& error);
     void stopped();
