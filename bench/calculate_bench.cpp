@@ -17,7 +17,7 @@
 #include <array>
 
 #include "byte_text.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
 
 namespace {
 

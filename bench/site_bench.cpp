@@ -10,7 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "frmSite.h"
+#include "session.h"
+#include "site/frmSite.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ QString writeSite(const QTemporaryDir& dir) {
 void openSite(benchmark::State& state) {
     const QTemporaryDir dir;
     const QString path = writeSite(dir);
-    frmSite site;
+    Session session;
+    frmSite site(session);
     site.show();
     if (path.isEmpty() || !QTest::qWaitForWindowExposed(&site)) {
         state.SkipWithError("no site file or no window");
@@ -61,7 +63,8 @@ BENCHMARK(openSite)->Unit(benchmark::kMillisecond);
 void filterSite(benchmark::State& state) {
     const QTemporaryDir dir;
     const QString path = writeSite(dir);
-    frmSite site;
+    Session session;
+    frmSite site(session);
     site.show();
     if (path.isEmpty() || !QTest::qWaitForWindowExposed(&site) || !site.openSite(path)) {
         state.SkipWithError("no site");
@@ -84,7 +87,8 @@ BENCHMARK(filterSite)->Unit(benchmark::kMillisecond);
 void sortSite(benchmark::State& state) {
     const QTemporaryDir dir;
     const QString path = writeSite(dir);
-    frmSite site;
+    Session session;
+    frmSite site(session);
     site.show();
     if (path.isEmpty() || !QTest::qWaitForWindowExposed(&site) || !site.openSite(path)) {
         state.SkipWithError("no site");

@@ -19,13 +19,14 @@
 #include <QTest>
 #include <cstdio>
 
-#include "bus_connection.h"
-#include "frmHELP.h"
-#include "frmMain.h"
-#include "frmSendLog.h"
-#include "frmSite.h"
-#include "motor_sender.h"
-#include "site_model.h"
+#include "main/frmHELP.h"
+#include "main/frmMain.h"
+#include "send/bus_connection.h"
+#include "send/frmSendLog.h"
+#include "send/motor_sender.h"
+#include "site/frmSite.h"
+#include "site/motor_list_model.h"
+#include "site/site_document.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -126,7 +127,7 @@ bool sendingViews(frmMain& window, const QDir& folder) {
         return false;
     }
     BusConnection{*rvx::bus::readTarget(line.path).target, {}}.save();
-    auto* sender = window.findChild<MotorSender*>();
+    auto* sender = &window.sender();
     QSignalSpy sent(sender, &MotorSender::sent);
     QSignalSpy failed(sender, &MotorSender::failed);
 
@@ -211,15 +212,18 @@ bool siteViews(frmMain& window, const QDir& folder) {
         {"2E3F10", "Stairs", "Stairwell", "skylight"},
         {"0D0E0F", "Ground floor, all", "Ground floor", "group"},
     }};
-    QList<SiteMotor> list;
+    QList<rvx::Motor> list;
     for (const auto& [address, label, room, note] : motors) {
         const bool group = std::string_view(note) == "group";
-        list.append(SiteMotor{QString::fromUtf8(label), QString::fromUtf8(room),
-                              QString::fromLatin1(address),
-                              group ? rvx::AddressKind::Group : rvx::AddressKind::Single,
-                              group ? QString() : QString::fromUtf8(note)});
+        rvx::Motor motor;
+        motor.addressText = address;
+        motor.kind = group ? rvx::AddressKind::Group : rvx::AddressKind::Single;
+        motor.label = label;
+        motor.room = room;
+        motor.note = group ? "" : note;
+        list.append(motor);
     }
-    site->motors().setMotors(list);
+    site->document().motors().setMotors(list);
     auto* table = find<QTableView>(*site, "tblMotors");
     table->resizeColumnsToContents();
     table->selectionModel()->select(table->model()->index(0, 0),
@@ -259,11 +263,11 @@ bool siteViews(frmMain& window, const QDir& folder) {
     put("AB F1 FF FF FF FF 65 43 21 FE FF FF 09 5D");
     put("00 3F");
     put("AB F1 FF FF FF FF 1C 2D 03 EF 80 FF 08 52");
-    auto* monitor = find<QTableWidget>(*site, "tblMonitor");
+    auto* monitor = find<QTableView>(*site, "tblMonitor");
     monitor->resizeColumnsToContents();
     ok = save(*site, folder, "site-monitor.png") && ok;
     QTest::mouseClick(find<QPushButton>(*site, "cmdWatch"), Qt::LeftButton);
-    site->motors().undoStack()->setClean();
+    site->document().motors().undoStack()->setClean();
     site->close();
     return ok;
 }

@@ -1,8 +1,10 @@
-// Velkor RVX String Calculator: starts the application and shows the main window.
+// Velkor RVX String Calculator: starts the application and shows the main window. The session
+// (the bus connections and the one sender with its log) is made here once, for every window.
 #include <QApplication>
 
 #include "controls.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
+#include "session.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -13,7 +15,8 @@ int main(int argc, char* argv[]) {
     // The windows' plain face as the application's font: a text field lays out its first
     // text in the application font, and one face loaded spares loading a second.
     QApplication::setFont(ui::fontFor(ui::FontStyle::Default));
-    frmMain window;
+    Session session;
+    frmMain window(session);
     window.show();
     return QApplication::exec();
 }

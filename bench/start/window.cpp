@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "controls.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
 #include "quit_on_first_paint.h"
 
 int main(int argc, char* argv[]) {

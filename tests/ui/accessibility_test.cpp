@@ -3,8 +3,8 @@
 #include <QAccessible>
 #include <QPlainTextEdit>
 
-#include "bus_connection.h"
-#include "frmHELP.h"
+#include "main/frmHELP.h"
+#include "send/bus_connection.h"
 #include "window_driver.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-#include "frmHELP.h"
+#include "main/frmHELP.h"
 #include "window_driver.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <utility>
 
 #include "byte_text.h"
-#include "frmHELP.h"
+#include "main/frmHELP.h"
 #include "rvx/failure.h"
 #include "rvx/number.h"
 #include "window_driver.h"

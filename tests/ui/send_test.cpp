@@ -5,9 +5,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "bus_connection.h"
 #include "bus_support.h"
-#include "motor_sender.h"
+#include "send/bus_connection.h"
+#include "send/motor_sender.h"
 #include "window_driver.h"
 
 namespace {
@@ -87,7 +87,7 @@ private slots:
 
         QVERIFY(chooseConnection(ui, window, line.path(), QStringLiteral("9600"),
                                  QStringLiteral("None")));
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
         QCOMPARE(line.arrived().bytes, up123456);
@@ -113,7 +113,7 @@ private slots:
         Driver ui(window);
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(QStringLiteral("Up")));
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtS", QStringLiteral("actSend")));
         QVERIFY(window.findChild<BusConnectionDialog*>() == nullptr);
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
@@ -150,7 +150,7 @@ private slots:
         frmMain window;
         Driver ui(window);
         QVERIFY(ui.calculated());
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         auto* strip = window.findChild<QLabel*>(QStringLiteral("lblSend"));
         QVERIFY2(
@@ -182,9 +182,9 @@ private slots:
         QVERIFY(question != nullptr);
         QCOMPARE(question->text(), QStringLiteral("This moves every motor of group 0A0B0C."));
         QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
-        QVERIFY(!window.findChild<MotorSender*>()->busy());  // a send would be under way now
+        QVERIFY(!window.sender().busy());  // a send would be under way now
 
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         question = shown<QMessageBox>(window, "confirmGroup");
         QVERIFY(question != nullptr);
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(question != nullptr);
         QCOMPARE(question->text(), QStringLiteral("This moves every motor of group FFFFFF."));
         QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
-        QVERIFY(!window.findChild<MotorSender*>()->busy());
+        QVERIFY(!window.sender().busy());
         QCOMPARE(bridge.connections().size(), 0);
     }
 
@@ -220,7 +220,7 @@ private slots:
         frmMain window;
         Driver ui(window);
         QVERIFY(ui.calculated());
-        QSignalSpy failed(window.findChild<MotorSender*>(), &MotorSender::failed);
+        QSignalSpy failed(&window.sender(), &MotorSender::failed);
         QVERIFY(ui.pickFromMenu("txtSTOP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
         auto* box = shown<QMessageBox>(window, "sendFailed");

@@ -15,10 +15,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "bus_connection.h"
 #include "bus_support.h"
-#include "frmSendLog.h"
-#include "motor_sender.h"
+#include "send/bus_connection.h"
+#include "send/frmSendLog.h"
+#include "send/motor_sender.h"
 #include "window_driver.h"
 
 namespace {
@@ -134,9 +134,9 @@ private slots:
         string->setFocus();
         QTest::keyClick(string, Qt::Key_Return, Qt::ControlModifier);
         QCoreApplication::processEvents();
-        QVERIFY(!window.findChild<MotorSender*>()->busy());
+        QVERIFY(!window.sender().busy());
         QVERIFY(line.nothingSent());
-        QVERIFY(window.findChild<MotorSender*>()->records().isEmpty());
+        QVERIFY(window.sender().records().isEmpty());
         // Up takes no value: it is offered.
         QVERIFY(offerIn(ui, "txtUP").offered);
     }
@@ -163,7 +163,7 @@ private slots:
         const QKeySequence key = menu->findChild<QAction*>(QStringLiteral("actSend"))->shortcut();
         menu->close();
         QCOMPARE(key, QKeySequence(Qt::CTRL | Qt::Key_Return));
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QLineEdit* string = ui.field("txtDOWN");
         string->setFocus();
         QTest::keyClick(string, Qt::Key_Return, Qt::ControlModifier);
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(chosen.has_value());
         QCOMPARE(chosen->target.device, line.path());
 
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);
         QCOMPARE(line.arrived().bytes, up123456);
@@ -319,7 +319,7 @@ private slots:
 
         line.stopOutput();  // the system takes no bytes: the send stays under way
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
-        auto* sender = window.findChild<MotorSender*>();
+        auto* sender = &window.sender();
         QVERIFY(sender->busy());
         QCOMPARE(status->text(),
                  QStringLiteral("Sending Up to motor 123456 on %1, 4800 8O1 \u2026 (waiting up "
@@ -359,7 +359,7 @@ private slots:
         QVERIFY(ui.click("optMQR"));
         QVERIFY(ui.replace("txtG", QStringLiteral("0A0B0C")));
         QVERIFY(ui.click("cmdCalc"));
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtSTOP", QStringLiteral("actSend")));
         auto* question = shown<QMessageBox>(window, "confirmGroup");
         QVERIFY(question != nullptr);
@@ -372,7 +372,7 @@ private slots:
                  QStringLiteral("Stop to group 0A0B0C taken by the bridge at %1; the bridge does "
                                 "not report delivery to its line, whose settings are its own")
                      .arg(bridge.target()));
-        const SendRecord& record = window.findChild<MotorSender*>()->records().last();
+        const SendRecord& record = window.sender().records().last();
         const QJsonObject logged = QJsonDocument::fromJson(record.jsonLine()).object();
         QCOMPARE(logged.value(QStringLiteral("result")).toString(),
                  QStringLiteral("taken by the bridge, delivery to its line not reported"));
@@ -384,8 +384,8 @@ private slots:
         frmMain window;
         Driver ui(window);
         QVERIFY(ui.calculated());
-        QSignalSpy sent(window.findChild<MotorSender*>(), &MotorSender::sent);
-        QSignalSpy failed(window.findChild<MotorSender*>(), &MotorSender::failed);
+        QSignalSpy sent(&window.sender(), &MotorSender::sent);
+        QSignalSpy failed(&window.sender(), &MotorSender::failed);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
         QCOMPARE(sent.count(), 0);
@@ -405,7 +405,7 @@ private slots:
         frmMain window;
         Driver ui(window);
         QVERIFY(ui.calculated());
-        auto* sender = window.findChild<MotorSender*>();
+        auto* sender = &window.sender();
         QSignalSpy sent(sender, &MotorSender::sent);
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         QTRY_COMPARE_WITH_TIMEOUT(sent.count(), 1, 5000);

@@ -16,7 +16,7 @@
 #include <array>
 #include <string>
 
-#include "frmMain.h"
+#include "main/frmMain.h"
 #include "rvx/catalogue.h"
 #include "rvx/memory_fields.h"
 #include "worked_example.h"

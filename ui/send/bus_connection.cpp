@@ -1,4 +1,4 @@
-#include "bus_connection.h"
+#include "send/bus_connection.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -14,12 +14,14 @@
 //     which the window keeps beside the field for as long as the field shows that string. The
 //     engine also says whether those values are ones the frames admit: only such a frame is
 //     offered for sending.
-//   - MotorSender (ui/motor_sender.h, over rvx_bus): sends one frame at a time from the event
-//     loop and keeps every send of the run on record; the strip below the client area
-//     (lblSend) says what is being sent and how it ended.
+//   - the session (ui/session.h): the application's one MotorSender (ui/send/motor_sender.h,
+//     over rvx_bus), which sends from the event loop and keeps every send of the run on
+//     record, and its connections to the bus, one per port. The strip below the client area
+//     (lblSend) says what this window is sending and how it ended.
 //   - frmHELP: the help window, created on the first "?" and kept for the run; frmSendLog:
-//     the sends of the run, opened from the menu of a string; frmSite: the motors of a whole
-//     site, opened from the menu bar (Site > Site..., Ctrl+M), which lies above the client area.
+//     the sends of the run, of this window and the site window, opened from the menu of a
+//     string; frmSite: the motors of a whole site (ui/site/), opened from the menu bar
+//     (Site > Site..., Ctrl+M), which lies above the client area. Both share the session.
 #pragma once
 
 #include <QWidget>
@@ -36,6 +38,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QPoint;
@@ -46,14 +49,21 @@ class frmSendLog;
 class frmSite;
 class QMenuBar;
 class MotorSender;
+class Session;
 struct SendRecord;
 
 class frmMain : public QWidget, private rvx::CalculationFields {
     Q_OBJECT
 
 public:
+    // The program's main window, on the session every window of the run shares.
+    explicit frmMain(Session& session);
+    // A main window made alone (as the tests make one), with a session of its own.
     frmMain();
     ~frmMain() override;
+
+    // The sender of the session, through which this window and its site window send.
+    [[nodiscard]] MotorSender& sender() const;
 
     // The code of the command with a parameter pending in the "Choose Command" view; 0 for none.
     [[nodiscard]] std::int16_t passCode() const { return pass; }
@@ -74,6 +84,9 @@ signals:
     void beeped();
 
 private:
+    explicit frmMain(std::unique_ptr<Session> own);
+    void build();
+
     // Start-up.
     void Form_Load();
 
@@ -116,6 +129,7 @@ private:
     void showStringMenu(QLineEdit* field, const QPoint& at);
     void sendFrom(QLineEdit* field);
     void showSendLog();
+    [[nodiscard]] static QKeySequence sendShortcut();
     void showSendStatus(const SendRecord& record);
     void clearSendStatus();
     [[nodiscard]] QLineEdit* activeAddressField() const;
@@ -185,10 +199,11 @@ private:
     std::map<const QLineEdit*, std::optional<rvx::MadeFrame>> frames_;
     const QLineEdit* fieldGettingFrame_ = nullptr;  // while setTextWithFrame writes its text
     rvx::CommandStringEngine engine{*this};
+    std::unique_ptr<Session> ownSession_;  // a window made alone only
+    Session& session_;
     std::unique_ptr<frmHELP> help_;
     std::unique_ptr<frmSendLog> sendLog_;
     std::unique_ptr<frmSite> site_;
     QMenuBar* menuBar{};
-    QWidget* clientArea{};       // below the menu bar: every control of the layout
-    MotorSender* motorSender{};  // sends a string's frame when its menu asks; a child
+    QWidget* clientArea{};  // below the menu bar: every control of the layout
 };

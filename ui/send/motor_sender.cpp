@@ -1,4 +1,4 @@
-#include "motor_sender.h"
+#include "send/motor_sender.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -6,7 +6,8 @@
 #include <QStringList>
 #include <algorithm>
 
-MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
+MotorSender::MotorSender(rvx::bus::Connections& connections, QObject* parent)
+    : QObject(parent), sender_(connections) {
     pause_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &MotorSender::runStep);
     connect(&sender_, &rvx::bus::Sender::frameSent, this, [this](int index) {
@@ -45,10 +46,11 @@ MotorSender::MotorSender(QWidget* window) : QObject(window), window_(window) {
         for (int row = failedRow + 1; row < static_cast<int>(records_.size()); ++row) {
             mark(row, SendRecord::State::Failed, error.message);
         }
+        QWidget* window = window_;
         endSend();
         auto* box =
             new QMessageBox(QMessageBox::Warning, QStringLiteral("Not sent"),
-                            QStringLiteral("The frame was not sent."), QMessageBox::Ok, window_);
+                            QStringLiteral("The frame was not sent."), QMessageBox::Ok, window);
         box->setObjectName(QStringLiteral("sendFailed"));
         box->setInformativeText(error.message);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -61,10 +63,11 @@ bool MotorSender::busy() const {
     return connection_.has_value() || sender_.busy() || asking_;
 }
 
-void MotorSender::chooseConnection(const std::function<void()>& next) {
-    auto* dialog = new BusConnectionDialog(BusConnection::load(), window_);
+void MotorSender::chooseConnection(QWidget* window, const std::function<void()>& next) {
+    auto* dialog = new BusConnectionDialog(BusConnection::load(), window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     asking_ = true;
+    asked_ = dialog;
     connect(dialog, &QDialog::finished, this, [this, next](int result) {
         asking_ = false;
         if (result == QDialog::Accepted && next) {
@@ -75,10 +78,11 @@ void MotorSender::chooseConnection(const std::function<void()>& next) {
 }
 
 void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
-    sendSteps({SendStep{{made}, {}}}, field);
+    sendSteps({SendStep{{made}, {}}}, field->window(), field);
 }
 
-bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject>& owner) {
+bool MotorSender::sendSteps(const QList<SendStep>& steps, QWidget* window,
+                            const QPointer<QObject>& owner) {
     if (busy()) {
         return false;
     }
@@ -107,11 +111,12 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
     const bool owned = !owner.isNull();
     const auto ownerGone = [owner, owned] { return owned && owner.isNull(); };
 
+    const QPointer<QWidget> from = window;
     const auto connection = BusConnection::load();
     if (!connection) {
-        chooseConnection([this, steps, owner, ownerGone] {
-            if (!ownerGone()) {
-                sendSteps(steps, owner);
+        chooseConnection(window, [this, steps, from, owner, ownerGone] {
+            if (!ownerGone() && from != nullptr) {
+                sendSteps(steps, from, owner);
             }
         });
         return true;
@@ -119,7 +124,7 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
 
     // A frame for a group moves every motor of it; the frame says which kind it was made for.
     if (groups.isEmpty()) {
-        start(*connection, steps);
+        start(*connection, steps, window);
         return true;
     }
     const QString moved = groups.size() == 1
@@ -127,7 +132,7 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
                               : QStringLiteral("This moves every motor of groups %1.")
                                     .arg(groups.join(QStringLiteral(", ")));
     auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
-                                     moved, QMessageBox::Cancel, window_);
+                                     moved, QMessageBox::Cancel, window);
     question->setObjectName(QStringLiteral("confirmGroup"));
     question->setInformativeText(QStringLiteral("Send it to ") + connection->text() +
                                  QStringLiteral("?"));
@@ -136,19 +141,22 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, const QPointer<QObject
     question->setDefaultButton(QMessageBox::Cancel);
     question->setAttribute(Qt::WA_DeleteOnClose);
     asking_ = true;
+    asked_ = question;
     connect(question, &QMessageBox::finished, this,
-            [this, question, go, connection = *connection, steps, ownerGone](int) {
+            [this, question, go, connection = *connection, steps, from, ownerGone](int) {
                 asking_ = false;
-                if (question->clickedButton() == go && !ownerGone()) {
-                    start(connection, steps);
+                if (question->clickedButton() == go && !ownerGone() && from != nullptr) {
+                    start(connection, steps, from);
                 }
             });
     question->open();
     return true;
 }
 
-void MotorSender::start(const BusConnection& connection, const QList<SendStep>& steps) {
+void MotorSender::start(const BusConnection& connection, const QList<SendStep>& steps,
+                        QWidget* window) {
     connection_ = connection;
+    window_ = window;
     steps_.clear();
     for (const SendStep& step : steps) {
         if (!step.frames.isEmpty()) {
@@ -174,6 +182,7 @@ void MotorSender::runStep() {
         record.line = connection_->lineText();
         record.bridge = connection_->target.kind == rvx::bus::Target::Kind::Tcp;
         record.made = made;
+        record.window = window_;
         record.waitMs = static_cast<qint64>(connection_->settings.timeout.count());
         records_.append(record);
         frames.push_back(made.bytes);
@@ -206,6 +215,15 @@ void MotorSender::stop() {
     emit stopped();
 }
 
+void MotorSender::stopFor(const QWidget* window) {
+    if (asking_ && asked_ != nullptr && asked_->parentWidget() == window) {
+        asked_->close();  // a send it would have started starts no more
+    }
+    if (connection_ && window_ == window) {
+        stop();
+    }
+}
+
 void MotorSender::mark(int row, SendRecord::State state, const QString& detail) {
     if (row < 0 || row >= static_cast<int>(records_.size())) {
         return;
@@ -217,6 +235,7 @@ void MotorSender::mark(int row, SendRecord::State state, const QString& detail) 
 
 void MotorSender::endSend() {
     connection_.reset();
+    window_ = nullptr;
     steps_.clear();
     pause_.stop();
 }

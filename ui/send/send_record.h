@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include "rvx/made_frame.h"
 
@@ -23,8 +25,9 @@ struct SendRecord {
     bool bridge = false;  // the target is a TCP serial bridge
     rvx::MadeFrame made;  // the frame and its origin
     State state = State::Sending;
-    QString detail;        // Failed: the reason, one line that starts with the target
-    qint64 waitMs = 5000;  // the longest wait for the bridge or the port to take the bytes
+    QString detail;            // Failed: the reason, one line that starts with the target
+    qint64 waitMs = 5000;      // the longest wait for the bridge or the port to take the bytes
+    QPointer<QWidget> window;  // the window that sent it, while it is open
 
     // "Up", "Go to %"
     [[nodiscard]] QString command() const;

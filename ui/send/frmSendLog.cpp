@@ -1,4 +1,4 @@
-#include "frmSendLog.h"
+#include "send/frmSendLog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 
 #include "controls.h"
-#include "motor_sender.h"
 #include "save_whole.h"
-#include "send_record.h"
+#include "send/motor_sender.h"
+#include "send/send_record.h"
 
 namespace {
 

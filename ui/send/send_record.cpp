@@ -1,15 +1,10 @@
-#include "send_record.h"
+#include "send/send_record.h"
 
 #include "rvx/frame_report.h"
 #include "rvx/notation.h"
+#include "text.h"
 
-namespace {
-
-QString fromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
+using ui::fromView;
 
 QString SendRecord::command() const {
     return fromView(rvx::commandOf(made.command).name);

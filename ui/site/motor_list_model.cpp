@@ -1,46 +1,31 @@
-#include "site_model.h"
+#include "site/motor_list_model.h"
 
 #include <QUndoCommand>
 #include <algorithm>
 
+#include "text.h"
+
+using ui::fromView;
+using ui::utf8;
+
 namespace {
-
-QString cellOf(const SiteMotor& motor, int column) {
-    switch (column) {
-        case MotorListModel::Label:
-            return motor.label;
-        case MotorListModel::Room:
-            return motor.room;
-        case MotorListModel::Address:
-            return motor.address;
-        case MotorListModel::Kind:
-            return kindText(motor.kind);
-        case MotorListModel::Note:
-            return motor.note;
-        default:
-            break;
-    }
-    return {};
-}
-
-}  // namespace
-
-std::optional<rvx::Address> SiteMotor::bytes() const {
-    const auto reading = rvx::readAddress(address.toStdString());
-    if (!reading.ok()) {
-        return std::nullopt;
-    }
-    return reading.bytes;
-}
 
 QString kindText(rvx::AddressKind kind) {
     const std::string_view name = rvx::kindName(kind);
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-std::optional<rvx::AddressKind> readKind(const QString& text) {
-    return rvx::findKind(text.trimmed().toStdString());
+// The motor with its address bytes read from its text; nullopt when the text is no address.
+std::optional<rvx::Motor> withAddress(rvx::Motor motor) {
+    const auto reading = rvx::readAddress(motor.addressText);
+    if (!reading.ok()) {
+        return std::nullopt;
+    }
+    motor.address = reading.bytes;
+    return motor;
 }
+
+}  // namespace
 
 // One cell changed; undo puts the old text back.
 class CellEdit : public QUndoCommand {
@@ -70,7 +55,7 @@ private:
 // Rows added or deleted, each with the place it has in the list after an addition.
 class RowsChange : public QUndoCommand {
 public:
-    RowsChange(MotorListModel& model, QList<std::pair<int, SiteMotor>> rows, bool adding)
+    RowsChange(MotorListModel& model, QList<std::pair<int, rvx::Motor>> rows, bool adding)
         : model_(model), rows_(std::move(rows)), adding_(adding) {
         setText(adding ? QStringLiteral("addition") : QStringLiteral("deletion"));
     }
@@ -79,11 +64,16 @@ public:
 
 private:
     MotorListModel& model_;
-    QList<std::pair<int, SiteMotor>> rows_;  // by row, ascending
+    QList<std::pair<int, rvx::Motor>> rows_;  // by row, ascending
     bool adding_;
 };
 
 MotorListModel::MotorListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+MotorListModel::Cells MotorListModel::cellsOf(const rvx::Motor& motor) {
+    return {fromView(motor.label), fromView(motor.room), fromView(motor.addressText),
+            kindText(motor.kind), fromView(motor.note)};
+}
 
 int MotorListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(motors_.size());
@@ -98,7 +88,7 @@ QVariant MotorListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        return cellOf(motors_[index.row()], index.column());
+        return cell(index.row(), index.column());
     }
     return {};
 }
@@ -130,9 +120,9 @@ Qt::ItemFlags MotorListModel::flags(const QModelIndex& index) const {
 }
 
 QString MotorListModel::addressProblem(const QString& text) {
-    const std::string typed = text.toStdString();
+    const std::string typed = utf8(text);
     const auto reading = rvx::readAddress(typed);
-    return reading.ok() ? QString() : QString::fromStdString(rvx::addressMessage(typed, reading));
+    return reading.ok() ? QString() : fromView(rvx::addressMessage(typed, reading));
 }
 
 bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -147,9 +137,9 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
             return false;
         }
     } else if (index.column() == Kind) {
-        const auto kind = readKind(text);
+        const auto kind = rvx::findKind(utf8(text.trimmed()));
         if (!kind) {
-            emit refused(QString::fromStdString(rvx::kindMessage(text.toStdString())));
+            emit refused(fromView(rvx::kindMessage(utf8(text))));
             return false;
         }
         text = kindText(*kind);
@@ -159,7 +149,7 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
         text.replace(QLatin1Char('\n'), QLatin1Char(' '))
             .replace(QLatin1Char('\r'), QLatin1Char(' '));
     }
-    const QString before = cellOf(motors_[index.row()], index.column());
+    const QString& before = cell(index.row(), index.column());
     if (before == text) {
         return true;
     }
@@ -168,39 +158,47 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 void MotorListModel::putCell(int row, int column, const QString& text) {
-    SiteMotor& motor = motors_[row];
+    rvx::Motor& motor = motors_[row];
     switch (column) {
         case Label:
-            motor.label = text;
+            motor.label = utf8(text);
             break;
         case Room:
-            motor.room = text;
+            motor.room = utf8(text);
             break;
         case Address:
-            motor.address = text;
+            // Only a right address is put in a cell (setData judged it).
+            motor.addressText = utf8(text);
+            motor.address = rvx::readAddress(motor.addressText).bytes;
             break;
         case Kind:
-            motor.kind = readKind(text).value_or(rvx::AddressKind::Single);
+            motor.kind = rvx::findKind(utf8(text)).value_or(rvx::AddressKind::Single);
             break;
         case Note:
-            motor.note = text;
+            motor.note = utf8(text);
             break;
         default:
             return;
     }
+    cells_[row][static_cast<std::size_t>(column)] = text;
     emit dataChanged(index(row, column), index(row, column));
 }
 
-int MotorListModel::addMotor(const SiteMotor& motor) {
+int MotorListModel::addMotor(const rvx::Motor& motor) {
+    const auto checked = withAddress(motor);
+    if (!checked) {
+        emit refused(addressProblem(fromView(motor.addressText)));
+        return -1;
+    }
     const int row = static_cast<int>(motors_.size());
-    undo_.push(new RowsChange(*this, {{row, motor}}, true));
+    undo_.push(new RowsChange(*this, {{row, *checked}}, true));
     return row;
 }
 
 void MotorListModel::deleteRows(QList<int> rows) {
-    std::ranges::sort(rows);
+    std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QList<std::pair<int, SiteMotor>> deleted;
+    QList<std::pair<int, rvx::Motor>> deleted;
     for (int row : rows) {
         if (row >= 0 && row < static_cast<int>(motors_.size())) {
             deleted.append({row, motors_[row]});
@@ -211,35 +209,55 @@ void MotorListModel::deleteRows(QList<int> rows) {
     }
 }
 
-void MotorListModel::insertMotors(const QList<std::pair<int, SiteMotor>>& rows) {
+void MotorListModel::insertMotors(const QList<std::pair<int, rvx::Motor>>& rows) {
     // Ascending: each row goes to the place it had, the ones before it being back already.
     for (const auto& [row, motor] : rows) {
         beginInsertRows({}, row, row);
         motors_.insert(row, motor);
+        cells_.insert(row, cellsOf(motor));
         endInsertRows();
     }
 }
 
-void MotorListModel::removeMotors(const QList<std::pair<int, SiteMotor>>& rows) {
+void MotorListModel::removeMotors(const QList<std::pair<int, rvx::Motor>>& rows) {
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
         beginRemoveRows({}, it->first, it->first);
         motors_.removeAt(it->first);
+        cells_.removeAt(it->first);
         endRemoveRows();
     }
 }
 
-void MotorListModel::setMotors(const QList<SiteMotor>& motors) {
+bool MotorListModel::setMotors(const QList<rvx::Motor>& motors) {
+    QList<rvx::Motor> checked;
+    checked.reserve(motors.size());
+    for (const rvx::Motor& motor : motors) {
+        const auto right = withAddress(motor);
+        if (!right) {
+            emit refused(addressProblem(fromView(motor.addressText)));
+            return false;
+        }
+        checked.append(*right);
+    }
+    QList<Cells> cells;
+    cells.reserve(checked.size());
+    for (const rvx::Motor& motor : checked) {
+        cells.append(cellsOf(motor));
+    }
     beginResetModel();
-    motors_ = motors;
+    motors_ = std::move(checked);
+    cells_ = std::move(cells);
     endResetModel();
     undo_.clear();
+    return true;
 }
 
 QString MotorListModel::labelOf(const rvx::Address& address,
                                 std::optional<rvx::AddressKind> kind) const {
-    for (const SiteMotor& motor : motors_) {
-        if ((!kind || motor.kind == *kind) && motor.bytes() == address) {
-            return motor.label;
+    for (qsizetype row = 0; row < motors_.size(); ++row) {
+        const rvx::Motor& motor = motors_[row];
+        if ((!kind || motor.kind == *kind) && motor.address == address) {
+            return cells_[row][Label];
         }
     }
     return {};

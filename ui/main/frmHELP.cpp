@@ -1,4 +1,4 @@
-#include "frmHELP.h"
+#include "main/frmHELP.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "main/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,17 +19,20 @@
 #include <string_view>
 
 #include "controls.h"
-#include "frmHELP.h"
-#include "frmSendLog.h"
-#include "frmSite.h"
-#include "motor_sender.h"
+#include "main/frmHELP.h"
 #include "rvx/address.h"
 #include "rvx/notation.h"
 #include "rvx/number.h"
 #include "rvx/value_rules.h"
-#include "send_record.h"
+#include "send/frmSendLog.h"
+#include "send/motor_sender.h"
+#include "send/send_record.h"
+#include "session.h"
+#include "site/frmSite.h"
+#include "text.h"
 
 using rvx::ParameterField;
+using ui::fromView;
 
 namespace {
 
@@ -157,9 +160,6 @@ constexpr int clientHeight = 10095 + 240;
 // The strip below the client area that tells how the latest send went, in pixels.
 constexpr int sendStripHeight = 22;
 
-// Sends the frame of the field the keyboard is in, as the menu's Send to motor does.
-const QKeySequence sendShortcut(Qt::CTRL | Qt::Key_Return);
-
 // Where cmdCalc stands beside each address field.
 constexpr int calcTopSingle = 360;
 constexpr int calcTopGroup = 720;
@@ -175,10 +175,6 @@ const QString errorText = QStringLiteral("ERROR");
 const QString dataErrorText = QStringLiteral("DATA ERROR");
 const QString calculatePrompt = QStringLiteral("Must Click Calculate to get string --->");
 
-QString fromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 template <typename T>
 T* control(const QHash<QString, QWidget*>& controls, const char* name) {
     auto* widget = qobject_cast<T*>(controls.value(QString::fromLatin1(name)));
@@ -188,7 +184,18 @@ T* control(const QHash<QString, QWidget*>& controls, const char* name) {
 
 }  // namespace
 
-frmMain::frmMain() {
+frmMain::frmMain() : frmMain(std::make_unique<Session>()) {}
+
+frmMain::frmMain(Session& session) : session_(session) {
+    build();
+}
+
+frmMain::frmMain(std::unique_ptr<Session> own)
+    : ownSession_(std::move(own)), session_(*ownSession_) {
+    build();
+}
+
+void frmMain::build() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
     setWindowIcon(ui::applicationIcon());
@@ -336,17 +343,29 @@ frmMain::frmMain() {
         menuKey->setContext(Qt::WidgetShortcut);
         connect(menuKey, &QShortcut::activated, this,
                 [this, field] { showStringMenu(field, QPoint(0, field->height())); });
-        auto* sendKey = new QShortcut(sendShortcut, field);
+        auto* sendKey = new QShortcut(sendShortcut(), field);
         sendKey->setContext(Qt::WidgetShortcut);
         connect(sendKey, &QShortcut::activated, this, [this, field] { sendFrom(field); });
     }
 
-    motorSender = new MotorSender(this);
-    connect(motorSender, &MotorSender::changed, this, &frmMain::showSendStatus);
+    // The strip tells of this window's own sends; the site window has a strip of its own.
+    connect(&sender(), &MotorSender::changed, this, [this](const SendRecord& record) {
+        if (record.window == this) {
+            showSendStatus(record);
+        }
+    });
     cmdHELP->setFocus();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The site window's sends and watch end before the session they use may go.
+    site_.reset();
+    sendLog_.reset();
+}
+
+MotorSender& frmMain::sender() const {
+    return session_.sender();
+}
 
 void frmMain::Form_Load() {
     lblE->setText(QString());
@@ -616,145 +635,6 @@ void frmMain::cmdCLEAR_Click() {
         restoreStartText(field);
     }
     showDataError(false);
-}
-
-// ---- Help ----
-
-// ---- The menu bar ----
-
-void frmMain::buildMenuBar() {
-    menuBar = new QMenuBar(this);
-    menuBar->setObjectName(QStringLiteral("menuBar"));
-    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
-    quit->setObjectName(QStringLiteral("actQuit"));
-    quit->setShortcut(QKeySequence::Quit);
-    QMenu* site = menuBar->addMenu(QStringLiteral("&Site"));
-    site->setObjectName(QStringLiteral("mnuSite"));
-    QAction* open = site->addAction(QStringLiteral("&Site\u2026"), this, &frmMain::showSite);
-    open->setObjectName(QStringLiteral("actSite"));
-    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    // The shortcut works wherever the keyboard is in the window, the string fields too.
-    open->setShortcutContext(Qt::WindowShortcut);
-    addAction(open);
-    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction* lineSettings = help->addAction(QStringLiteral("Serial &line settings\u2026"), this,
-                                            &frmMain::cmdHELP_Click);
-    lineSettings->setObjectName(QStringLiteral("actHelp"));
-}
-
-void frmMain::showSite() {
-    if (!site_) {
-        site_ = std::make_unique<frmSite>();
-    }
-    site_->openWindow();
-}
-
-void frmMain::cmdHELP_Click() {
-    if (!help_) {
-        help_ = std::make_unique<frmHELP>();
-    }
-    help_->openWindow();
-}
-
-// ---- The menu of a string ----
-
-// Copy, Copy as each notation, and (further down) the bus. The menu pops up without waiting,
-// and is deleted once it closes.
-void frmMain::showStringMenu(QLineEdit* field, const QPoint& at) {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("stringMenu"));
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const std::optional<rvx::Frame> frame = frameIn(field);
-
-    QAction* copy = menu->addAction(QStringLiteral("&Copy"), this, [field] {
-        QGuiApplication::clipboard()->setText(field->hasSelectedText() ? field->selectedText()
-                                                                       : field->text());
-    });
-    copy->setObjectName(QStringLiteral("actCopy"));
-    copy->setEnabled(!field->text().isEmpty());
-
-    // Each notation is shown by its platform and the way it writes the first two bytes of this
-    // field's own frame (of an Up frame while the field holds none).
-    QMenu* copyAs = menu->addMenu(QStringLiteral("Copy &as"));
-    copyAs->setObjectName(QStringLiteral("menuCopyAs"));
-    copyAs->menuAction()->setObjectName(QStringLiteral("actCopyAsMenu"));
-    copyAs->setEnabled(frame.has_value());
-    const std::uint8_t firstTwo[] = {frame ? (*frame)[0] : rvx::motionMessageCode,
-                                     frame ? (*frame)[1] : rvx::lengthByte};
-    for (const rvx::NotationInfo& notation : rvx::notationCatalogue) {
-        std::string example = rvx::writeBytes(firstTwo, notation.notation);
-        if (notation.quote != 0) {
-            example.pop_back();  // the text goes on: its closing quote is not shown
-        }
-        QAction* action = copyAs->addAction(
-            fromView(notation.platform) + QStringLiteral("  (") + QString::fromStdString(example) +
-                QStringLiteral("\u2026)"),
-            this, [frame, notation] {
-                if (frame) {
-                    QGuiApplication::clipboard()->setText(
-                        QString::fromStdString(rvx::writeFrame(*frame, notation.notation)));
-                }
-            });
-        action->setObjectName(QStringLiteral("actCopyAs_") + fromView(notation.name));
-    }
-
-    // The bus: the frame goes out only from this entry, one frame at a time, and only a frame
-    // made from values the frames admit. Where one is not, the entry below says which.
-    menu->addSeparator();
-    const std::optional<rvx::MadeFrame> made = madeFrameIn(field);
-    const auto refused = made ? rvx::refusedValue(*made) : std::nullopt;
-    QAction* send =
-        menu->addAction(QStringLiteral("Send to &motor"), this, [this, field] { sendFrom(field); });
-    send->setObjectName(QStringLiteral("actSend"));
-    send->setShortcut(sendShortcut);
-    send->setShortcutContext(Qt::WidgetShortcut);  // shown here, taken by the field
-    send->setEnabled(made.has_value() && !refused && !motorSender->busy());
-    if (refused) {
-        const QString why = QString::fromStdString(refused->sentence);
-        send->setToolTip(why);
-        QAction* reason = menu->addAction(QStringLiteral("Not offered: ") + why);
-        reason->setObjectName(QStringLiteral("actSendRefused"));
-        reason->setEnabled(false);
-    }
-    QAction* connection = menu->addAction(QStringLiteral("&Bus connection\u2026"), this,
-                                          [this] { motorSender->chooseConnection(); });
-    connection->setObjectName(QStringLiteral("actBusConnection"));
-    connection->setEnabled(!motorSender->busy());
-    QAction* log =
-        menu->addAction(QStringLiteral("Sent &frames\u2026"), this, &frmMain::showSendLog);
-    log->setObjectName(QStringLiteral("actSendLog"));
-    menu->popup(field->mapToGlobal(at));
-}
-
-void frmMain::sendFrom(QLineEdit* field) {
-    const auto made = madeFrameIn(field);
-    if (!made || rvx::refusedValue(*made) || motorSender->busy()) {
-        return;
-    }
-    motorSender->send(field, *made);
-}
-
-void frmMain::showSendLog() {
-    if (!sendLog_) {
-        sendLog_ = std::make_unique<frmSendLog>(*motorSender);
-    }
-    sendLog_->openWindow();
-}
-
-// The strip shows the latest send until the next one or the next Calculate or CLEAR. It is read
-// as its text, and QLabel tells a screen reader of each change of it.
-void frmMain::showSendStatus(const SendRecord& record) {
-    const QString text = sendText(record);
-    lblSend->setText(text);
-    lblSend->setToolTip(text);
-}
-
-void frmMain::clearSendStatus() {
-    lblSend->clear();
-    lblSend->setToolTip(QString());
 }
 
 // ---- Shared steps ----

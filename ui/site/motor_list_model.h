@@ -1,6 +1,7 @@
 // The motors of a site as the site window lists them: label, room, address, kind and note, one
-// row per motor in the order of the site file. Every edit, addition and deletion goes through
-// the model's undo stack; an address is judged by the engine as it is set, and one that is not
+// row per motor in the order of the site file. The motors are the engine's (rvx::Motor); the
+// cells hold them as the table shows them. Every edit, addition and deletion goes through the
+// model's undo stack; an address is judged by the engine as it is set, and one that is not
 // right is refused with the engine's message, never changed to something else.
 #pragma once
 
@@ -8,25 +9,11 @@
 #include <QList>
 #include <QString>
 #include <QUndoStack>
+#include <array>
 #include <optional>
 
 #include "rvx/address.h"
-
-struct SiteMotor {
-    QString label;
-    QString room;
-    QString address;  // six hexadecimal digits, as typed
-    rvx::AddressKind kind = rvx::AddressKind::Single;
-    QString note;
-
-    // The address bytes; nullopt for an address that is not right.
-    [[nodiscard]] std::optional<rvx::Address> bytes() const;
-    friend bool operator==(const SiteMotor&, const SiteMotor&) = default;
-};
-
-// "single" or "group", as the motor lists write the kind.
-[[nodiscard]] QString kindText(rvx::AddressKind kind);
-[[nodiscard]] std::optional<rvx::AddressKind> readKind(const QString& text);
+#include "rvx/motor_list.h"
 
 class MotorListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -46,18 +33,27 @@ public:
     // and refused() says why.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // Adds a motor at the end, undoable; returns its row.
-    int addMotor(const SiteMotor& motor);
+    // Adds a motor at the end, undoable; returns its row. A motor whose address text is not
+    // right is refused: -1, and refused() says why.
+    int addMotor(const rvx::Motor& motor);
     // Deletes the rows, undoable as one step.
     void deleteRows(QList<int> rows);
-    // Puts a whole list in place (a site opened): no undo across it.
-    void setMotors(const QList<SiteMotor>& motors);
+    // Puts a whole list in place (a site opened): no undo across it. A list holding a motor
+    // whose address text is not right is refused whole, and the list stays as it was.
+    bool setMotors(const QList<rvx::Motor>& motors);
 
-    [[nodiscard]] const QList<SiteMotor>& motors() const { return motors_; }
+    [[nodiscard]] const QList<rvx::Motor>& motors() const { return motors_; }
     [[nodiscard]] QUndoStack* undoStack() { return &undo_; }
+    [[nodiscard]] const QUndoStack* undoStack() const { return &undo_; }
+
+    // A cell as the table shows it.
+    [[nodiscard]] const QString& cell(int row, int column) const {
+        return cells_[row][static_cast<std::size_t>(column)];
+    }
 
     // The label of the motor or group with this address, for a frame seen on the bus: the
-    // first row of that address whose kind agrees (any kind where the frame cannot tell it).
+    // first row of that address whose kind agrees (any kind where the frame cannot tell it);
+    // empty where the list has none.
     [[nodiscard]] QString labelOf(const rvx::Address& address,
                                   std::optional<rvx::AddressKind> kind) const;
 
@@ -70,10 +66,13 @@ signals:
 private:
     friend class CellEdit;
     friend class RowsChange;
+    using Cells = std::array<QString, ColumnCount>;
+    [[nodiscard]] static Cells cellsOf(const rvx::Motor& motor);
     void putCell(int row, int column, const QString& text);
-    void insertMotors(const QList<std::pair<int, SiteMotor>>& rows);
-    void removeMotors(const QList<std::pair<int, SiteMotor>>& rows);
+    void insertMotors(const QList<std::pair<int, rvx::Motor>>& rows);
+    void removeMotors(const QList<std::pair<int, rvx::Motor>>& rows);
 
-    QList<SiteMotor> motors_;
+    QList<rvx::Motor> motors_;
+    QList<Cells> cells_;  // by row, as shown
     QUndoStack undo_;
 };

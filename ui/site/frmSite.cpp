@@ -1,0 +1,667 @@
+#include "site/frmSite.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+
+#include "controls.h"
+#include "rvx/notation.h"
+#include "save_whole.h"
+#include "send/bus_connection.h"
+#include "send/motor_sender.h"
+#include "send/send_record.h"
+#include "session.h"
+#include "site/monitor_pane.h"
+#include "site/site_document.h"
+#include "site/site_list_view.h"
+#include "site/site_monitor.h"
+#include "site/strings_pane.h"
+#include "text.h"
+
+using ui::fromView;
+
+namespace {
+
+const QString siteFilter = QStringLiteral("Sites (*.csv);;All files (*)");
+
+// The buttons of the commands a motor is sent, in the order they stand.
+struct CommandButton {
+    const char* name;
+    const char* caption;
+    rvx::CommandId command;
+};
+constexpr CommandButton commandButtons[] = {
+    {"cmdUp", "&Up", rvx::CommandId::Up},
+    {"cmdStop", "S&top", rvx::CommandId::Stop},
+    {"cmdDown", "&Down", rvx::CommandId::Down},
+    {"cmdGoToPct", "Go to &%", rvx::CommandId::GoToPercent},
+    {"cmdGoToIp", "Go to &IP #", rvx::CommandId::GoToIp},
+    {"cmdJogUp", "Jog U&p", rvx::CommandId::JogUp},
+    {"cmdJogDown", "Jog Do&wn", rvx::CommandId::JogDown},
+};
+
+// A spin box for a parameter: the range the frames admit and the start value, the engine's.
+QSpinBox* parameterBox(rvx::ParameterField field, QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    const rvx::Interval range = rvx::parameterInfo(field).admitted.parts[0];
+    box->setRange(static_cast<int>(range.low), static_cast<int>(range.high));
+    box->setValue(static_cast<int>(rvx::startValues()[static_cast<std::size_t>(field)]));
+    return box;
+}
+
+}  // namespace
+
+frmSite::frmSite(Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
+    setObjectName(QStringLiteral("frmSite"));
+    setWindowIcon(ui::applicationIcon());
+    document_ = new SiteDocument(this);
+    monitor_ = new SiteMonitor(session_.connections(), document_->motors(), this);
+    buildList();
+    QWidget* addStrip = buildAddStrip();
+    QWidget* actionStrip = buildActions();
+    buildPanes();
+
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    auto* upper = new QWidget(splitter);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    auto* filterRow = new QHBoxLayout;
+    auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), upper);
+    filterLabel->setBuddy(txtFilter);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(txtFilter, 1);
+    filterRow->addWidget(cmdDelete);
+    upperLayout->addLayout(filterRow);
+    upperLayout->addWidget(tblMotors, 1);
+    upperLayout->addWidget(lblProblem);
+    splitter->addWidget(upper);
+    splitter->addWidget(tabPanes);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(buildMenuBar());
+    layout->addWidget(addStrip);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(actionStrip);
+    layout->addWidget(lblSend);
+    resize(960, 720);
+    connect(document_, &SiteDocument::changed, this, &frmSite::showTitle);
+    connect(document_, &SiteDocument::recentChanged, this, &frmSite::fillRecentMenu);
+    showTitle();
+
+    // The strip tells of this window's own sends; any send keeps the others from starting.
+    MotorSender& sender = session_.sender();
+    connect(&sender, &MotorSender::changed, this, [this](const SendRecord& record) {
+        if (record.window == this) {
+            lblSend->setText(sendText(record));
+        }
+        updateActions();
+    });
+    connect(&sender, &MotorSender::stopped, this, &frmSite::updateActions);
+    connect(&sender, &MotorSender::sent, this, &frmSite::updateActions);
+    connect(&sender, &MotorSender::failed, this, &frmSite::updateActions);
+
+    updateActions();
+    updateStrings();
+}
+
+frmSite::~frmSite() {
+    // Nothing of this window answers once it goes: its sends end here, and its watch with the
+    // monitor, the list and its views.
+    session_.sender().disconnect(this);
+    session_.sender().stopFor(this);
+    monitor_->disconnect(this);
+    monitor_->stop();
+    document_->disconnect(this);
+    document_->motors().undoStack()->disconnect(this);
+    for (QObject* child : findChildren<QObject*>()) {
+        child->disconnect(this);
+    }
+}
+
+MotorSender& frmSite::sender() const {
+    return session_.sender();
+}
+
+void frmSite::openWindow() {
+    show();
+    raise();
+    activateWindow();
+}
+
+// ---- The site file ----
+
+QMenuBar* frmSite::buildMenuBar() {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* open = file->addAction(QStringLiteral("&Open\u2026"), this, &frmSite::askToOpen);
+    open->setObjectName(QStringLiteral("actOpen"));
+    open->setShortcut(QKeySequence::Open);
+    mnuRecent = file->addMenu(QStringLiteral("Open &recent"));
+    mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    connect(mnuRecent, &QMenu::aboutToShow, this, &frmSite::fillRecentMenu);
+    fillRecentMenu();
+    QAction* saveAction = file->addAction(QStringLiteral("&Save"), this, [this] { save(); });
+    saveAction->setObjectName(QStringLiteral("actSave"));
+    saveAction->setShortcut(QKeySequence::Save);
+    QAction* saveAsAction =
+        file->addAction(QStringLiteral("Save &as\u2026"), this, [this] { saveAs(); });
+    saveAsAction->setObjectName(QStringLiteral("actSaveAs"));
+    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    file->addSeparator();
+    file->addMenu(strings_->exportMenu());
+    file->addSeparator();
+    QAction* closeAction = file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    closeAction->setShortcut(QKeySequence::Close);
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    edit->addAction(actUndo);
+    edit->addAction(actRedo);
+    edit->addSeparator();
+    edit->addAction(QStringLiteral("De&lete"), this, &frmSite::deleteSelected);
+    return bar;
+}
+
+void frmSite::fillRecentMenu() {
+    mnuRecent->clear();
+    const QStringList recent = SiteDocument::recentSites();
+    for (const QString& path : recent) {
+        mnuRecent->addAction(path, this, [this, path] {
+            if (!document_->modified() ||
+                QMessageBox::question(this, QStringLiteral("Open a site"),
+                                      QStringLiteral("The changes to this site are not saved. "
+                                                     "Open another and lose them?")) ==
+                    QMessageBox::Yes) {
+                openSite(path);
+            }
+        });
+    }
+    mnuRecent->setEnabled(!recent.isEmpty());
+}
+
+void frmSite::showTitle() {
+    setWindowTitle(document_->name() +
+                   QStringLiteral("[*] \u2013 Site \u2013 Velkor RVX String Calculator"));
+    setWindowModified(document_->modified());
+}
+
+void frmSite::tell(const QString& objectName, const QString& text, const QString& detail) {
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName(objectName);
+    box->setInformativeText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool frmSite::openSite(const QString& path) {
+    QString problem;
+    if (document_->open(path, &problem)) {
+        return true;
+    }
+    tell(QStringLiteral("siteNotRead"),
+         QStringLiteral("The site was not opened; the list is as it was."), problem);
+    return false;
+}
+
+bool frmSite::saveSiteTo(const QString& path, QString* problem) {
+    QString why;
+    if (document_->saveTo(path, &why)) {
+        return true;
+    }
+    if (problem != nullptr) {
+        *problem = why;
+    }
+    tell(QStringLiteral("siteNotSaved"),
+         QStringLiteral("The site was not saved; the file is as it was."), why);
+    return false;
+}
+
+bool frmSite::save() {
+    return document_->path().isEmpty() ? saveAs() : saveSiteTo(document_->path());
+}
+
+bool frmSite::saveAs() {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the site"),
+                                                      document_->path(), siteFilter);
+    return !path.isEmpty() && saveSiteTo(path);
+}
+
+void frmSite::askToOpen() {
+    if (document_->modified() &&
+        QMessageBox::question(this, QStringLiteral("Open a site"),
+                              QStringLiteral("The changes to this site are not saved. Open "
+                                             "another and lose them?")) != QMessageBox::Yes) {
+        return;
+    }
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open a site"),
+                                                      document_->path(), siteFilter);
+    if (!path.isEmpty()) {
+        openSite(path);
+    }
+}
+
+void frmSite::closeEvent(QCloseEvent* event) {
+    if (document_->modified()) {
+        QMessageBox question(QMessageBox::Question, windowTitle(),
+                             QStringLiteral("The site has changes that are not saved."),
+                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+        question.setObjectName(QStringLiteral("confirmClose"));
+        question.setInformativeText(QStringLiteral("Save them before the window closes?"));
+        question.setDefaultButton(QMessageBox::Save);
+        const int answer = question.exec();
+        if (answer == QMessageBox::Save ? !save() : answer != QMessageBox::Discard) {
+            event->ignore();
+            return;
+        }
+    }
+    // A window that is gone sends nothing more, and watches nothing: the port is let go.
+    session_.sender().stopFor(this);
+    monitor_->stop();
+    event->accept();
+}
+
+// ---- The motor list ----
+
+void frmSite::buildList() {
+    MotorListModel& motors = document_->motors();
+    proxy_ = new SiteFilter(motors, this);
+    proxy_->setSourceModel(&motors);
+
+    txtFilter = new QLineEdit(this);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(QStringLiteral("label, room, address or note"));
+    txtFilter->setClearButtonEnabled(true);
+    connect(txtFilter, &QLineEdit::textChanged, proxy_, &SiteFilter::setText);
+
+    lblProblem = new ui::Label(this);
+    lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblProblem->setTextFormat(Qt::PlainText);
+    ui::speakAs(lblProblem, ui::Spoken::StatusLine);
+    connect(&motors, &MotorListModel::refused, lblProblem, [this](const QString& message) {
+        lblProblem->setText(message + QStringLiteral("; not taken"));
+    });
+
+    tblMotors = new QTableView(this);
+    tblMotors->setObjectName(QStringLiteral("tblMotors"));
+    tblMotors->setModel(proxy_);
+    tblMotors->setSortingEnabled(true);
+    tblMotors->sortByColumn(-1, Qt::AscendingOrder);  // list order until a heading is clicked
+    tblMotors->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblMotors->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tblMotors->setEditTriggers(QAbstractItemView::DoubleClicked |
+                               QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::AnyKeyPressed);
+    tblMotors->setItemDelegate(new AddressDelegate(lblProblem, tblMotors));
+    tblMotors->horizontalHeader()->setStretchLastSection(true);
+    tblMotors->verticalHeader()->setDefaultSectionSize(tblMotors->fontMetrics().height() + 6);
+    tblMotors->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tblMotors, &QWidget::customContextMenuRequested, this, &frmSite::showRowMenu);
+    connect(tblMotors->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        updateActions();
+        updateStrings();
+    });
+    connect(&motors, &QAbstractItemModel::dataChanged, this, &frmSite::updateStrings);
+    connect(&motors, &QAbstractItemModel::modelReset, this, &frmSite::updateStrings);
+
+    cmdDelete = new QPushButton(QStringLiteral("De&lete"), this);
+    cmdDelete->setObjectName(QStringLiteral("cmdDelete"));
+    connect(cmdDelete, &QPushButton::clicked, this, &frmSite::deleteSelected);
+    auto* del = new QAction(this);
+    del->setShortcut(QKeySequence::Delete);
+    del->setShortcutContext(Qt::WidgetShortcut);
+    tblMotors->addAction(del);
+    connect(del, &QAction::triggered, this, &frmSite::deleteSelected);
+
+    actUndo = motors.undoStack()->createUndoAction(this, QStringLiteral("&Undo"));
+    actUndo->setObjectName(QStringLiteral("actUndo"));
+    actUndo->setShortcut(QKeySequence::Undo);
+    addAction(actUndo);
+    actRedo = motors.undoStack()->createRedoAction(this, QStringLiteral("&Redo"));
+    actRedo->setObjectName(QStringLiteral("actRedo"));
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+        if (!redoKeys.contains(key)) {
+            redoKeys.append(key);
+        }
+    }
+    actRedo->setShortcuts(redoKeys);
+    addAction(actRedo);
+}
+
+// Adding a motor: its address (judged as typed), kind, label and room.
+QWidget* frmSite::buildAddStrip() {
+    auto* strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("addStrip"));
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    txtNewAddress = new QLineEdit(strip);
+    txtNewAddress->setObjectName(QStringLiteral("txtNewAddress"));
+    txtNewAddress->setPlaceholderText(QStringLiteral("address"));
+    txtNewAddress->setAccessibleName(QStringLiteral("Address of the motor to add"));
+    cboNewKind = new QComboBox(strip);
+    cboNewKind->setObjectName(QStringLiteral("cboNewKind"));
+    for (const rvx::KindInfo& info : rvx::kindCatalogue) {
+        cboNewKind->addItem(fromView(info.name), static_cast<int>(info.kind));
+    }
+    cboNewKind->setAccessibleName(QStringLiteral("Kind of the address to add"));
+    txtNewLabel = new QLineEdit(strip);
+    txtNewLabel->setObjectName(QStringLiteral("txtNewLabel"));
+    txtNewLabel->setPlaceholderText(QStringLiteral("label"));
+    txtNewLabel->setAccessibleName(QStringLiteral("Label of the motor to add"));
+    txtNewRoom = new QLineEdit(strip);
+    txtNewRoom->setObjectName(QStringLiteral("txtNewRoom"));
+    txtNewRoom->setPlaceholderText(QStringLiteral("room"));
+    txtNewRoom->setAccessibleName(QStringLiteral("Room of the motor to add"));
+    cmdAdd = new QPushButton(QStringLiteral("&Add"), strip);
+    cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
+    cmdAdd->setEnabled(false);
+    row->addWidget(new QLabel(QStringLiteral("New motor:"), strip));
+    row->addWidget(txtNewAddress);
+    row->addWidget(cboNewKind);
+    row->addWidget(txtNewLabel, 2);
+    row->addWidget(txtNewRoom, 1);
+    row->addWidget(cmdAdd);
+    connect(txtNewAddress, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const QString problem = text.isEmpty() ? QString() : MotorListModel::addressProblem(text);
+        lblProblem->setText(problem);
+        cmdAdd->setEnabled(!text.isEmpty() && problem.isEmpty());
+    });
+    for (QLineEdit* field : {txtNewAddress, txtNewLabel, txtNewRoom}) {
+        connect(field, &QLineEdit::returnPressed, this, &frmSite::addMotor);
+    }
+    connect(cmdAdd, &QPushButton::clicked, this, &frmSite::addMotor);
+    return strip;
+}
+
+void frmSite::addMotor() {
+    if (!cmdAdd->isEnabled()) {
+        if (!txtNewAddress->text().isEmpty()) {
+            QApplication::beep();
+        }
+        return;
+    }
+    rvx::Motor motor;
+    motor.addressText = txtNewAddress->text().toStdString();
+    motor.kind = static_cast<rvx::AddressKind>(cboNewKind->currentData().toInt());
+    motor.label = txtNewLabel->text().toStdString();
+    motor.room = txtNewRoom->text().toStdString();
+    document_->motors().addMotor(motor);
+    txtNewAddress->clear();
+    txtNewLabel->clear();
+    txtNewAddress->setFocus();
+}
+
+void frmSite::deleteSelected() {
+    document_->motors().deleteRows(selectedRows());
+}
+
+QList<int> frmSite::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : tblMotors->selectionModel()->selectedRows()) {
+        rows.append(proxy_->mapToSource(index).row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QList<rvx::Motor> frmSite::selectedMotors() const {
+    QList<rvx::Motor> motors;
+    for (int row : selectedRows()) {
+        motors.append(document_->motors().motors()[row]);
+    }
+    return motors;
+}
+
+// ---- Sending ----
+
+QWidget* frmSite::buildActions() {
+    auto* strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("actionStrip"));
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(0, 0, 0, 0);
+    spnPct = parameterBox(rvx::ParameterField::Pct, strip);
+    spnPct->setObjectName(QStringLiteral("spnPct"));
+    spnPct->setSuffix(QStringLiteral(" %"));
+    spnPct->setAccessibleName(QStringLiteral("Percentage for Go to %, 0 is up"));
+    spnIP = parameterBox(rvx::ParameterField::IP, strip);
+    spnIP->setObjectName(QStringLiteral("spnIP"));
+    spnIP->setAccessibleName(QStringLiteral("IP number for Go to IP"));
+    for (const CommandButton& entry : commandButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), strip);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this,
+                [this, command = entry.command] { sendCommand(command); });
+        commandButtons_.append(button);
+        row->addWidget(button);
+        if (entry.command == rvx::CommandId::GoToPercent) {
+            row->addWidget(spnPct);
+        } else if (entry.command == rvx::CommandId::GoToIp) {
+            row->addWidget(spnIP);
+        }
+    }
+    for (QSpinBox* box : {spnPct, spnIP}) {
+        connect(box, &QSpinBox::valueChanged, this, &frmSite::updateStrings);
+    }
+    cmdIdentify = new QPushButton(QStringLiteral("Ide&ntify"), strip);
+    cmdIdentify->setObjectName(QStringLiteral("cmdIdentify"));
+    cmdIdentify->setToolTip(QStringLiteral("Jog Up, a pause, Jog Down: the blind wiggles"));
+    connect(cmdIdentify, &QPushButton::clicked, this, &frmSite::identify);
+    commandButtons_.append(cmdIdentify);
+    row->addWidget(cmdIdentify);
+    row->addStretch(1);
+    cmdStopSending = new QPushButton(QStringLiteral("Stop sending (Esc)"), strip);
+    cmdStopSending->setObjectName(QStringLiteral("cmdStopSending"));
+    connect(cmdStopSending, &QPushButton::clicked, this, &frmSite::stopSending);
+    // Esc stops a send wherever the keyboard is in the window; it is taken only while one is
+    // under way, so that it still closes an editor of the list otherwise.
+    actStopSending = new QAction(QStringLiteral("Stop sending"), this);
+    actStopSending->setObjectName(QStringLiteral("actStopSending"));
+    actStopSending->setShortcut(QKeySequence(Qt::Key_Escape));
+    actStopSending->setShortcutContext(Qt::WindowShortcut);
+    addAction(actStopSending);
+    connect(actStopSending, &QAction::triggered, this, &frmSite::stopSending);
+    row->addWidget(cmdStopSending);
+
+    lblSend = new ui::Label(this);
+    lblSend->setObjectName(QStringLiteral("lblSend"));
+    lblSend->setTextFormat(Qt::PlainText);
+    lblSend->setFrameShape(QFrame::StyledPanel);
+    lblSend->setFrameShadow(QFrame::Sunken);
+    ui::speakAs(lblSend, ui::Spoken::StatusLine);
+    lblSend->setAccessibleDescription(QStringLiteral("Status of sending"));
+    return strip;
+}
+
+SiteStrings frmSite::siteStrings() const {
+    SiteStrings strings;
+    strings.values[static_cast<std::size_t>(rvx::ParameterField::Pct)] = spnPct->value();
+    strings.values[static_cast<std::size_t>(rvx::ParameterField::IP)] = spnIP->value();
+    strings.notation = strings_->notation();
+    return strings;
+}
+
+QList<rvx::MadeFrame> frmSite::framesFor(rvx::CommandId command) const {
+    const rvx::ParameterValues values = siteStrings().values;
+    QList<rvx::MadeFrame> frames;
+    for (const rvx::Motor& motor : selectedMotors()) {
+        const auto frame =
+            rvx::frameFor(rvx::commandOf(command), motor.kind, motor.address, values);
+        if (frame) {
+            frames.append(rvx::MadeFrame{*frame, command, motor.kind, motor.address, values});
+        }
+    }
+    return frames;
+}
+
+void frmSite::sendCommand(rvx::CommandId command) {
+    if (sender().sendSteps({SendStep{framesFor(command), {}}}, this, this)) {
+        updateActions();
+    }
+}
+
+void frmSite::identify() {
+    // Every selected motor jogs up, then after the pause all jog down again.
+    const QList<SendStep> steps{
+        {framesFor(rvx::CommandId::JogUp), {}},
+        {framesFor(rvx::CommandId::JogDown), std::chrono::milliseconds(identifyPauseMs)},
+    };
+    if (sender().sendSteps(steps, this, this)) {
+        updateActions();
+    }
+}
+
+void frmSite::stopSending() {
+    sender().stopFor(this);
+    updateActions();
+}
+
+void frmSite::updateActions() {
+    const bool chosen = !tblMotors->selectionModel()->selectedRows().isEmpty();
+    const bool busy = sender().busy();
+    for (QPushButton* button : commandButtons_) {
+        button->setEnabled(chosen && !busy);
+    }
+    cmdDelete->setEnabled(chosen);
+    strings_->setChosen(chosen);
+    cmdStopSending->setEnabled(busy);
+    actStopSending->setEnabled(busy);
+}
+
+void frmSite::showRowMenu(const QPoint& at) {
+    if (!tblMotors->indexAt(at).isValid()) {
+        return;
+    }
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("mnuMotor"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (QPushButton* button : commandButtons_) {
+        QAction* action = menu->addAction(button->text(), button, &QPushButton::click);
+        action->setEnabled(button->isEnabled());
+    }
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("De&lete"), this, &frmSite::deleteSelected);
+    menu->popup(tblMotors->viewport()->mapToGlobal(at));
+}
+
+// ---- The panes: the strings, and the bus monitor ----
+
+void frmSite::buildPanes() {
+    tabPanes = new QTabWidget(this);
+    tabPanes->setObjectName(QStringLiteral("tabPanes"));
+
+    strings_ = new SiteStringsPane(tabPanes);
+    connect(strings_, &SiteStringsPane::notationChanged, this, &frmSite::updateStrings);
+    connect(strings_, &SiteStringsPane::saveAsked, this, &frmSite::askWhereToExport);
+    connect(strings_, &SiteStringsPane::exportAsked, this, &frmSite::exportForPlatform);
+    tabPanes->addTab(strings_, QStringLiteral("&Strings"));
+
+    auto* monitor = new SiteMonitorPane(*monitor_, session_.sender(), tabPanes);
+    tabPanes->addTab(monitor, QStringLiteral("Bus &monitor"));
+}
+
+QString frmSite::stringsText() const {
+    const QList<rvx::Motor> motors = selectedMotors();
+    return ::stringsText(motors, siteStrings());
+}
+
+void frmSite::updateStrings() {
+    if (strings_ != nullptr && spnPct != nullptr) {
+        strings_->showStrings(stringsText());
+    }
+}
+
+QByteArray frmSite::exportTable(bool json) const {
+    const QList<rvx::Motor> motors = selectedMotors();
+    return stringsTable(motors, siteStrings(), json);
+}
+
+bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
+    return saveWhole(path, exportTable(json), problem);
+}
+
+void frmSite::askWhereToExport(bool json) {
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the strings"), QString(),
+                                     json ? QStringLiteral("JSON (*.json);;All files (*)")
+                                          : QStringLiteral("CSV (*.csv);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QString problem;
+    if (!exportTo(path, json, &problem)) {
+        tell(QStringLiteral("stringsNotSaved"),
+             QStringLiteral("The strings were not saved; the file is as it was."), problem);
+    }
+}
+
+std::optional<QByteArray> frmSite::platformFile(rvx::SiteExportKind kind,
+                                                const BusConnection& connection,
+                                                QString* problem) const {
+    const QList<rvx::Motor> motors = selectedMotors();
+    return ::platformFile(kind, motors, connection, siteStrings(), problem);
+}
+
+bool frmSite::savePlatformFile(const QString& path, rvx::SiteExportKind kind,
+                               const BusConnection& connection, QString* problem) const {
+    const auto file = platformFile(kind, connection, problem);
+    return file && saveWhole(path, *file, problem);
+}
+
+void frmSite::exportForPlatform(rvx::SiteExportKind kind) {
+    auto* dialog = new BusConnectionDialog(BusConnection::load(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->askForExport(platformTitle(kind), platformSerialOnly(kind));
+    connect(dialog, &QDialog::accepted, this, [this, dialog, kind] {
+        const auto connection = dialog->connection();
+        if (!connection) {
+            return;
+        }
+        // Checked before a file name is asked for: a file that cannot be made is said at once.
+        QString problem;
+        if (!platformFile(kind, *connection, &problem)) {
+            tell(QStringLiteral("platformFileNotMade"), QStringLiteral("The file was not made."),
+                 problem);
+            return;
+        }
+        auto* ask = new QFileDialog(this, QStringLiteral("Export: ") + platformTitle(kind),
+                                    QString(), platformFilter(kind));
+        ask->setObjectName(QStringLiteral("exportPlatformFile"));
+        ask->setAcceptMode(QFileDialog::AcceptSave);
+        ask->selectFile(suggestedPlatformFile(kind, document_->path()));
+        ask->setAttribute(Qt::WA_DeleteOnClose);
+        connect(ask, &QFileDialog::fileSelected, this,
+                [this, kind, connection](const QString& path) {
+                    QString why;
+                    if (!savePlatformFile(path, kind, *connection, &why)) {
+                        tell(QStringLiteral("platformFileNotSaved"),
+                             QStringLiteral("The file was not saved; it is as it was."), why);
+                    }
+                });
+        ask->open();
+    });
+    dialog->open();
+}

@@ -1,0 +1,151 @@
+// The site window: the motors of a whole site, with what an installer does to each of them.
+// It lays out the widgets and wires their reactions; its parts do the work:
+//
+//   - SiteDocument (site_document.h): the motor list (MotorListModel, with undo), the site
+//     file, the recent sites. The list is shown through SiteFilter (site_list_view.h), which
+//     filters and sorts it, and edited in place, the address judged by the engine as typed;
+//   - the actions on the selected motors (and in a row's menu): Up, Stop, Down, Go to %,
+//     Go to IP #, Jog Up/Down and Identify (Jog Up, a pause, Jog Down). The engine makes the
+//     frames; the session's one MotorSender sends them, one per motor in list order with the
+//     bus gap; Stop sending (Esc) ends a send at once;
+//   - the strings pane (strings_pane.h): every string of the selected motors in the chosen
+//     notation, saved as the batch's tables or exported as a platform's file for a port or
+//     bridge chosen for the platform (site_exports.h);
+//   - the bus monitor pane (monitor_pane.h): a SiteMonitor (site_monitor.h) on the chosen
+//     connection. While it watches, the program's sends to the same port go out through its
+//     connection, and it marks them as sent.
+//
+// Closing the window stops its sends and its watch, which lets the port go.
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+#include "rvx/catalogue.h"
+#include "rvx/made_frame.h"
+#include "rvx/motor_list.h"
+#include "rvx/site_export.h"
+#include "site/site_exports.h"
+
+struct BusConnection;
+class MotorSender;
+class QAction;
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTableView;
+class QWidget;
+class Session;
+class SiteDocument;
+class SiteFilter;
+class SiteMonitor;
+class SiteStringsPane;
+struct SendRecord;
+
+class frmSite : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmSite(Session& session, QWidget* parent = nullptr);
+    ~frmSite() override;
+
+    // Shows the window, or brings it to the front.
+    void openWindow();
+
+    [[nodiscard]] SiteDocument& document() const { return *document_; }
+    [[nodiscard]] SiteMonitor& monitor() const { return *monitor_; }
+    [[nodiscard]] MotorSender& sender() const;
+
+    // Opens a site file; one that cannot be read, or has a bad line, is refused in a message
+    // box that says why, and the list stays as it was: false then.
+    bool openSite(const QString& path);
+    // Saves the site to path; a failed save leaves the file as it was and says why (also in a
+    // message box): false then.
+    bool saveSiteTo(const QString& path, QString* problem = nullptr);
+
+    // The pause of Identify between Jog Up and Jog Down.
+    static constexpr int identifyPauseMs = 600;
+
+    // The rows of the list (model rows) that are selected, in list order, and their motors.
+    [[nodiscard]] QList<int> selectedRows() const;
+    [[nodiscard]] QList<rvx::Motor> selectedMotors() const;
+    // The values and the notation the window sends and writes the strings with.
+    [[nodiscard]] SiteStrings siteStrings() const;
+    // The frames a command gives the selected motors, in list order.
+    [[nodiscard]] QList<rvx::MadeFrame> framesFor(rvx::CommandId command) const;
+
+    // The strings pane's text, as Copy all puts it on the clipboard.
+    [[nodiscard]] QString stringsText() const;
+    // The strings of the selected motors as `rvx-strings --batch` writes them (csv or json).
+    [[nodiscard]] QByteArray exportTable(bool json) const;
+    bool exportTo(const QString& path, bool json, QString* problem = nullptr) const;
+    // The selected motors as a platform's file, as `rvx-strings --batch --export` makes it for
+    // the saved site; nullopt and why when none is selected or the platform cannot reach the
+    // target.
+    [[nodiscard]] std::optional<QByteArray> platformFile(rvx::SiteExportKind kind,
+                                                         const BusConnection& connection,
+                                                         QString* problem = nullptr) const;
+    // Writes it whole to path, or leaves the file as it was; false and why.
+    bool savePlatformFile(const QString& path, rvx::SiteExportKind kind,
+                          const BusConnection& connection, QString* problem = nullptr) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QMenuBar* buildMenuBar();
+    QWidget* buildAddStrip();
+    void buildList();
+    QWidget* buildActions();
+    void buildPanes();
+    void askToOpen();
+    bool save();
+    bool saveAs();
+    void fillRecentMenu();
+    void showTitle();
+    void tell(const QString& objectName, const QString& text, const QString& detail);
+    void addMotor();
+    void deleteSelected();
+    void sendCommand(rvx::CommandId command);
+    void identify();
+    void stopSending();
+    void updateActions();
+    void updateStrings();
+    void showRowMenu(const QPoint& at);
+    void askWhereToExport(bool json);
+    // Asks where the platform sends the frames, then where the file goes, and writes it.
+    void exportForPlatform(rvx::SiteExportKind kind);
+
+    Session& session_;
+    SiteDocument* document_{};
+    SiteFilter* proxy_{};
+    SiteMonitor* monitor_{};
+
+    QLineEdit* txtNewAddress{};
+    QComboBox* cboNewKind{};
+    QLineEdit* txtNewLabel{};
+    QLineEdit* txtNewRoom{};
+    QPushButton* cmdAdd{};
+    QLineEdit* txtFilter{};
+    QTableView* tblMotors{};
+    QLabel* lblProblem{};
+    QPushButton* cmdDelete{};
+    QAction* actUndo{};
+    QAction* actRedo{};
+    QList<QPushButton*> commandButtons_;  // every button that sends
+    QSpinBox* spnPct{};
+    QSpinBox* spnIP{};
+    QPushButton* cmdIdentify{};
+    QPushButton* cmdStopSending{};
+    QAction* actStopSending{};
+    QLabel* lblSend{};
+    QTabWidget* tabPanes{};
+    SiteStringsPane* strings_{};
+    QMenu* mnuRecent{};
+};
