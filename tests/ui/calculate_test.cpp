@@ -12,11 +12,14 @@ QString s(const char* text) {
 
 class CalculateTest : public QObject {
     Q_OBJECT
+    FreshWindow fresh;
 
 private slots:
+    void init() { QVERIFY(fresh.make()); }
+    void cleanup() { fresh.drop(); }
+
     void allCommandsEndToEnd() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         for (std::size_t row = 0; row < rvx::commandCount; ++row) {
             QCOMPARE(ui.text(outputNames[row]), s(strings123456[row]));
@@ -27,8 +30,7 @@ private slots:
     }
 
     void groupAddressWithTypedParameters() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optMQR"));
         QVERIFY(ui.click("optGA"));
         QCOMPARE(ui.get("cmdCalc")->y(), 48);
@@ -84,8 +86,7 @@ private slots:
     }
 
     void addressOfFiveCharactersIsRefusedWithoutAGeneration() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optGA"));
         QVERIFY(ui.replace("txtG", s("ABCDEF")));
         QVERIFY(ui.calculated());
@@ -164,8 +165,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, output);
         QFETCH(QString, message);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optSM"));
         QVERIFY(ui.click("optMQR"));
         QVERIFY(ui.replace("txtSM", s("123456")));
@@ -182,8 +182,7 @@ private slots:
     }
 
     void priorityOutOfRangeLeavesTheOtherLockStringsEmpty() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtL", s("101")));
         QVERIFY(ui.click("cmdCalc"));
@@ -211,8 +210,7 @@ private slots:
     void valuesAtTheBoundsPass() {
         QFETCH(QString, field);
         QFETCH(QString, value);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optSM"));
         QVERIFY(ui.click("optMQR"));
         QVERIFY(ui.replace("txtSM", s("123456")));
@@ -228,8 +226,7 @@ private slots:
     }
 
     void onlyTheFirstFailingCheckIsReported() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtIP", s("20")));
         QVERIFY(ui.replace("txtPct", s("101")));
@@ -245,8 +242,7 @@ private slots:
     // A letter in a parameter field is a data error at every press until it is corrected.
     // All fourteen strings are emptied, the jog strings too: they may come from the old address.
     void letterInAParameterFieldIsADataError() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtIP", s("7")));
         QVERIFY(ui.replace("txtMSU", s("x")));
@@ -267,8 +263,7 @@ private slots:
     }
 
     void dataErrorEmptiesTheJogStringsToo() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtSM", s("654321")));
         QVERIFY(ui.replace("txtL", s("")));
@@ -283,8 +278,7 @@ private slots:
     // puts four fields back to their start values; their change reactions empty the strings
     // made from the values they had.
     void successfulCalculateAfterADataErrorResetsFourFields() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtRU", s("x")));
         QVERIFY(ui.click("cmdCalc"));
@@ -310,8 +304,7 @@ private slots:
     // priority of 0 typed before it give no range message. A value outside the four is judged
     // as typed.
     void rangeChecksAfterADataErrorSeeTheStartValues() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtMSU", s("x")));
         QVERIFY(ui.click("cmdCalc"));
@@ -338,8 +331,8 @@ private slots:
     // Any edit of the address empties all fourteen strings: the jog strings of the previous
     // address must not stay beside the new one.
     void addressEditEmptiesEveryStringAndDisablesTheList() {
-        frmMain window;
-        Driver ui(window);
+        frmMain& window = fresh.window();
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Go to IP #")));
         QVERIFY(ui.replace("txtD", s("7")));
@@ -402,8 +395,7 @@ private slots:
     // one kind of address must not stay beside the other. Only the group choice resets the
     // chooser's parameter fields.
     void switchingTheAddressKindEmptiesTheChoosersString() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optGA"));
         QVERIFY(ui.click("optPX40"));
         QVERIFY(ui.replace("txtG", s("123456")));

@@ -13,11 +13,14 @@ const QString prompt = QStringLiteral("Must Click Calculate to get string --->")
 
 class ChooserTest : public QObject {
     Q_OBJECT
+    FreshWindow fresh;
 
 private slots:
+    void init() { QVERIFY(fresh.make()); }
+    void cleanup() { fresh.drop(); }
+
     void viewsSwitchWithoutTouchingAnyText() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.click("optPX40"));
         QVERIFY(!ui.get("frmStrings")->isVisible());
         QVERIFY(ui.get("frmC")->isVisible());
@@ -56,8 +59,8 @@ private slots:
     void parameterlessEntriesShowTheirStringAtOnce() {
         QFETCH(QString, entry);
         QFETCH(int, row);
-        frmMain window;
-        Driver ui(window);
+        frmMain& window = fresh.window();
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Go to %")));
         QVERIFY(ui.pick(entry));
@@ -102,8 +105,8 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QString, parameter);
         QFETCH(QString, start);
-        frmMain window;
-        Driver ui(window);
+        frmMain& window = fresh.window();
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Up")));
         QVERIFY(ui.pick(entry));
@@ -124,8 +127,8 @@ private slots:
     }
 
     void everyPickPutsTheStartValueBack() {
-        frmMain window;
-        Driver ui(window);
+        frmMain& window = fresh.window();
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Go to IP #")));
         QVERIFY(ui.replace("txtD", s("7")));
@@ -145,8 +148,8 @@ private slots:
     }
 
     void theListCanBeWorkedFromTheKeyboard() {
-        frmMain window;
-        Driver ui(window);
+        frmMain& window = fresh.window();
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         ui.list()->setFocus();
         QTest::keyClick(ui.list(), Qt::Key_Down);
@@ -158,8 +161,7 @@ private slots:
     }
 
     void pickingCopiesWhatTheSourceFieldHolds() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtRU", s("5")));
         QVERIFY(ui.click("cmdCalc"));
@@ -175,8 +177,7 @@ private slots:
     }
 
     void calculateShowsTheStringOfThePendingCommand() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Go to IP #")));
         QVERIFY(ui.replace("txtD", s("5")));
@@ -194,8 +195,7 @@ private slots:
     }
 
     void lockAtIpTakesPriorityAndPosition() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Lock @ IP #")));
         QVERIFY(ui.replace("txtD", s("100")));
@@ -229,8 +229,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QString, value);
         QFETCH(QString, message);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(entry));
         QVERIFY(ui.replace("txtD", value));
@@ -281,8 +280,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, target);
         QFETCH(QString, copied);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(entry));
         QVERIFY(ui.replace("txtD", value));
@@ -296,8 +294,7 @@ private slots:
     }
 
     void priorityOf0100MakesStringsForPriority100() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Lock Up")));
         QVERIFY(ui.replace("txtD", s("0100")));
@@ -325,8 +322,7 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, message);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(entry));
         QVERIFY(ui.replace("txtD", first));
@@ -344,8 +340,7 @@ private slots:
     }
 
     void lockAtIpChecksThePriorityFirst() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Lock @ IP #")));
         QVERIFY(ui.replace("txtD", s("0")));
@@ -383,8 +378,7 @@ private slots:
     // A field of "All Commands" left at "ER" by its range check fails the generation of every
     // press here, unless the press itself overwrites it.
     void anErMarkInAllCommandsFailsEveryPressThatDoesNotOverwriteIt() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.calculated());
         QVERIFY(ui.replace("txtIP", s("20")));
         QVERIFY(ui.click("cmdCalc"));
@@ -427,8 +421,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, target);
         QFETCH(QString, expected);
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(entry));
         QVERIFY(ui.replace("txtD", value));
@@ -442,8 +435,7 @@ private slots:
     }
 
     void afterAnAddressEditThePressWorksFromTheEditedAddress() {
-        frmMain window;
-        Driver ui(window);
+        Driver& ui = fresh.ui();
         QVERIFY(ui.choosing());
         QVERIFY(ui.pick(s("Go to %")));
         QVERIFY(ui.replace("txtSM", s("654321")));

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "main/frmMain.h"
@@ -170,4 +171,25 @@ private:
 public:
     QSignalSpy beeps;
     bool exposed = false;
+};
+
+// The main window and its driver, made afresh for each test function: init() makes them,
+// cleanup() drops them.
+class FreshWindow {
+public:
+    [[nodiscard]] bool make() {
+        window_ = std::make_unique<frmMain>();
+        ui_ = std::make_unique<Driver>(*window_);
+        return ui_->exposed;
+    }
+    void drop() {
+        ui_.reset();
+        window_.reset();
+    }
+    [[nodiscard]] frmMain& window() const { return *window_; }
+    [[nodiscard]] Driver& ui() const { return *ui_; }
+
+private:
+    std::unique_ptr<frmMain> window_;
+    std::unique_ptr<Driver> ui_;
 };

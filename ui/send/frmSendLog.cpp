@@ -12,16 +12,20 @@
 #include <QVBoxLayout>
 
 #include "controls.h"
+#include "rvx/frame_report.h"
 #include "save_whole.h"
 #include "send/motor_sender.h"
 #include "send/send_record.h"
+#include "text.h"
 
 namespace {
 
 enum Column : int { Time, Target, Command, Address, FrameBytes, Result, ColumnCount };
 
 QStringList cellsOf(const SendRecord& record) {
-    return {record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")),
+    const QDateTime local = record.time.toLocalTime();
+    return {ui::fromView(
+                rvx::clockTimeText(local.toMSecsSinceEpoch() + 1000LL * local.offsetFromUtc())),
             record.target + (record.bridge ? QString() : QStringLiteral(", ") + record.line),
             record.command(),
             record.addressed(),
