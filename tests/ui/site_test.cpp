@@ -688,6 +688,30 @@ private slots:
         }
     }
 
+    // A frame sent to another port than the one watched never passes the watched line: the
+    // monitor shows no row of it.
+    void aSendToAnotherPortIsNotShownAsSentOnTheWatchedOne() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal watched(clock);
+        bus_test::PseudoTerminal other(clock);
+        useLine(watched.path());
+        frmSite& site = this->site();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
+        showMonitor(site);
+        QVERIFY(click(site, "cmdWatch"));
+        QTRY_VERIFY(in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
+        useLine(other.path());  // the connection chosen anew while the watch goes on
+        selectRow(site, 0);
+        QVERIFY(click(site, "cmdUp"));
+        QTRY_COMPARE_WITH_TIMEOUT(other.arrived().bytes, up123456, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!site.sender().busy(), 5000);
+        QTest::qWait(100);
+        QCOMPARE(in<QTableView>(site, "tblMonitor")->model()->rowCount(), 0);
+        QVERIFY(watched.nothingSent());
+        QVERIFY(site.monitor().watching());
+    }
+
     // Closing the site window while it watches the port and sends to twenty motors: no frame
     // goes out after the close, and another program can take the port at once.
     void closingTheWindowStopsItsSendAndLetsThePortGo() {
