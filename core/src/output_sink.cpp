@@ -7,14 +7,11 @@ namespace rvx {
 
 BufferedWriter::BufferedWriter(Sink& sink, std::size_t capacity) : sink_(sink), buffer_(capacity) {}
 
-char* BufferedWriter::room(std::size_t size) {
-    if (buffer_.size() - used_ < size) {
-        writeOut();
-        if (buffer_.size() < size) {
-            buffer_.resize(size);  // a piece larger than the buffer still goes out whole
-        }
+void BufferedWriter::makeRoom(std::size_t size) {
+    writeOut();
+    if (buffer_.size() < size) {
+        buffer_.resize(size);  // a piece larger than the buffer still goes out whole
     }
-    return buffer_.data() + used_;
 }
 
 void BufferedWriter::append(std::string_view text) {

@@ -6,6 +6,12 @@
 namespace rvx {
 
 std::optional<AddressKind> findKind(std::string_view name) {
+    // Lists mostly write the names as the table does: those are found without a case fold.
+    for (const KindInfo& info : kindCatalogue) {
+        if (name == info.name) {
+            return info.kind;
+        }
+    }
     for (const KindInfo& info : kindCatalogue) {
         if (ascii::equalIgnoringCase(name, info.name)) {
             return info.kind;

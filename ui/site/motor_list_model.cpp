@@ -10,9 +10,16 @@ using ui::utf8;
 
 namespace {
 
-QString kindText(rvx::AddressKind kind) {
-    const std::string_view name = rvx::kindName(kind);
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+// The kind's name, one shared text for every row of it.
+const QString& kindText(rvx::AddressKind kind) {
+    static const std::array<QString, rvx::kindCatalogue.size()> names = [] {
+        std::array<QString, rvx::kindCatalogue.size()> texts;
+        for (std::size_t k = 0; k < texts.size(); ++k) {
+            texts[k] = fromView(rvx::kindCatalogue[k].name);
+        }
+        return texts;
+    }();
+    return names[static_cast<std::size_t>(kind)];
 }
 
 // The motor with its address bytes read from its text; nullopt when the text is no address.
@@ -228,24 +235,20 @@ void MotorListModel::removeMotors(const QList<std::pair<int, rvx::Motor>>& rows)
     }
 }
 
-bool MotorListModel::setMotors(const QList<rvx::Motor>& motors) {
-    QList<rvx::Motor> checked;
-    checked.reserve(motors.size());
-    for (const rvx::Motor& motor : motors) {
-        const auto right = withAddress(motor);
-        if (!right) {
+bool MotorListModel::setMotors(QList<rvx::Motor> motors) {
+    QList<Cells> cells;
+    cells.reserve(motors.size());
+    for (rvx::Motor& motor : motors) {
+        const auto reading = rvx::readAddress(motor.addressText);
+        if (!reading.ok()) {
             emit refused(addressProblem(fromView(motor.addressText)));
             return false;
         }
-        checked.append(*right);
-    }
-    QList<Cells> cells;
-    cells.reserve(checked.size());
-    for (const rvx::Motor& motor : checked) {
+        motor.address = reading.bytes;
         cells.append(cellsOf(motor));
     }
     beginResetModel();
-    motors_ = std::move(checked);
+    motors_ = std::move(motors);
     cells_ = std::move(cells);
     endResetModel();
     undo_.clear();

@@ -40,7 +40,7 @@ public:
     void deleteRows(QList<int> rows);
     // Puts a whole list in place (a site opened): no undo across it. A list holding a motor
     // whose address text is not right is refused whole, and the list stays as it was.
-    bool setMotors(const QList<rvx::Motor>& motors);
+    bool setMotors(QList<rvx::Motor> motors);
 
     [[nodiscard]] const QList<rvx::Motor>& motors() const { return motors_; }
     [[nodiscard]] QUndoStack* undoStack() { return &undo_; }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <iterator>
 #include <string_view>
 
 #include "save_whole.h"
@@ -52,7 +53,7 @@ bool SiteDocument::open(const QString& path, QString* problem) {
     if (file.error() != QFileDevice::NoError) {
         return fail(path + QStringLiteral(": ") + file.errorString());
     }
-    const auto reading = rvx::readMotorList(
+    auto reading = rvx::readMotorList(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!reading.ok()) {
         QStringList lines;
@@ -66,7 +67,8 @@ bool SiteDocument::open(const QString& path, QString* problem) {
         return fail(path + QStringLiteral(":\n") + lines.join(QLatin1Char('\n')));
     }
     // Every motor the engine read has a right address.
-    motors_.setMotors(QList<rvx::Motor>(reading.motors.begin(), reading.motors.end()));
+    motors_.setMotors(QList<rvx::Motor>(std::make_move_iterator(reading.motors.begin()),
+                                        std::make_move_iterator(reading.motors.end())));
     path_ = path;
     remember(path);
     emit changed();

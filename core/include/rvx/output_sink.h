@@ -41,7 +41,12 @@ public:
     explicit BufferedWriter(Sink& sink, std::size_t capacity = std::size_t{1} << 18);
 
     // Room for size more characters; a size beyond the capacity makes the buffer that large.
-    [[nodiscard]] char* room(std::size_t size);
+    [[nodiscard]] char* room(std::size_t size) {
+        if (buffer_.size() - used_ < size) {
+            makeRoom(size);
+        }
+        return buffer_.data() + used_;
+    }
     // What was written into the room, up to end, is part of the output.
     void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
     void append(std::string_view text);
@@ -51,6 +56,8 @@ public:
     [[nodiscard]] bool failed() const { return failed_; }
 
 private:
+    // Writes what is held, so that size characters fit.
+    void makeRoom(std::size_t size);
     void writeOut();
     Sink& sink_;
     std::vector<char> buffer_;
