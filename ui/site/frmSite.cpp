@@ -30,6 +30,7 @@
 #include "send/send_record.h"
 #include "session.h"
 #include "site/monitor_pane.h"
+#include "site/parameter_box.h"
 #include "site/site_document.h"
 #include "site/site_list_view.h"
 #include "site/site_monitor.h"
@@ -57,15 +58,6 @@ constexpr CommandButton commandButtons[] = {
     {"cmdJogUp", "Jog U&p", rvx::CommandId::JogUp},
     {"cmdJogDown", "Jog Do&wn", rvx::CommandId::JogDown},
 };
-
-// A spin box for a parameter: the range the frames admit and the start value, the engine's.
-QSpinBox* parameterBox(rvx::ParameterField field, QWidget* parent) {
-    auto* box = new QSpinBox(parent);
-    const rvx::Interval range = rvx::parameterInfo(field).admitted.parts[0];
-    box->setRange(static_cast<int>(range.low), static_cast<int>(range.high));
-    box->setValue(static_cast<int>(rvx::startValues()[static_cast<std::size_t>(field)]));
-    return box;
-}
 
 }  // namespace
 
@@ -442,17 +434,18 @@ QWidget* frmSite::buildActions() {
     strip->setObjectName(QStringLiteral("actionStrip"));
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(0, 0, 0, 0);
-    spnPct = parameterBox(rvx::ParameterField::Pct, strip);
+    spnPct = new ParameterBox(rvx::ParameterField::Pct, strip);
     spnPct->setObjectName(QStringLiteral("spnPct"));
     spnPct->setSuffix(QStringLiteral(" %"));
     spnPct->setAccessibleName(QStringLiteral("Percentage for Go to %, 0 is up"));
-    spnIP = parameterBox(rvx::ParameterField::IP, strip);
+    spnIP = new ParameterBox(rvx::ParameterField::IP, strip);
     spnIP->setObjectName(QStringLiteral("spnIP"));
     spnIP->setAccessibleName(QStringLiteral("IP number for Go to IP"));
     for (const CommandButton& entry : commandButtons) {
         auto* button = new QPushButton(QString::fromUtf8(entry.caption), strip);
         button->setObjectName(QString::fromLatin1(entry.name));
         button->setAutoDefault(false);
+        button->setProperty("command", static_cast<int>(entry.command));
         connect(button, &QPushButton::clicked, this,
                 [this, command = entry.command] { sendCommand(command); });
         commandButtons_.append(button);
@@ -463,8 +456,17 @@ QWidget* frmSite::buildActions() {
             row->addWidget(spnIP);
         }
     }
-    for (QSpinBox* box : {spnPct, spnIP}) {
+    for (ParameterBox* box : {spnPct, spnIP}) {
         connect(box, &QSpinBox::valueChanged, this, &frmSite::updateStrings);
+        connect(box, &ParameterBox::judged, this, [this, box] {
+            // A refused value is said at once, in the strip where the send would be told of.
+            if (!box->problem().isEmpty()) {
+                lblSend->setText(box->problem());
+            } else if (lblSend->text().startsWith(QLatin1Char('"'))) {
+                lblSend->clear();
+            }
+            updateActions();
+        });
     }
     cmdIdentify = new QPushButton(QStringLiteral("Ide&ntify"), strip);
     cmdIdentify->setObjectName(QStringLiteral("cmdIdentify"));
@@ -517,7 +519,24 @@ QList<rvx::MadeFrame> frmSite::framesFor(rvx::CommandId command) const {
     return frames;
 }
 
+QString frmSite::refusal(rvx::CommandId command) const {
+    for (const rvx::ParameterByte& parameter : rvx::commandOf(command).parameterBytes()) {
+        for (const ParameterBox* box : {spnPct, spnIP}) {
+            if (box->field() == parameter.field && !box->problem().isEmpty()) {
+                return box->problem();
+            }
+        }
+    }
+    return {};
+}
+
 void frmSite::sendCommand(rvx::CommandId command) {
+    // A value the frames do not admit is never sent, nor changed into one they do.
+    if (const QString problem = refusal(command); !problem.isEmpty()) {
+        lblSend->setText(problem);
+        QApplication::beep();
+        return;
+    }
     if (sender().sendSteps({SendStep{framesFor(command), {}}}, this, this)) {
         updateActions();
     }
@@ -543,7 +562,10 @@ void frmSite::updateActions() {
     const bool chosen = !tblMotors->selectionModel()->selectedRows().isEmpty();
     const bool busy = sender().busy();
     for (QPushButton* button : commandButtons_) {
-        button->setEnabled(chosen && !busy);
+        const auto command = button->property("command");
+        const bool refused =
+            command.isValid() && !refusal(static_cast<rvx::CommandId>(command.toInt())).isEmpty();
+        button->setEnabled(chosen && !busy && !refused);
     }
     cmdDelete->setEnabled(chosen);
     strings_->setChosen(chosen);
@@ -599,7 +621,23 @@ QByteArray frmSite::exportTable(bool json) const {
     return stringsTable(motors, siteStrings(), json);
 }
 
+QString frmSite::refusedValues() const {
+    for (const ParameterBox* box : {spnPct, spnIP}) {
+        if (!box->problem().isEmpty()) {
+            return box->problem();
+        }
+    }
+    return {};
+}
+
 bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
+    // The strings are made with the values typed: none is written while one is refused.
+    if (const QString refused = refusedValues(); !refused.isEmpty()) {
+        if (problem != nullptr) {
+            *problem = refused;
+        }
+        return false;
+    }
     return saveWhole(path, exportTable(json), problem);
 }
 
@@ -621,6 +659,12 @@ void frmSite::askWhereToExport(bool json) {
 std::optional<QByteArray> frmSite::platformFile(rvx::SiteExportKind kind,
                                                 const BusConnection& connection,
                                                 QString* problem) const {
+    if (const QString refused = refusedValues(); !refused.isEmpty()) {
+        if (problem != nullptr) {
+            *problem = refused;
+        }
+        return std::nullopt;
+    }
     const QList<rvx::Motor> motors = selectedMotors();
     return ::platformFile(kind, motors, connection, siteStrings(), problem);
 }

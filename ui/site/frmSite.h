@@ -40,6 +40,7 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
+class ParameterBox;
 class QWidget;
 class Session;
 class SiteDocument;
@@ -115,6 +116,10 @@ private:
     void sendCommand(rvx::CommandId command);
     void identify();
     void stopSending();
+    // Why a command may not be sent with the values typed; empty when it may.
+    [[nodiscard]] QString refusal(rvx::CommandId command) const;
+    // Why no string may be made with the values typed; empty when every one is admitted.
+    [[nodiscard]] QString refusedValues() const;
     void updateActions();
     void updateStrings();
     void showRowMenu(const QPoint& at);
@@ -139,8 +144,8 @@ private:
     QAction* actUndo{};
     QAction* actRedo{};
     QList<QPushButton*> commandButtons_;  // every button that sends
-    QSpinBox* spnPct{};
-    QSpinBox* spnIP{};
+    ParameterBox* spnPct{};
+    ParameterBox* spnIP{};
     QPushButton* cmdIdentify{};
     QPushButton* cmdStopSending{};
     QAction* actStopSending{};

@@ -6,6 +6,7 @@
 #include "rvx/batch_table.h"
 #include "rvx/bus_site_target.h"
 #include "rvx/catalogue.h"
+#include "rvx/made_frame.h"
 #include "send/bus_connection.h"
 #include "text.h"
 
@@ -22,11 +23,17 @@ QString stringsText(std::span<const rvx::Motor> motors, const SiteStrings& strin
         text += heading + QStringLiteral(": ") + fromView(rvx::kindName(motor.kind)) +
                 QLatin1Char(' ') + QString::fromStdString(rvx::addressText(motor.address)) +
                 QLatin1Char('\n');
-        for (const auto& command : rvx::commandCatalogue) {
+        for (std::size_t row = 0; row < rvx::commandCatalogue.size(); ++row) {
+            const auto& command = rvx::commandCatalogue[row];
+            // A value the frames do not admit gives no string: the reason stands in its place.
+            const auto refused =
+                rvx::refusedValue(static_cast<rvx::CommandId>(row), strings.values);
             const auto frame = rvx::frameFor(command, motor.kind, motor.address, strings.values);
             text += QStringLiteral("  %1  %2\n")
                         .arg(fromView(command.name), -15)
-                        .arg(fromView(rvx::inNotation(frame, strings.notation)));
+                        .arg(refused ? QStringLiteral("not made: ") +
+                                           QString::fromStdString(refused->sentence)
+                                     : fromView(rvx::inNotation(frame, strings.notation)));
         }
     }
     return text;
