@@ -180,7 +180,8 @@ private slots:
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         auto* question = shown<QMessageBox>(window, "confirmGroup");
         QVERIFY(question != nullptr);
-        QCOMPARE(question->text(), QStringLiteral("This moves every motor of group 0A0B0C."));
+        QCOMPARE(question->text(),
+                 QStringLiteral("Up to group 0A0B0C moves every motor of that group."));
         QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
         QVERIFY(!window.sender().busy());  // a send would be under way now
 
@@ -207,7 +208,8 @@ private slots:
         QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actSend")));
         auto* question = shown<QMessageBox>(window, "confirmGroup");
         QVERIFY(question != nullptr);
-        QCOMPARE(question->text(), QStringLiteral("This moves every motor of group FFFFFF."));
+        QCOMPARE(question->text(), QStringLiteral("Up to motor FFFFFF moves every motor of group "
+                                                  "FFFFFF: the frame is the same."));
         QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
         QVERIFY(!window.sender().busy());
         QCOMPARE(bridge.connections().size(), 0);

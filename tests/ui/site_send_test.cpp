@@ -342,6 +342,150 @@ private slots:
                                   frameOf(rvx::CommandId::Up, {0x12, 0x34, 0x56}), 5000);
     }
 
+    // Before a group moves, the question says what goes to whom; Cancel, by click or Esc,
+    // sends nothing and leaves every send button as it was, and Stop sending off. So does
+    // Cancel in the Bus connection dialog when no connection was chosen yet.
+    void aDeclinedSendLeavesTheWindowReady_data() {
+        QTest::addColumn<QList<int>>("addresses");  // with kind: above 0xFFFFFF is a group
+        QTest::addColumn<bool>("identify");
+        QTest::addColumn<bool>("byEsc");
+        QTest::addColumn<bool>("connection");  // one was chosen before
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("detail");  // before "Send it to ..."
+        const int group = 0x1000000;
+        QTest::newRow("a group, Cancel")
+            << QList<int>{group + 0x0A0B0C} << false << false << true
+            << "Up to group 0A0B0C \"place 0\" moves every motor of that group."
+            << "";
+        QTest::newRow("a group, Esc")
+            << QList<int>{group + 0x0A0B0C} << false << true << true
+            << "Up to group 0A0B0C \"place 0\" moves every motor of that group."
+            << "";
+        QTest::newRow("motor FFFFFF")
+            << QList<int>{0xFFFFFF} << false << false << true
+            << "Up to motor FFFFFF \"place 0\" moves every motor of group FFFFFF: the frame is "
+               "the same."
+            << "";
+        QTest::newRow("Identify of two groups and a motor")
+            << QList<int>{group + 0x0A0B0C, 0x123456, group + 0x0D0E0F} << true << false << true
+            << "Jog Up 10 ms, then Jog Down 10 ms moves every motor of 2 groups:"
+            << "group 0A0B0C \"place 0\"\ngroup 0D0E0F \"place 2\"\n";
+        QTest::newRow("no connection chosen, Cancel")
+            << QList<int>{0x123456} << false << false << false << ""
+            << "";
+    }
+    void aDeclinedSendLeavesTheWindowReady() {
+        QFETCH(QList<int>, addresses);
+        QFETCH(bool, identify);
+        QFETCH(bool, byEsc);
+        QFETCH(bool, connection);
+        QFETCH(QString, text);
+        QFETCH(QString, detail);
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        if (connection) {
+            useLine(line.path());
+        }
+        frmSite& site = this->site();
+        QList<rvx::Motor> motors;
+        for (qsizetype k = 0; k < addresses.size(); ++k) {
+            const int address = addresses[k];
+            motors.append(
+                motorAt(address & 0xFFFFFF, QStringLiteral("place %1").arg(k),
+                        address > 0xFFFFFF ? rvx::AddressKind::Group : rvx::AddressKind::Single));
+        }
+        QVERIFY(site.document().motors().setMotors(motors));
+        selectAll(site);
+        const QStringList buttons{"cmdUp",     "cmdStop",  "cmdDown",    "cmdGoToPct",
+                                  "cmdGoToIp", "cmdJogUp", "cmdJogDown", "cmdIdentify"};
+        for (const QString& name : buttons) {
+            QVERIFY2(in<QPushButton>(site, qPrintable(name))->isEnabled(), qPrintable(name));
+        }
+        QVERIFY(click(site, identify ? "cmdIdentify" : "cmdUp"));
+        QVERIFY(in<QPushButton>(site, "cmdStopSending")->isEnabled());
+        if (!connection) {
+            auto* dialog = site.findChild<BusConnectionDialog*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            dialog->reject();
+        } else {
+            auto* question = site.findChild<QMessageBox*>(QStringLiteral("confirmGroup"));
+            QVERIFY(question != nullptr && question->isVisible());
+            QCOMPARE(question->text(), text);
+            QCOMPARE(question->informativeText(),
+                     detail + QStringLiteral("Send it to %1 at 4800 8O1?").arg(line.path()));
+            if (byEsc) {
+                QTest::keyClick(question, Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
+            }
+        }
+        QTRY_VERIFY(!site.sender().busy());
+        for (const QString& name : buttons) {
+            QVERIFY2(in<QPushButton>(site, qPrintable(name))->isEnabled(), qPrintable(name));
+        }
+        QVERIFY(!in<QPushButton>(site, "cmdStopSending")->isEnabled());
+        QTest::qWait(100);
+        QVERIFY(line.nothingSent());
+        QVERIFY(line.arrived().bytes.isEmpty());
+    }
+
+    // A stopped send says how many motors got the frame and which did not, as the line saw.
+    void aStoppedSendSaysHowFarItWent() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors(motorsFrom(0x100000, 20)));
+        selectAll(site);
+        QVERIFY(click(site, "cmdDown"));
+        QTRY_VERIFY_WITH_TIMEOUT(line.arrived().bytes.size() >= 5 * frameBytes, 5000);
+        QTest::keyClick(&site, Qt::Key_Escape);
+        QVERIFY(!site.sender().busy());
+        QTest::qWait(300);
+        QVERIFY(line.nothingSent());
+        const auto gotIt = static_cast<int>(line.arrived().bytes.size() / frameBytes);
+        int sent = 0;
+        for (const SendRecord& record : site.sender().records()) {
+            sent += record.state == SendRecord::State::Sent ? 1 : 0;
+        }
+        // Every frame said to have gone is on the line; the one in hand at the stop may be too.
+        QVERIFY2(gotIt == sent || gotIt == sent + 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(gotIt).arg(sent)));
+        QVERIFY(sent >= 4 && sent < 20);
+        QStringList missed;
+        for (int k = sent; k < sent + 5; ++k) {
+            missed << QStringLiteral("blind %1 (%2)").arg(k).arg(0x100000 + k, 6, 16);
+        }
+        QCOMPARE(in<QLabel>(site, "lblSend")->text(),
+                 QStringLiteral("Stopped: Down went out to %1 of 20 motors, not to %2 and %3 more")
+                     .arg(sent)
+                     .arg(missed.join(QStringLiteral(", ")))
+                     .arg(20 - sent - 5));
+    }
+
+    // Identify stopped in its pause: the jog up went out, the jog down did not.
+    void identifyStoppedInItsPauseSaysSo() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors({motorAt(0x123456, QStringLiteral("Office"))}));
+        selectRow(site, 0);
+        QVERIFY(click(site, "cmdIdentify"));
+        QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes.size(), frameBytes, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(site.sender().records().value(0).state, SendRecord::State::Sent,
+                                  5000);
+        QVERIFY(click(site, "cmdStopSending"));
+        QCOMPARE(in<QLabel>(site, "lblSend")->text(),
+                 QStringLiteral("Stopped: Jog Up 10 ms went out to 1 of 1 motor; Jog Down 10 ms "
+                                "went out to 0 of 1 motor, not to Office (123456)"));
+        QTest::qWait(frmSite::identifyPauseMs + 200);
+        QCOMPARE(line.arrived().bytes.size(), frameBytes);
+    }
+
     // The arrows step inside the admitted range, from a refused value into it as well.
     void theArrowsStayInTheRange() {
         frmSite& site = this->site();

@@ -456,7 +456,9 @@ private slots:
         QVERIFY(click(site, "cmdUp"));
         auto* question = site.findChild<QMessageBox*>(QStringLiteral("confirmGroup"));
         QVERIFY(question != nullptr);
-        QCOMPARE(question->text(), QStringLiteral("This moves every motor of group 0A0B0C."));
+        QCOMPARE(
+            question->text(),
+            QStringLiteral("Up to group 0A0B0C \"All blinds\" moves every motor of that group."));
         QTest::mouseClick(question->button(QMessageBox::Cancel), Qt::LeftButton);
         QTRY_VERIFY(!site.sender().busy());
         QVERIFY(line.nothingSent());

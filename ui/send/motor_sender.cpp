@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "text.h"
+
 MotorSender::MotorSender(rvx::bus::Connections& connections, QObject* parent)
     : QObject(parent), sender_(connections) {
     pause_.setSingleShot(true);
@@ -72,13 +74,15 @@ void MotorSender::chooseConnection(QWidget* window, const std::function<void()>&
         asking_ = false;
         if (result == QDialog::Accepted && next) {
             next();
+        } else if (result != QDialog::Accepted) {
+            emit declined();
         }
     });
     dialog->open();
 }
 
 void MotorSender::send(QLineEdit* field, const rvx::MadeFrame& made) {
-    sendSteps({SendStep{{made}, {}}}, field->window(), field);
+    sendSteps({SendStep{{made}, {}, {}}}, field->window(), field);
 }
 
 bool MotorSender::sendSteps(const QList<SendStep>& steps, QWidget* window,
@@ -89,19 +93,44 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, QWidget* window,
     // Address FFFFFF gives the same frame for a single motor and for a group, so it is asked
     // about as well.
     constexpr rvx::Address everyBit{0xFF, 0xFF, 0xFF};
-    QStringList groups;
+    QStringList commands;  // of the frames that move a group, in the order they go
+    QStringList moved;     // "group 0A0B0C \"Hall\"", "motor FFFFFF (the frame of group FFFFFF)"
+    QStringList addresses;
+    QString only;  // what the question says of the one group moved
     int frames = 0;
     for (const SendStep& step : steps) {
-        for (const rvx::MadeFrame& made : step.frames) {
+        for (qsizetype k = 0; k < step.frames.size(); ++k) {
+            const rvx::MadeFrame& made = step.frames[k];
             if (rvx::refusedValue(made)) {
                 return false;
             }
-            const QString address = QString::fromStdString(rvx::addressText(made.address));
-            if ((made.kind == rvx::AddressKind::Group || made.address == everyBit) &&
-                !groups.contains(address)) {
-                groups.append(address);
-            }
             ++frames;
+            if (made.kind != rvx::AddressKind::Group && made.address != everyBit) {
+                continue;
+            }
+            const QString command = ui::fromView(rvx::commandOf(made.command).name);
+            if (!commands.contains(command)) {
+                commands.append(command);
+            }
+            const QString address = QString::fromStdString(rvx::addressText(made.address));
+            const QString key = address + (made.kind == rvx::AddressKind::Group ? u'g' : u's');
+            if (addresses.contains(key)) {
+                continue;
+            }
+            addresses.append(key);
+            QString whom = made.kind == rvx::AddressKind::Group
+                               ? QStringLiteral("group ") + address
+                               : QStringLiteral("motor ") + address;
+            const QString label = step.labels.value(k);
+            if (!label.isEmpty()) {
+                whom += QStringLiteral(" \"%1\"").arg(label);
+            }
+            const bool wholeGroup = made.kind == rvx::AddressKind::Group;
+            moved.append(wholeGroup ? whom : whom + QStringLiteral(" (the frame of group FFFFFF)"));
+            only = wholeGroup ? whom + QStringLiteral(" moves every motor of that group.")
+                              : whom + QStringLiteral(
+                                           " moves every motor of group FFFFFF: the "
+                                           "frame is the same.");
         }
     }
     if (frames == 0) {
@@ -123,18 +152,29 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, QWidget* window,
     }
 
     // A frame for a group moves every motor of it; the frame says which kind it was made for.
-    if (groups.isEmpty()) {
+    if (moved.isEmpty()) {
         start(*connection, steps, window);
         return true;
     }
-    const QString moved = groups.size() == 1
-                              ? QStringLiteral("This moves every motor of group %1.").arg(groups[0])
-                              : QStringLiteral("This moves every motor of groups %1.")
-                                    .arg(groups.join(QStringLiteral(", ")));
-    auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"),
-                                     moved, QMessageBox::Cancel, window);
+    const QString what = commands.join(QStringLiteral(", then "));
+    QString text;
+    QString whom;
+    if (moved.size() == 1) {
+        text = what + QStringLiteral(" to ") + only;
+    } else {
+        // A long list is cut to its first lines and a count.
+        constexpr qsizetype shown = 10;
+        text = what + QStringLiteral(" moves every motor of %1 groups:").arg(moved.size());
+        whom = moved.mid(0, shown).join(QLatin1Char('\n'));
+        if (moved.size() > shown) {
+            whom += QStringLiteral("\nand %1 more").arg(moved.size() - shown);
+        }
+        whom += QLatin1Char('\n');
+    }
+    auto* question = new QMessageBox(QMessageBox::Question, QStringLiteral("Send to a group"), text,
+                                     QMessageBox::Cancel, window);
     question->setObjectName(QStringLiteral("confirmGroup"));
-    question->setInformativeText(QStringLiteral("Send it to ") + connection->text() +
+    question->setInformativeText(whom + QStringLiteral("Send it to ") + connection->text() +
                                  QStringLiteral("?"));
     QPushButton* go = question->addButton(QStringLiteral("&Send"), QMessageBox::AcceptRole);
     go->setObjectName(QStringLiteral("cmdSendToGroup"));
@@ -147,6 +187,8 @@ bool MotorSender::sendSteps(const QList<SendStep>& steps, QWidget* window,
                 asking_ = false;
                 if (question->clickedButton() == go && !ownerGone() && from != nullptr) {
                     start(connection, steps, from);
+                } else {
+                    emit declined();
                 }
             });
     question->open();

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -29,6 +30,9 @@ class QWidget;
 struct SendStep {
     QList<rvx::MadeFrame> frames;
     std::chrono::milliseconds pauseBefore{0};  // after the end of the step before
+    // The label of the motor of each frame, where the caller has one ("Hall"): the question
+    // before a group moves names it.
+    QStringList labels;
 };
 
 class MotorSender : public QObject {
@@ -80,6 +84,9 @@ signals:
     void failed(const QString& message);
     // The send was stopped before its end.
     void stopped();
+    // The user answered the question before a send, or the Bus connection dialog, with
+    // Cancel: nothing was sent, and the sender is free again.
+    void declined();
 
 private:
     void start(const BusConnection& connection, const QList<SendStep>& steps, QWidget* window);

@@ -110,8 +110,18 @@ frmSite::frmSite(Session& session, QWidget* parent)
         updateActions();
     });
     connect(&sender, &MotorSender::stopped, this, &frmSite::updateActions);
-    connect(&sender, &MotorSender::sent, this, &frmSite::updateActions);
-    connect(&sender, &MotorSender::failed, this, &frmSite::updateActions);
+    connect(&sender, &MotorSender::declined, this, [this] {
+        sending_.clear();
+        updateActions();
+    });
+    connect(&sender, &MotorSender::sent, this, [this] {
+        sending_.clear();
+        updateActions();
+    });
+    connect(&sender, &MotorSender::failed, this, [this] {
+        sending_.clear();
+        updateActions();
+    });
 
     updateActions();
     updateStrings();
@@ -270,6 +280,7 @@ void frmSite::closeEvent(QCloseEvent* event) {
     }
     // A window that is gone sends nothing more, and watches nothing: the port is let go.
     session_.sender().stopFor(this);
+    sending_.clear();
     monitor_->stop();
     event->accept();
 }
@@ -507,16 +518,7 @@ SiteStrings frmSite::siteStrings() const {
 }
 
 QList<rvx::MadeFrame> frmSite::framesFor(rvx::CommandId command) const {
-    const rvx::ParameterValues values = siteStrings().values;
-    QList<rvx::MadeFrame> frames;
-    for (const rvx::Motor& motor : selectedMotors()) {
-        const auto frame =
-            rvx::frameFor(rvx::commandOf(command), motor.kind, motor.address, values);
-        if (frame) {
-            frames.append(rvx::MadeFrame{*frame, command, motor.kind, motor.address, values});
-        }
-    }
-    return frames;
+    return stepFor(command).frames;
 }
 
 QString frmSite::refusal(rvx::CommandId command) const {
@@ -530,6 +532,20 @@ QString frmSite::refusal(rvx::CommandId command) const {
     return {};
 }
 
+SendStep frmSite::stepFor(rvx::CommandId command, std::chrono::milliseconds pause) const {
+    const rvx::ParameterValues values = siteStrings().values;
+    SendStep step{{}, pause, {}};
+    for (const rvx::Motor& motor : selectedMotors()) {
+        const auto frame =
+            rvx::frameFor(rvx::commandOf(command), motor.kind, motor.address, values);
+        if (frame) {
+            step.frames.append(rvx::MadeFrame{*frame, command, motor.kind, motor.address, values});
+            step.labels.append(fromView(motor.label));
+        }
+    }
+    return step;
+}
+
 void frmSite::sendCommand(rvx::CommandId command) {
     // A value the frames do not admit is never sent, nor changed into one they do.
     if (const QString problem = refusal(command); !problem.isEmpty()) {
@@ -537,25 +553,74 @@ void frmSite::sendCommand(rvx::CommandId command) {
         QApplication::beep();
         return;
     }
-    if (sender().sendSteps({SendStep{framesFor(command), {}}}, this, this)) {
-        updateActions();
-    }
+    sendSteps({stepFor(command)});
 }
 
 void frmSite::identify() {
     // Every selected motor jogs up, then after the pause all jog down again.
-    const QList<SendStep> steps{
-        {framesFor(rvx::CommandId::JogUp), {}},
-        {framesFor(rvx::CommandId::JogDown), std::chrono::milliseconds(identifyPauseMs)},
-    };
+    sendSteps({stepFor(rvx::CommandId::JogUp),
+               stepFor(rvx::CommandId::JogDown, std::chrono::milliseconds(identifyPauseMs))});
+}
+
+void frmSite::sendSteps(const QList<SendStep>& steps) {
+    const qsizetype before = sender().records().size();
     if (sender().sendSteps(steps, this, this)) {
+        // The records of this send follow those there were: a stop says how far it went.
+        sending_ = steps;
+        firstRecord_ = before;
         updateActions();
     }
 }
 
 void frmSite::stopSending() {
     sender().stopFor(this);
+    if (!sending_.isEmpty()) {
+        lblSend->setText(stoppedText());
+        sending_.clear();
+    }
     updateActions();
+}
+
+QString frmSite::stoppedText() const {
+    // The records of the send, step after step; a step not begun has none.
+    const QList<SendRecord>& records = sender().records();
+    qsizetype at = firstRecord_;
+    QStringList steps;
+    for (const SendStep& step : sending_) {
+        QStringList missed;
+        qsizetype reached = 0;
+        for (qsizetype k = 0; k < step.frames.size(); ++k, ++at) {
+            const bool out = at < records.size() && records[at].window == this &&
+                             (records[at].state == SendRecord::State::Sent ||
+                              records[at].state == SendRecord::State::TakenByBridge ||
+                              records[at].state == SendRecord::State::HandedToBridge);
+            if (out) {
+                ++reached;
+                continue;
+            }
+            const QString address =
+                QString::fromStdString(rvx::addressText(step.frames[k].address));
+            const QString label = step.labels.value(k);
+            missed.append(label.isEmpty() ? address
+                                          : QStringLiteral("%1 (%2)").arg(label, address));
+        }
+        const QString command = fromView(rvx::commandOf(step.frames.value(0).command).name);
+        QString text =
+            QStringLiteral("%1 went out to %2 of %3 %4")
+                .arg(command)
+                .arg(reached)
+                .arg(step.frames.size())
+                .arg(step.frames.size() == 1 ? QStringLiteral("motor") : QStringLiteral("motors"));
+        if (!missed.isEmpty()) {
+            constexpr qsizetype named = 5;
+            text += QStringLiteral(", not to ") + missed.mid(0, named).join(QStringLiteral(", "));
+            if (missed.size() > named) {
+                text += QStringLiteral(" and %1 more").arg(missed.size() - named);
+            }
+        }
+        steps.append(text);
+    }
+    return QStringLiteral("Stopped: ") + steps.join(QStringLiteral("; "));
 }
 
 void frmSite::updateActions() {

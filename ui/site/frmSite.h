@@ -20,15 +20,18 @@
 
 #include <QList>
 #include <QWidget>
+#include <chrono>
 
 #include "rvx/catalogue.h"
 #include "rvx/made_frame.h"
 #include "rvx/motor_list.h"
 #include "rvx/site_export.h"
+#include "send/motor_sender.h"
 #include "site/site_exports.h"
 
 struct BusConnection;
 class MotorSender;
+class ParameterBox;
 class QAction;
 class QCloseEvent;
 class QComboBox;
@@ -40,14 +43,12 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTableView;
-class ParameterBox;
 class QWidget;
 class Session;
 class SiteDocument;
 class SiteFilter;
 class SiteMonitor;
 class SiteStringsPane;
-struct SendRecord;
 
 class frmSite : public QWidget {
     Q_OBJECT
@@ -116,6 +117,12 @@ private:
     void sendCommand(rvx::CommandId command);
     void identify();
     void stopSending();
+    // The frames of a command for the selected motors, with their labels, in list order.
+    [[nodiscard]] SendStep stepFor(rvx::CommandId command,
+                                   std::chrono::milliseconds pause = {}) const;
+    void sendSteps(const QList<SendStep>& steps);
+    // What a stopped send did: how many motors each command reached, and which it did not.
+    [[nodiscard]] QString stoppedText() const;
     // Why a command may not be sent with the values typed; empty when it may.
     [[nodiscard]] QString refusal(rvx::CommandId command) const;
     // Why no string may be made with the values typed; empty when every one is admitted.
@@ -153,4 +160,7 @@ private:
     QTabWidget* tabPanes{};
     SiteStringsPane* strings_{};
     QMenu* mnuRecent{};
+    // The send of this window under way, and where its records begin.
+    QList<SendStep> sending_;
+    qsizetype firstRecord_ = 0;
 };
