@@ -4,16 +4,23 @@
 // Cancel leaves the window ready, a stopped send says how far it went, and the bus monitor
 // stays whole and bounded under what the line brings.
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -23,6 +30,7 @@
 #include "send/motor_sender.h"
 #include "session.h"
 #include "site/frmSite.h"
+#include "site/monitor_pane.h"
 #include "site/motor_list_model.h"
 #include "site/site_document.h"
 #include "site/site_monitor.h"
@@ -101,6 +109,89 @@ struct SiteWindow {
     Session session;
     frmSite site{session};
 };
+
+// A bridge that hands back every byte it takes on the same connection after a short while, as
+// a bridge on a bus that hears its own sends does; and, asked to, floods every connection
+// with bytes, then ends them with a frame.
+class EchoBridge {
+public:
+    EchoBridge() {
+        if (!server_.listen(QHostAddress::LocalHost)) {
+            qFatal("cannot listen on 127.0.0.1");
+        }
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                connections_.append(socket);
+                QObject::connect(socket, &QTcpSocket::readyRead, [socket] {
+                    const QByteArray bytes = socket->readAll();
+                    QTimer::singleShot(30, socket, [socket, bytes] { socket->write(bytes); });
+                });
+            }
+        });
+    }
+    [[nodiscard]] QString target() const {
+        return QStringLiteral("tcp://127.0.0.1:%1").arg(server_.serverPort());
+    }
+    [[nodiscard]] const QList<QTcpSocket*>& connections() const { return connections_; }
+
+    // Writes the bytes to the first connection a piece at a time, each once the one before
+    // has gone, then the frame.
+    void flood(QByteArray bytes, const QByteArray& last) {
+        QTcpSocket* socket = connections_.first();
+        flood_ = std::move(bytes) + last;
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] {
+            if (socket->bytesToWrite() == 0) {
+                writePiece(socket);
+            }
+        });
+        writePiece(socket);
+    }
+
+private:
+    void writePiece(QTcpSocket* socket) {
+        constexpr qsizetype piece = 256 * 1024;
+        if (floodAt_ < flood_.size()) {
+            socket->write(flood_.mid(floodAt_, piece));
+            floodAt_ += piece;
+        }
+    }
+
+    QTcpServer server_;
+    QList<QTcpSocket*> connections_;
+    QByteArray flood_;
+    qsizetype floodAt_ = 0;
+};
+
+// The memory this process holds now, in kB (VmRSS).
+qint64 residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// A cell of a table as shown; "(no cell)" where the row or column has none.
+QString cell(const QTableView* table, int row, int column) {
+    const QModelIndex index = table->model()->index(row, column);
+    return index.isValid() ? index.data().toString() : QStringLiteral("(no cell)");
+}
+
+// Watches the connection saved; true once the monitor says so.
+bool watch(frmSite& site) {
+    showMonitor(site);
+    if (!click(site, "cmdWatch")) {
+        return false;
+    }
+    return QTest::qWaitFor([&site] {
+        return in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching"));
+    });
+}
 
 }  // namespace
 
@@ -484,6 +575,204 @@ private slots:
                                 "went out to 0 of 1 motor, not to Office (123456)"));
         QTest::qWait(frmSite::identifyPauseMs + 200);
         QCOMPARE(line.arrived().bytes.size(), frameBytes);
+    }
+
+    // Frames sent through a bridge that hands them back: one row each, marked sent, named
+    // after the motor. The same frame from elsewhere, once its echo came, gets a row of its own.
+    void anEchoedSendIsOneRow() {
+        EchoBridge bridge;
+        useLine(bridge.target());
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors(motorsFrom(0x300000, 3)));
+        QVERIFY(watch(site));
+        selectAll(site);
+        QVERIFY(click(site, "cmdUp"));
+        QTRY_VERIFY_WITH_TIMEOUT(!site.sender().busy(), 5000);
+        auto* rows = in<QTableView>(site, "tblMonitor");
+        QTRY_COMPARE_WITH_TIMEOUT(rows->model()->rowCount(), 3, 5000);
+        // The echoes come 30 ms after each frame; long enough for all of them to have come.
+        QTest::qWait(500);
+        QCOMPARE(rows->model()->rowCount(), 3);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(cell(rows, k, SiteMonitor::Sent), QStringLiteral("sent"));
+            QCOMPARE(cell(rows, k, SiteMonitor::Motor), QStringLiteral("blind %1").arg(k));
+            QCOMPARE(cell(rows, k, SiteMonitor::FrameBytes),
+                     QString::fromLatin1(
+                         frameOf(rvx::CommandId::Up, {0x30, 0x00, static_cast<std::uint8_t>(k)})
+                             .toHex(' ')
+                             .toUpper()));
+        }
+        bridge.connections().first()->write(frameOf(rvx::CommandId::Up, {0x30, 0x00, 0x01}));
+        QTRY_COMPARE_WITH_TIMEOUT(rows->model()->rowCount(), 4, 5000);
+        QCOMPARE(cell(rows, 3, SiteMonitor::Sent), QString());
+        QCOMPARE(cell(rows, 3, SiteMonitor::Motor), QStringLiteral("blind 1"));
+    }
+
+    // The monitor's details: a finding shown whole, a save that leaves "Watching" said, a
+    // click on a frame's row selecting its motor, a filter to one motor.
+    void theMonitorShowsWholeFindingsAndLeadsToTheMotor() {
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors({motorAt(0x123456, QStringLiteral("Office")),
+                                                    motorAt(0x654321, QStringLiteral("Hall")),
+                                                    motorAt(0x111111, QStringLiteral("Porch"))}));
+        QVERIFY(watch(site));
+        QByteArray wrongSum = frameOf(rvx::CommandId::Up, {0x12, 0x34, 0x56});
+        wrongSum[13] = static_cast<char>(wrongSum[13] + 1);
+        line.write(wrongSum + frameOf(rvx::CommandId::Down, {0x65, 0x43, 0x21}) +
+                   frameOf(rvx::CommandId::Stop, {0x12, 0x34, 0x56}));
+        auto* rows = in<QTableView>(site, "tblMonitor");
+        QTRY_COMPARE_WITH_TIMEOUT(rows->model()->rowCount(), 3, 5000);
+        const QString finding = cell(rows, 0, SiteMonitor::Result);
+        QVERIFY2(finding.startsWith(QStringLiteral("not valid: ")) && finding.contains("checksum"),
+                 qPrintable(finding));
+        QCOMPARE(rows->model()->index(0, SiteMonitor::Result).data(Qt::ToolTipRole).toString(),
+                 finding);
+
+        // The row of Hall's frame, clicked: Hall is the motor selected.
+        const QRect hall = rows->visualRect(rows->model()->index(1, SiteMonitor::Command));
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, hall.center());
+        QCOMPARE(site.selectedMotors().size(), 1);
+        QCOMPARE(site.selectedMotors()[0].label, "Hall");
+        // Hidden by the list's filter, the motor is shown and selected all the same.
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("Porch"));
+        const QRect office = rows->visualRect(rows->model()->index(2, SiteMonitor::Command));
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, office.center());
+        QCOMPARE(site.selectedMotors().size(), 1);
+        QCOMPARE(site.selectedMotors()[0].label, "Office");
+
+        // The filter keeps one motor's rows, by label or address.
+        auto* filter = in<QLineEdit>(site, "txtMonitorFilter");
+        QTest::keyClicks(filter, QStringLiteral("office"));
+        QCOMPARE(rows->model()->rowCount(), 2);
+        QCOMPARE(cell(rows, 1, SiteMonitor::Command), QStringLiteral("Stop"));
+        filter->clear();
+        QTest::keyClicks(filter, QStringLiteral("654321"));
+        QCOMPARE(rows->model()->rowCount(), 1);
+        QCOMPARE(cell(rows, 0, SiteMonitor::Motor), QStringLiteral("Hall"));
+        line.write(frameOf(rvx::CommandId::Up, {0x65, 0x43, 0x21}) +
+                   frameOf(rvx::CommandId::Up, {0x11, 0x11, 0x11}));
+        QTRY_COMPARE_WITH_TIMEOUT(site.monitor().rowCount(), 5, 5000);
+        QCOMPARE(rows->model()->rowCount(), 2);
+        filter->clear();
+        QCOMPARE(rows->model()->rowCount(), 5);
+
+        // A save says so after what is watched.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bus.jsonl"));
+        QTimer::singleShot(0, [path] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->selectFile(path);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        QVERIFY(click(site, "cmdSaveMonitor"));
+        QCOMPARE(in<QLabel>(site, "lblMonitor")->text(),
+                 QStringLiteral("Watching %1 at 4800 8O1; saved to %2").arg(line.path(), path));
+        QVERIFY(QFile::exists(path));
+    }
+
+    // A bridge that drops the watch is opened again, and the line says so.
+    void aDroppedBridgeIsOpenedAgain() {
+        EchoBridge bridge;
+        useLine(bridge.target());
+        frmSite& site = this->site();
+        QVERIFY(watch(site));
+        QTRY_COMPARE(bridge.connections().size(), 1);
+        bridge.connections().first()->disconnectFromHost();
+        auto* status = in<QLabel>(site, "lblMonitor");
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().contains(QStringLiteral("trying again in 1 s (try "
+                                                                        "1 of 5)")),
+                                 5000);
+        QCOMPARE(in<QPushButton>(site, "cmdWatch")->text(), QStringLiteral("Stop &watching"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.connections().size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            status->text(), QStringLiteral("Watching %1 at 4800 8O1").arg(bridge.target()), 5000);
+        QVERIFY(site.monitor().watching());
+        // Stop watching during the wait ends the tries.
+        bridge.connections().last()->disconnectFromHost();
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().contains(QStringLiteral("trying again")), 5000);
+        QVERIFY(click(site, "cmdWatch"));
+        QCOMPARE(status->text(), QStringLiteral("Not watching"));
+        QTest::qWait(SiteMonitorPane::firstReconnectMs + 300);
+        QCOMPARE(bridge.connections().size(), 2);
+        QVERIFY(!site.monitor().watching());
+    }
+
+    // A bridge writing megabytes of garbage: the table keeps the latest rows and says how many
+    // it dropped, rows come in batches (far fewer inserts than rows), the event loop goes on
+    // serving other events, the memory stays bounded, and the last frame is shown.
+    void aFloodKeepsTheMonitorBounded_data() {
+        QTest::addColumn<bool>("paused");
+        QTest::newRow("shown") << false;
+        QTest::newRow("held back while paused") << true;
+    }
+    void aFloodKeepsTheMonitorBounded() {
+        QFETCH(bool, paused);
+        EchoBridge bridge;
+        useLine(bridge.target());
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors({motorAt(0x123456, QStringLiteral("Office"))}));
+        QVERIFY(watch(site));
+        QTRY_COMPARE(bridge.connections().size(), 1);
+        if (paused) {
+            QVERIFY(click(site, "cmdPause"));
+        }
+        const SiteMonitor& monitor = site.monitor();
+        QSignalSpy inserts(&monitor, &QAbstractItemModel::rowsInserted);
+        int served = 0;
+        QTimer other;
+        other.setInterval(0);
+        QObject::connect(&other, &QTimer::timeout, [&served] { ++served; });
+        other.start();
+        // Twice the rows kept, at least: runs of noise are at most 256 bytes.
+        QByteArray garbage(2 * SiteMonitor::rowCap * 256 + 4096, '\0');
+        QRandomGenerator random(24);
+        random.fillRange(reinterpret_cast<quint32*>(garbage.data()),
+                         static_cast<qsizetype>(garbage.size() / 4));
+        const QByteArray last = frameOf(rvx::CommandId::Stop, {0x12, 0x34, 0x56});
+        const qint64 before = residentKb();
+        bridge.flood(garbage, QByteArray(16, '\0') + last);
+        const QString lastText = QString::fromLatin1(last.toHex(' ').toUpper());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (paused) {
+                    return monitor.heldBackRows() == SiteMonitor::rowCap &&
+                           monitor.droppedRows() > SiteMonitor::rowCap / 2 &&
+                           bridge.connections().first()->bytesToWrite() == 0;
+                }
+                return monitor.rowCount() > 0 &&
+                       monitor.index(monitor.rowCount() - 1, SiteMonitor::FrameBytes)
+                               .data()
+                               .toString() == lastText;
+            },
+            120000));
+        const qint64 grown = residentKb() - before;
+        other.stop();
+        if (paused) {
+            QCOMPARE(monitor.rowCount(), 0);
+            QVERIFY(click(site, "cmdPause"));
+            QTRY_COMPARE_WITH_TIMEOUT(monitor.rowCount(), SiteMonitor::rowCap, 10000);
+        }
+        QCOMPARE(monitor.rowCount(), SiteMonitor::rowCap);
+        QVERIFY(monitor.droppedRows() > SiteMonitor::rowCap / 2);
+        QVERIFY2(in<QLabel>(site, "lblMonitor")
+                     ->text()
+                     .contains(QStringLiteral("the latest %1 rows kept, %2 older dropped")
+                                   .arg(SiteMonitor::rowCap)
+                                   .arg(monitor.droppedRows())),
+                 qPrintable(in<QLabel>(site, "lblMonitor")->text()));
+        const qint64 rows = monitor.rowCount() + monitor.droppedRows();
+        QVERIFY2(inserts.count() * 10 < rows,
+                 qPrintable(QStringLiteral("%1 inserts, %2 rows").arg(inserts.count()).arg(rows)));
+        QVERIFY2(served > 10, qPrintable(QString::number(served)));
+        // A row of each run kept would take several hundred megabytes.
+        QVERIFY2(grown < 120 * 1024, qPrintable(QStringLiteral("%1 kB").arg(grown)));
+        QVERIFY(site.monitor().watching());
     }
 
     // The arrows step inside the admitted range, from a refused value into it as well.

@@ -667,7 +667,28 @@ void frmSite::buildPanes() {
     tabPanes->addTab(strings_, QStringLiteral("&Strings"));
 
     auto* monitor = new SiteMonitorPane(*monitor_, session_.sender(), tabPanes);
+    connect(monitor, &SiteMonitorPane::addressChosen, this, &frmSite::selectMotorOf);
     tabPanes->addTab(monitor, QStringLiteral("Bus &monitor"));
+}
+
+void frmSite::selectMotorOf(const rvx::Address& address, std::optional<rvx::AddressKind> kind) {
+    // The first motor of the address whose kind agrees, as the monitor names it.
+    const QList<rvx::Motor>& motors = document_->motors().motors();
+    const auto found = std::find_if(motors.begin(), motors.end(), [&](const rvx::Motor& motor) {
+        return motor.address == address && (!kind || motor.kind == *kind);
+    });
+    if (found == motors.end()) {
+        return;
+    }
+    const auto row = static_cast<int>(found - motors.begin());
+    QModelIndex shown = proxy_->mapFromSource(document_->motors().index(row, 0));
+    if (!shown.isValid()) {
+        txtFilter->clear();  // the list's filter hid it
+        shown = proxy_->mapFromSource(document_->motors().index(row, 0));
+    }
+    tblMotors->selectionModel()->setCurrentIndex(
+        shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    tblMotors->scrollTo(shown);
 }
 
 QString frmSite::stringsText() const {

@@ -131,6 +131,8 @@ private:
     void updateStrings();
     void showRowMenu(const QPoint& at);
     void askWhereToExport(bool json);
+    // Selects the motor of a frame the monitor shows.
+    void selectMotorOf(const rvx::Address& address, std::optional<rvx::AddressKind> kind);
     // Asks where the platform sends the frames, then where the file goes, and writes it.
     void exportForPlatform(rvx::SiteExportKind kind);
 
