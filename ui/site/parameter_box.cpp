@@ -27,6 +27,24 @@ void ParameterBox::stepBy(int steps) {
     selectAll();
 }
 
+QSize ParameterBox::sizeHint() const {
+    if (!hint_.isValid() || hintSuffix_ != suffix()) {
+        hintSuffix_ = suffix();
+        QSpinBox like;
+        like.setFont(font());
+        like.setRange(std::min(low_, -1000), std::max(high_, 1000));
+        like.setSuffix(suffix());
+        hint_ = like.sizeHint();
+        minimumHint_ = like.minimumSizeHint();
+    }
+    return hint_;
+}
+
+QSize ParameterBox::minimumSizeHint() const {
+    (void)sizeHint();
+    return minimumHint_;
+}
+
 QAbstractSpinBox::StepEnabled ParameterBox::stepEnabled() const {
     StepEnabled enabled = StepNone;
     if (value() < high_) {

@@ -22,6 +22,9 @@ public:
     [[nodiscard]] QString problem() const { return problem_; }
 
     void stepBy(int steps) override;
+    // As wide as a box of the admitted range, not of every number that can be typed.
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
 
 signals:
     // The value shown was judged anew: problem() tells the verdict.
@@ -37,4 +40,7 @@ private:
     int low_;
     int high_;
     QString problem_;
+    mutable QSize hint_;
+    mutable QString hintSuffix_;
+    mutable QSize minimumHint_;
 };
