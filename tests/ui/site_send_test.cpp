@@ -701,6 +701,16 @@ private slots:
         QTest::qWait(SiteMonitorPane::firstReconnectMs + 300);
         QCOMPARE(bridge.connections().size(), 2);
         QVERIFY(!site.monitor().watching());
+        // So does closing the window.
+        QVERIFY(click(site, "cmdWatch"));
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.connections().size(), 3, 5000);
+        QTRY_VERIFY(site.monitor().watching());
+        bridge.connections().last()->disconnectFromHost();
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().contains(QStringLiteral("trying again")), 5000);
+        QVERIFY(site.close());
+        QTest::qWait(SiteMonitorPane::firstReconnectMs + 300);
+        QCOMPARE(bridge.connections().size(), 3);
+        QVERIFY(!site.monitor().watching());
     }
 
     // A bridge writing megabytes of garbage: the table keeps the latest rows and says how many

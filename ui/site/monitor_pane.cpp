@@ -197,6 +197,14 @@ void SiteMonitorPane::startWatching() {
     if (!connection_ || monitor_.watching()) {
         return;
     }
+    if (!window()->isVisible()) {
+        // The window was closed while a try was waiting: it watches nothing any more.
+        tries_ = 0;
+        state_ = QStringLiteral("Not watching");
+        cmdWatch->setText(QStringLiteral("&Watch"));
+        showStatus();
+        return;
+    }
     watched_ = connection_->text();
     state_ = QStringLiteral("Opening %1 \u2026").arg(watched_);
     note_.clear();
