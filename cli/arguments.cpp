@@ -1,10 +1,8 @@
 #include "arguments.h"
 
-#include <QString>
 #include <algorithm>
 #include <cmath>
 
-#include "rvx/bus_site_target.h"
 #include "rvx/decode.h"
 #include "rvx/message.h"
 #include "rvx/number.h"
@@ -22,7 +20,8 @@ public:
     }
     [[nodiscard]] bool empty() const { return faults_.empty(); }
     [[nodiscard]] std::vector<std::string> lines() {
-        std::ranges::stable_sort(faults_, {}, &Fault::position);
+        std::stable_sort(faults_.begin(), faults_.end(),
+                         [](const Fault& a, const Fault& b) { return a.position < b.position; });
         std::vector<std::string> lines;
         for (auto& fault : faults_) {
             lines.push_back(std::move(fault.line));
@@ -168,7 +167,8 @@ Split splitArguments(const std::vector<std::string>& arguments, Faults& faults) 
                 faults.add(k, spelled + ": a value must follow");
             }
         }
-        auto entry = std::ranges::find(given, option, &Given::option);
+        auto entry = std::find_if(given.begin(), given.end(),
+                                  [option](const Given& g) { return g.option == option; });
         if (entry == given.end()) {
             given.push_back({option, {}, {}, false});
             entry = std::prev(given.end());
@@ -204,26 +204,21 @@ std::optional<double> wholeNumber(std::string_view text, double low, double high
     return number;
 }
 
-// A TARGET: UTF-8 text that the bus library reads as a serial port or a bridge. A text that is
-// not UTF-8 would name another port once decoded, so it is refused rather than changed.
-std::optional<rvx::bus::Target> readTargetOf(const std::string& name, const std::string& value,
-                                             std::size_t position, Faults& faults) {
-    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-    if (text.toUtf8().toStdString() != value) {
-        faults.add(position, name + " " + rvx::quoted(value) + ": not UTF-8 text");
-        return std::nullopt;
-    }
-    const rvx::bus::TargetReading reading = rvx::bus::readTarget(text);
+// A TARGET: UTF-8 text read as a serial port or a bridge. A text that is not UTF-8 would name
+// another port once decoded, so it is refused rather than changed.
+std::optional<rvx::BusTarget> readTargetOf(const std::string& name, const std::string& value,
+                                           std::size_t position, Faults& faults) {
+    const rvx::BusTargetReading reading = rvx::readBusTarget(value);
     if (!reading.target) {
-        faults.add(position, name + " " + rvx::quoted(value) + ": " + reading.reason.toStdString());
+        faults.add(position, name + " " + rvx::quoted(value) + ": " + reading.reason);
     }
     return reading.target;
 }
 
 std::string parityNames() {
     std::vector<std::string> names;
-    for (const auto parity : rvx::bus::parities) {
-        names.push_back(rvx::bus::parityName(parity).toStdString());
+    for (const auto parity : rvx::parities) {
+        names.emplace_back(rvx::parityKeyword(parity));
     }
     return alternatives(names);
 }
@@ -280,8 +275,8 @@ public:
 
     // The option of this kind as given, whether usable or not; null when it is not given.
     [[nodiscard]] const Given* find(OptionKind kind) const {
-        const auto at = std::ranges::find_if(
-            split_.given, [kind](const Given& g) { return g.option->kind == kind; });
+        const auto at = std::find_if(split_.given.begin(), split_.given.end(),
+                                     [kind](const Given& g) { return g.option->kind == kind; });
         return at == split_.given.end() ? nullptr : &*at;
     }
 
@@ -302,8 +297,9 @@ public:
 
     // Whether the option of this kind was usable but given more than once.
     [[nodiscard]] bool repeatedUsable(OptionKind kind) const {
-        return std::ranges::any_of(
-            usable_, [kind](const Given* g) { return g->option->kind == kind && g->repeated(); });
+        return std::any_of(usable_.begin(), usable_.end(), [kind](const Given* g) {
+            return g->option->kind == kind && g->repeated();
+        });
     }
 
     [[nodiscard]] std::optional<std::string> modeValue() const {
@@ -373,8 +369,8 @@ public:
             return info_.formats[0];
         }
         const auto found = findFormat(g->values.front());
-        if (found &&
-            std::ranges::find(info_.writtenFormats(), *found) != info_.writtenFormats().end()) {
+        if (found && std::find(info_.writtenFormats().begin(), info_.writtenFormats().end(),
+                               *found) != info_.writtenFormats().end()) {
             return *found;
         }
         faults_.add(g->positions[0],
@@ -385,11 +381,11 @@ public:
     }
 
     // The line: baud rate, parity and timeout as given, the rest the bus's own.
-    [[nodiscard]] rvx::bus::Settings line() const {
-        rvx::bus::Settings line;
+    [[nodiscard]] rvx::LineSettings line() const {
+        rvx::LineSettings line;
         if (const Given* g = toReadOnce(OptionKind::Baud)) {
             if (const auto baud = wholeNumber(g->values.front(), minBaud, maxBaud)) {
-                line.baudRate = static_cast<qint32>(*baud);
+                line.baudRate = static_cast<std::int32_t>(*baud);
             } else {
                 faults_.add(g->positions[0],
                             optionName(*g->option) + " " + rvx::quoted(g->values.front()) +
@@ -399,8 +395,7 @@ public:
         }
         if (const Given* g = toReadOnce(OptionKind::Parity)) {
             const std::string& value = g->values.front();
-            if (const auto parity = rvx::bus::readParity(
-                    QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())))) {
+            if (const auto parity = rvx::readParity(value)) {
                 line.parity = *parity;
             } else {
                 faults_.add(g->positions[0], optionName(*g->option) + " " + rvx::quoted(value) +
@@ -428,7 +423,7 @@ public:
             return std::nullopt;
         }
         // The line is read whenever --send is given, even where its TARGET is wrong.
-        const rvx::bus::Settings settings = line();
+        const rvx::LineSettings settings = line();
         const Given* g = toReadOnce(OptionKind::Send);
         if (g == nullptr) {
             return std::nullopt;
@@ -458,9 +453,10 @@ public:
 
     // The place of the option that asks for the mode.
     [[nodiscard]] std::size_t modePosition() const {
-        const auto at = std::ranges::find_if(split_.given, [this](const Given& g) {
-            return g.option->kind == OptionKind::Mode && g.option->mode == mode_;
-        });
+        const auto at =
+            std::find_if(split_.given.begin(), split_.given.end(), [this](const Given& g) {
+                return g.option->kind == OptionKind::Mode && g.option->mode == mode_;
+            });
         return at == split_.given.end() ? split_.end : at->positions[0];
     }
 
@@ -585,7 +581,7 @@ DecodeRequest readDecode(const ModeOptions& options) {
             "--decode: " + (decoded.findings.empty() ? std::string("no frame")
                                                      : decoded.findings.front().message));
     } else {
-        std::ranges::copy(read.bytes, request.frame.begin());
+        std::copy(read.bytes.begin(), read.bytes.end(), request.frame.begin());
         request.notation = read.notation;
     }
     return request;
@@ -659,10 +655,10 @@ void readExport(const ModeOptions& options, BatchJob& job) {
     if (!read) {
         return;
     }
-    if (read->kind == rvx::bus::Target::Kind::Tcp) {
+    if (read->kind == rvx::BusTarget::Kind::Tcp) {
         refuseLine("not used with a bridge as --target; the bridge's own line settings apply");
     }
-    job.target = rvx::bus::siteTargetOf(*read, options.line());
+    job.target = rvx::siteTargetOf(*read, options.line());
     // A baud rate the platform's own tool refuses would make every command of the file fail.
     const Given* baud = options.find(OptionKind::Baud);
     if (*job.exportKind == rvx::SiteExportKind::HomeAssistant && baud != nullptr) {
@@ -726,7 +722,8 @@ void refuseAddress(const ModeOptions& options, const Split& split) {
 }  // namespace
 
 const ModeInfo& modeInfo(Mode mode) {
-    return *std::ranges::find(modeCatalogue, mode, &ModeInfo::mode);
+    return *std::find_if(modeCatalogue.begin(), modeCatalogue.end(),
+                         [mode](const ModeInfo& info) { return info.mode == mode; });
 }
 
 ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
@@ -735,9 +732,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
 
     // --help and --version are answered whatever else the arguments hold.
     for (const ModeInfo& info : modeCatalogue) {
-        const bool asked = std::ranges::any_of(split.given, [&info](const Given& g) {
-            return g.option->kind == OptionKind::Mode && g.option->mode == info.mode;
-        });
+        const bool asked =
+            std::any_of(split.given.begin(), split.given.end(), [&info](const Given& g) {
+                return g.option->kind == OptionKind::Mode && g.option->mode == info.mode;
+            });
         if (info.alone && asked) {
             return {requestOf(info.mode), {}};
         }

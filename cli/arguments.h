@@ -5,7 +5,7 @@
 // do) and the exit statuses. The parser and --help both walk them, and the manual page is made
 // from --help, so an option, a mode or an exit status is added in one place. The arguments are
 // bytes, never decoded: a file name that is not UTF-8 reaches --batch as it was given. Only a
-// TARGET is read as UTF-8 text, since the bus library names ports in text.
+// TARGET is read as UTF-8 text, since the bus names ports in text.
 #pragma once
 
 #include <array>
@@ -21,7 +21,7 @@
 #include "batch.h"
 #include "output.h"
 #include "rvx/address.h"
-#include "rvx/bus.h"
+#include "rvx/bus_target.h"
 #include "rvx/catalogue.h"
 #include "rvx/frame.h"
 #include "rvx/notation.h"
@@ -286,8 +286,8 @@ inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
 
 // Where a frame goes or the frames come from, and the line.
 struct BusRequest {
-    rvx::bus::Target target;
-    rvx::bus::Settings settings;  // baud rate, parity and timeout as given, the rest default
+    rvx::BusTarget target;
+    rvx::LineSettings settings;  // baud rate, parity and timeout as given, the rest default
 };
 
 // The strings of one address.
@@ -337,7 +337,7 @@ struct ParsedArguments {
 // or after ADDRESS; a value follows its option as the next argument or after "=" (--ip=3); long
 // options may be written with one dash (-ip 3); "--" ends the options. An option that takes a
 // value may be given once. --help and --version are answered whatever else is given.
-// A TARGET is checked here (readTarget), so that a wrong one is a bad argument like any other.
+// A TARGET is checked here (readBusTarget), so that a wrong one is a bad argument like any other.
 [[nodiscard]] ParsedArguments parseArguments(const std::vector<std::string>& arguments);
 
 // What --help prints: lines of at most helpWidth characters, no name of a command split.

@@ -45,9 +45,9 @@ std::string lineOf(const rvx::bus::Settings& settings) {
 // Where the frames go or come from, with the line: a bridge keeps its own, which must be this.
 std::string placeOf(const BusRequest& bus) {
     const std::string line = lineOf(bus.settings);
-    return text(bus.target.shownText()) + (bus.target.kind == rvx::bus::Target::Kind::Tcp
-                                               ? " (bridge; line " + line + " assumed)"
-                                               : " (" + line + ")");
+    return text(rvx::bus::targetOf(bus.target).shownText()) +
+           (bus.target.kind == rvx::BusTarget::Kind::Tcp ? " (bridge; line " + line + " assumed)"
+                                                         : " (" + line + ")");
 }
 
 std::string counted(std::uint64_t count, const std::string& one, const std::string& many) {
@@ -105,8 +105,9 @@ int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest&
               std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const BusSignals signalsAnswered;
-    const auto outcome = rvx::bus::sendFramesUntil(bus.target, std::span(&sent.frame, 1),
-                                                   bus.settings, [] { return stopAsked != 0; });
+    const auto outcome =
+        rvx::bus::sendFramesUntil(rvx::bus::targetOf(bus.target), std::span(&sent.frame, 1),
+                                  bus.settings, [] { return stopAsked != 0; });
     if (const auto& error = outcome.error) {
         tell(err, text(error->message));
         return exitBus;
@@ -116,7 +117,7 @@ int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest&
     // Over a bridge only what is known is said: that it took the frame, which its close after
     // the frame shows, or where the system gives no such sign, that it was handed the frame. No
     // bridge reports delivery to its own line.
-    const std::string bridge = text(bus.target.shownText());
+    const std::string bridge = text(rvx::bus::targetOf(bus.target).shownText());
     const std::string frame = rvx::writeFrame(sent.frame, notation);
     std::string line;
     switch (outcome.delivery) {
@@ -231,7 +232,7 @@ int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
     });
     signalPoll.start(signalPollMs);
 
-    watcher.start(request.bus.target, request.bus.settings);
+    watcher.start(rvx::bus::targetOf(request.bus.target), request.bus.settings);
     QCoreApplication::exec();
     return status;
 }

@@ -107,17 +107,17 @@ std::string optionDetails(const OptionInfo& option) {
         }
         case OptionKind::Baud:
             return ": " + rvx::plainDecimal(minBaud) + " to " + rvx::plainDecimal(maxBaud) +
-                   " (default " + std::to_string(rvx::bus::Settings{}.baudRate) + ").";
+                   " (default " + std::to_string(rvx::LineSettings{}.baudRate) + ").";
         case OptionKind::Parity: {
             std::vector<std::string> names;
-            for (const auto parity : rvx::bus::parities) {
-                names.push_back(rvx::bus::parityName(parity).toStdString() +
-                                (parity == rvx::bus::Settings{}.parity ? " (default)" : ""));
+            for (const auto parity : rvx::parities) {
+                names.push_back(std::string(rvx::parityKeyword(parity)) +
+                                (parity == rvx::LineSettings{}.parity ? " (default)" : ""));
             }
             return " " + alternatives(names) + ".";
         }
         case OptionKind::Timeout: {
-            const auto seconds = static_cast<double>(rvx::bus::Settings{}.timeout.count()) / 1000;
+            const auto seconds = static_cast<double>(rvx::LineSettings{}.timeout.count()) / 1000;
             return ", in seconds: " + rvx::plainDecimal(minTimeoutSeconds) + " to " +
                    rvx::plainDecimal(maxTimeoutSeconds) + " (default " +
                    rvx::plainDecimal(seconds) + ").";

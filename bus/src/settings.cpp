@@ -1,5 +1,4 @@
 // Targets, line settings and the wording of failures.
-#include <QRegularExpression>
 #include <algorithm>
 
 #include "rvx/bus.h"
@@ -10,72 +9,9 @@ namespace rvx::bus {
 
 namespace {
 
-const QString tcpScheme = QStringLiteral("tcp://");
-
 // A text in a message as the engine shows one: control characters escaped, a long one cut.
 QString quoted(const QString& text) {
     return QString::fromStdString(rvx::quoted(text.toStdString()));
-}
-
-TargetReading refuse(const QString& text, const QString& why) {
-    return {std::nullopt, QStringLiteral("target %1: %2").arg(quoted(text), why), why};
-}
-
-// An IPv6 address holds colons, so it goes in brackets where a port follows it.
-bool needsBrackets(const QString& host) {
-    return host.contains(QLatin1Char(':'));
-}
-
-bool hasControlCharacter(const QString& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.category() == QChar::Other_Control; });
-}
-
-TargetReading readBridge(const QString& text) {
-    const QString rest = text.mid(tcpScheme.size());
-    const QString form = QStringLiteral("write a bridge as tcp://HOST:PORT");
-    QString host;
-    QString portText;
-    if (rest.startsWith(QLatin1Char('['))) {
-        const auto close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0 || rest.mid(close + 1, 1) != QStringLiteral(":")) {
-            return refuse(text, QStringLiteral("an IPv6 address goes in brackets with a port "
-                                               "after them, as tcp://[::1]:4001"));
-        }
-        host = rest.mid(1, close - 1);
-        portText = rest.mid(close + 2);
-    } else {
-        const auto colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (rest.isEmpty()) {
-            return refuse(text, QStringLiteral("no host and no port; ") + form);
-        }
-        if (colon < 0) {
-            return refuse(text, QStringLiteral("no port; ") + form);
-        }
-        host = rest.left(colon);
-        portText = rest.mid(colon + 1);
-        if (needsBrackets(host)) {
-            return refuse(text, QStringLiteral("an IPv6 address goes in brackets, as "
-                                               "tcp://[::1]:4001"));
-        }
-    }
-    static const QRegularExpression hostForm(QStringLiteral("^[A-Za-z0-9._:%-]+$"));
-    if (host.isEmpty()) {
-        return refuse(text, QStringLiteral("no host; ") + form);
-    }
-    if (!hostForm.match(host).hasMatch()) {
-        return refuse(text, QStringLiteral("%1 is no host name or address").arg(quoted(host)));
-    }
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
-    const int port = digits.match(portText).hasMatch() ? portText.toInt() : 0;
-    if (port < 1 || port > 65535) {
-        return refuse(text, QStringLiteral("the port must be a number from 1 to 65535"));
-    }
-    Target target;
-    target.kind = Target::Kind::Tcp;
-    target.host = host;
-    target.port = static_cast<quint16>(port);
-    return {target, {}, {}};
 }
 
 }  // namespace
@@ -114,52 +50,39 @@ QString seconds(std::chrono::milliseconds duration) {
 }  // namespace
 
 QString Target::text() const {
-    if (kind == Kind::Serial) {
-        return device;
-    }
-    const QString shownHost =
-        needsBrackets(host) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-    return tcpScheme + shownHost + QLatin1Char(':') + QString::number(port);
+    return QString::fromStdString(busTargetOf(*this).text());
+}
+
+Target targetOf(const rvx::BusTarget& target) {
+    Target made;
+    made.kind = target.kind == rvx::BusTarget::Kind::Tcp ? Target::Kind::Tcp : Target::Kind::Serial;
+    made.device = QString::fromStdString(target.device);
+    made.host = QString::fromStdString(target.host);
+    made.port = target.port;
+    return made;
+}
+
+rvx::BusTarget busTargetOf(const Target& target) {
+    rvx::BusTarget made;
+    made.kind =
+        target.kind == Target::Kind::Tcp ? rvx::BusTarget::Kind::Tcp : rvx::BusTarget::Kind::Serial;
+    made.device = target.device.toStdString();
+    made.host = target.host.toStdString();
+    made.port = target.port;
+    return made;
 }
 
 TargetReading readTarget(const QString& text) {
-    const QString given = text.trimmed();
-    if (given.isEmpty()) {
-        const QString name =
-            QStringLiteral("name a serial port (/dev/ttyUSB0, COM3) or a bridge (tcp://HOST:PORT)");
-        return {std::nullopt, QStringLiteral("no target: ") + name,
-                QStringLiteral("empty; ") + name};
+    const rvx::BusTargetReading reading = rvx::readBusTarget(text.toStdString());
+    if (!reading.target) {
+        return {std::nullopt, QString::fromStdString(reading.problem),
+                QString::fromStdString(reading.reason)};
     }
-    if (hasControlCharacter(given)) {
-        return refuse(given, QStringLiteral("holds a control character"));
-    }
-    if (given.startsWith(tcpScheme, Qt::CaseInsensitive)) {
-        return readBridge(given);
-    }
-    if (const auto scheme = given.indexOf(QStringLiteral("://")); scheme >= 0) {
-        return refuse(given, QStringLiteral("%1 is no kind of target here; name a serial port "
-                                            "or a bridge as tcp://HOST:PORT")
-                                 .arg(quoted(given.left(scheme + 3))));
-    }
-    // An address and a port without the scheme is a bridge written short, not a device.
-    static const QRegularExpression hostAndPort(QStringLiteral("^[A-Za-z0-9.-]+:[0-9]+$"));
-    if (hostAndPort.match(given).hasMatch()) {
-        return refuse(given, QStringLiteral("no serial port; for a bridge write tcp://") + given);
-    }
-    Target target;
-    target.device = given;
-    return {target, {}, {}};
+    return {targetOf(*reading.target), {}, {}};
 }
 
 std::optional<Parity> readParity(const QString& text) {
-    const QString name = text.trimmed().toLower();
-    for (const Parity parity : parities) {
-        const QString full = parityName(parity);
-        if (name == full || name == full.left(1)) {
-            return parity;
-        }
-    }
-    return std::nullopt;
+    return rvx::readParity(text.toStdString());
 }
 
 QString parityName(Parity parity) {
@@ -168,24 +91,7 @@ QString parityName(Parity parity) {
 }
 
 rvx::SiteTarget siteTargetOf(const Target& target, const Settings& settings) {
-    rvx::SiteTarget site;
-    if (target.kind == Target::Kind::Tcp) {
-        site.kind = rvx::SiteTarget::Kind::Tcp;
-        site.host = target.host.toStdString();
-        site.port = target.port;
-    } else {
-        site.device = target.device.toStdString();
-        site.baud = static_cast<unsigned>(std::max<qint32>(settings.baudRate, 1));
-        site.parity = settings.parity;
-    }
-    return site;
-}
-
-std::chrono::milliseconds lineTime(std::size_t bytes, const Settings& settings) {
-    const long long bitsPerByte = settings.parity == Parity::None ? 10 : 11;
-    const long long bits = static_cast<long long>(bytes) * bitsPerByte;
-    const long long baud = std::max<qint32>(settings.baudRate, 1);
-    return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+    return rvx::siteTargetOf(busTargetOf(target), settings);
 }
 
 QString lineText(const Line& line) {

@@ -64,6 +64,7 @@
 #include <optional>
 #include <span>
 
+#include "rvx/bus_target.h"
 #include "rvx/frame.h"
 #include "rvx/line.h"
 #include "rvx/scanner.h"
@@ -97,11 +98,15 @@ struct TargetReading {
     QString reason;   // the same without the text, for a caller that quotes it in its own way
 };
 
-// Reads a target text: tcp://HOST:PORT (an IPv6 host in brackets, a port 1 to 65535), or else
-// a serial device. Blanks around the text are ignored. Refused with a message: an empty text,
-// another scheme ("udp://..."), a bridge without a port or with a bad one, a HOST:PORT without
-// tcp:// (which is no device), control characters.
+// Reads a target text as rvx::readBusTarget does: tcp://HOST:PORT (an IPv6 host in brackets, a
+// port 1 to 65535), or else a serial device. Blanks around the text are ignored. Refused with a
+// message: an empty text, another scheme ("udp://..."), a bridge without a port or with a bad
+// one, a HOST:PORT without tcp:// (which is no device), control characters.
 [[nodiscard]] TargetReading readTarget(const QString& text);
+
+// The same target in standard C++, as the command line reads it, and back.
+[[nodiscard]] Target targetOf(const rvx::BusTarget& target);
+[[nodiscard]] rvx::BusTarget busTargetOf(const Target& target);
 
 // ---- Line and limits ---------------------------------------------------------------------
 
@@ -116,22 +121,12 @@ inline constexpr int busStopBits = 1;
 [[nodiscard]] std::optional<Parity> readParity(const QString& text);
 [[nodiscard]] QString parityName(Parity parity);  // "odd"
 
-// The durations are the caller's to check: a timeout or silence of 0 ends the wait at once.
-struct Settings {
-    qint32 baudRate =
-        rvx::busBaud;  // any rate the port takes; one it refuses is a LineRefused failure
-    Parity parity = rvx::busParity;
-    // The longest wait for a bridge connection and for the system to take a frame's bytes.
-    std::chrono::milliseconds timeout{5000};
-    // The quiet time on the line between two frames, counted from the end of the first.
-    std::chrono::milliseconds gap{50};
-    // Watching: a frame still unfinished after this much silence is given up as noise.
-    std::chrono::milliseconds silence{200};
-};
+// The baud rate, parity and waits of a send or a watch (rvx/bus_target.h). A baud rate the
+// port refuses is a LineRefused failure.
+using Settings = rvx::LineSettings;
 
-// The time bytes take on the line: each has a start bit, 8 data bits, the parity bit if any
-// and a stop bit; rounded up to whole milliseconds.
-[[nodiscard]] std::chrono::milliseconds lineTime(std::size_t bytes, const Settings& settings);
+// The time bytes take on the line, rounded up to whole milliseconds.
+using rvx::lineTime;
 
 // A serial line as the open port reports it.
 struct Line {
