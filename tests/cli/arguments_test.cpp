@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rvx/bus.h"
+#include "rvx/bus_target.h"
 #include "rvx/catalogue.h"
 
 namespace {
@@ -428,27 +428,27 @@ TEST(Bus, SendCarriesTheOneFrameTheTargetAndTheLine) {
         {"123456", "--command", "up", "--send", "/dev/serial/by-id/usb-FTDI-if00-port0"});
     ASSERT_TRUE(plain.send.has_value());
     EXPECT_EQ(plain.rows, std::vector<std::size_t>{rvx::rowOf(rvx::CommandId::Up)});
-    EXPECT_EQ(plain.send->target.kind, rvx::bus::Target::Kind::Serial);
-    EXPECT_EQ(plain.send->target.device.toStdString(), "/dev/serial/by-id/usb-FTDI-if00-port0");
+    EXPECT_EQ(plain.send->target.kind, rvx::BusTarget::Kind::Serial);
+    EXPECT_EQ(plain.send->target.device, "/dev/serial/by-id/usb-FTDI-if00-port0");
     EXPECT_EQ(plain.send->settings.baudRate, 4800);
-    EXPECT_EQ(plain.send->settings.parity, rvx::bus::Parity::Odd);
+    EXPECT_EQ(plain.send->settings.parity, rvx::Parity::Odd);
     EXPECT_EQ(plain.send->settings.timeout, std::chrono::milliseconds(5000));
 
     const auto bridge = requestOf<cli::StringsRequest>(
         {"--send=tcp://rs485-gw.local:4001", "--baud", "9600", "--parity", "N", "--timeout", "0.25",
          "--group", "0a0b0c", "--command", "go-to-ip", "--ip", "3"});
     ASSERT_TRUE(bridge.send.has_value());
-    EXPECT_EQ(bridge.send->target.kind, rvx::bus::Target::Kind::Tcp);
-    EXPECT_EQ(bridge.send->target.host.toStdString(), "rs485-gw.local");
+    EXPECT_EQ(bridge.send->target.kind, rvx::BusTarget::Kind::Tcp);
+    EXPECT_EQ(bridge.send->target.host, "rs485-gw.local");
     EXPECT_EQ(bridge.send->target.port, 4001);
     EXPECT_EQ(bridge.send->settings.baudRate, 9600);
-    EXPECT_EQ(bridge.send->settings.parity, rvx::bus::Parity::None);
+    EXPECT_EQ(bridge.send->settings.parity, rvx::Parity::None);
     EXPECT_EQ(bridge.send->settings.timeout, std::chrono::milliseconds(250));
     EXPECT_EQ(bridge.kind, rvx::AddressKind::Group);
 
     const auto decode = requestOf<cli::DecodeRequest>({"--decode", up123456, "--send", "COM3"});
     ASSERT_TRUE(decode.send.has_value());
-    EXPECT_EQ(decode.send->target.device.toStdString(), "COM3");
+    EXPECT_EQ(decode.send->target.device, "COM3");
     EXPECT_FALSE(requestOf<cli::DecodeRequest>({"--decode", up123456}).send.has_value());
     EXPECT_FALSE(requestOf<cli::StringsRequest>({"123456"}).send.has_value());
 }
@@ -457,10 +457,10 @@ TEST(Bus, MonitorAndListPortsAreModesOfTheirOwn) {
     const auto monitor =
         requestOf<cli::MonitorRequest>({"--monitor", "tcp://[fe80::1]:23", "--count", "1e3",
                                         "--format", "json", "--parity", "even", "--baud", "19200"});
-    EXPECT_EQ(monitor.bus.target.host.toStdString(), "fe80::1");
+    EXPECT_EQ(monitor.bus.target.host, "fe80::1");
     EXPECT_EQ(monitor.count, std::optional<std::uint64_t>(1000));
     EXPECT_EQ(monitor.format, cli::Format::Json);
-    EXPECT_EQ(monitor.bus.settings.parity, rvx::bus::Parity::Even);
+    EXPECT_EQ(monitor.bus.settings.parity, rvx::Parity::Even);
     EXPECT_EQ(monitor.bus.settings.baudRate, 19200);
     const auto unbounded = requestOf<cli::MonitorRequest>({"--monitor", "/dev/ttyUSB0"});
     EXPECT_FALSE(unbounded.count.has_value());

@@ -1,18 +1,7 @@
 // rvx-strings as a process: formats, --command, every kind of bad argument, and the help with
 // the manual page and README that tell the same.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -20,6 +9,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "json_value.h"
 #include "rvx/catalogue.h"
 #include "tool.h"
 
@@ -27,7 +17,10 @@ namespace {
 
 using tool::lines;
 
-tool::Result runTool(const QStringList& arguments) {
+using tool::Arguments;
+using tool::operator+;
+
+tool::Result runTool(const Arguments& arguments) {
     return tool::run(arguments);
 }
 
@@ -93,16 +86,14 @@ TEST(Formats, CsvHasAHeaderAndOneLinePerCommand) {
 TEST(Formats, JsonIsAnArrayOfCommandAndString) {
     const auto result = runTool({"--format", "json", "--group", "123456"});
     EXPECT_EQ(result.exitCode, 0);
-    QJsonParseError error{};
-    const auto document = QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << result.out;
-    const QJsonArray array = document.array();
-    ASSERT_EQ(array.size(), 14);
-    EXPECT_EQ(array[0].toObject().keys(), (QStringList{"command", "string"}));
-    EXPECT_EQ(array[0].toObject()["command"].toString(), "Up");
-    EXPECT_EQ(array[0].toObject()["string"].toString(),
-              "AB F1 FF 12 34 56 FF FF FF FE FF FF 09 30");
-    EXPECT_EQ(array[13].toObject()["command"].toString(), "Unlock");
+    const auto document = json::parse(result.out);
+    ASSERT_TRUE(document.has_value()) << result.out;
+    const json::Value& array = *document;
+    ASSERT_EQ(array.size(), 14U);
+    EXPECT_EQ(array[0].keys(), (std::vector<std::string>{"command", "string"}));
+    EXPECT_EQ(array[0]["command"].toString(), "Up");
+    EXPECT_EQ(array[0]["string"].toString(), "AB F1 FF 12 34 56 FF FF FF FE FF FF 09 30");
+    EXPECT_EQ(array[13]["command"].toString(), "Unlock");
 }
 
 TEST(Formats, LowerCaseAddressGivesUpperCaseBytes) {
@@ -114,7 +105,7 @@ TEST(Formats, LowerCaseAddressGivesUpperCaseBytes) {
 // that names what was wrong.
 TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
     struct Case {
-        QStringList arguments;
+        Arguments arguments;
         std::string mention;
     };
     const Case cases[] = {
@@ -153,7 +144,7 @@ TEST(BadArguments, EachIsRefusedWithAMessageAndNoOutput) {
     };
     for (const auto& c : cases) {
         const auto result = runTool(c.arguments);
-        const std::string args = c.arguments.join(' ').toStdString();
+        const std::string args = tool::joined(c.arguments);
         EXPECT_EQ(result.exitCode, 2) << args;
         EXPECT_EQ(result.out, "") << args;
         EXPECT_NE(result.err.find(c.mention), std::string::npos) << args << ": " << result.err;
@@ -178,6 +169,23 @@ TEST(BadArguments, BusOptionsAreRefusedBeforeAnythingIsSent) {
          {"rvx-strings: --count \"0\"", "rvx-strings: --baud \"fast\""}},
     });
 }
+
+#ifndef RVX_HAS_BUS
+// A build without the bus refuses its modes as it refuses a bad argument, once the arguments
+// are checked.
+TEST(BadArguments, TheBusModesAreRefusedWhereTheBuildHasNoBus) {
+    tool::expectRefused({
+        {{"123456", "--command", "up", "--send", "COM3"},
+         {"rvx-strings: --send: this build has no bus support"}},
+        {{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30", "--send", "tcp://gw:4001"},
+         {"rvx-strings: --send: this build has no bus support"}},
+        {{"--monitor", "COM3", "--count", "1"},
+         {"rvx-strings: --monitor: this build has no bus support"}},
+        {{"--list-ports"}, {"rvx-strings: --list-ports: this build has no bus support"}},
+        {{"--monitor", "tcp://gw"}, {"rvx-strings: --monitor \"tcp://gw\": no port"}},
+    });
+}
+#endif
 
 TEST(BadArguments, EveryBadArgumentIsReportedNotOnlyTheFirst) {
     const auto result =
@@ -226,20 +234,17 @@ TEST(Notations, EachStringDecodesBack) {
         const auto result =
             runTool({"--group", "0a0b0c", "--notation", name, "--format", "json", "--down", "250"});
         ASSERT_EQ(result.exitCode, 0) << name << result.err;
-        const QJsonArray array =
-            QJsonDocument::fromJson(QByteArray::fromStdString(result.out)).array();
-        ASSERT_EQ(array.size(), 14) << name;
-        for (const auto& value : array) {
-            const QJsonObject object = value.toObject();
-            QStringList arguments{"--decode", object["string"].toString()};
+        const json::Value array = json::parse(result.out).value_or(json::Value());
+        ASSERT_EQ(array.size(), 14U) << name;
+        for (const auto& object : array.items()) {
+            Arguments arguments{"--decode", object["string"].toString()};
             if (std::string(name) == "decimal") {
-                arguments << "--notation"
-                          << "decimal";
+                arguments.insert(arguments.end(), {"--notation", "decimal"});
             }
             const auto decoded = runTool(arguments);
             EXPECT_EQ(decoded.exitCode, 0) << name << " " << decoded.out << decoded.err;
-            EXPECT_TRUE(tool::contains(
-                decoded.out, "Command:    " + object["command"].toString().toStdString() + "\n"))
+            EXPECT_TRUE(
+                tool::contains(decoded.out, "Command:    " + object["command"].toString() + "\n"))
                 << decoded.out;
             EXPECT_TRUE(tool::contains(decoded.out, "Address:    group 0A0B0C\n")) << decoded.out;
             EXPECT_TRUE(tool::contains(decoded.out, std::string("Notation:   ") + name + "\n"));
@@ -257,20 +262,27 @@ TEST(Notations, CsvQuotesStringsThatHoldCommas) {
               "0x30\"\n");
 }
 
+#ifndef _WIN32
 // A result that cannot be written in full is not reported as success.
 TEST(Output, AFailedWriteIsAnError) {
-    for (const QStringList& arguments :
-         {QStringList{"123456"},
-          QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
-          QStringList{"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 31", "--format", "json"},
-          QStringList{"--batch", "-"}, QStringList{"--batch", "-", "--format", "json"},
-          QStringList{"--batch", "-", "--format", "text"}, QStringList{"--help"},
-          QStringList{"--list-ports", "--format", "json"}}) {
+    std::vector<Arguments> cases{
+        {"123456"},
+        {"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"},
+        {"--decode", "AB F1 FF FF FF FF 12 34 56 FE FF FF 09 31", "--format", "json"},
+        {"--batch", "-"},
+        {"--batch", "-", "--format", "json"},
+        {"--batch", "-", "--format", "text"},
+        {"--help"}};
+#ifdef RVX_HAS_BUS
+    cases.push_back({"--list-ports", "--format", "json"});
+#endif
+    for (const Arguments& arguments : cases) {
         const auto result = tool::run(arguments, "123456\n", "/dev/full");
-        EXPECT_EQ(result.exitCode, 3) << arguments.join(' ').toStdString();
+        EXPECT_EQ(result.exitCode, 3) << tool::joined(arguments);
         EXPECT_EQ(result.err, "rvx-strings: cannot write standard output\n");
     }
 }
+#endif
 
 TEST(HelpAndVersion, PrintToStandardOutputAndSucceed) {
     const auto help = runTool({"--help"});
@@ -280,11 +292,11 @@ TEST(HelpAndVersion, PrintToStandardOutputAndSucceed) {
          {"--lock-ip <N>", "--notation <NAME>", "--decode <FRAME>", "--batch <FILE>", "ADDRESS"}) {
         EXPECT_TRUE(tool::contains(help.out, option)) << option;
     }
-    for (const QStringList& arguments :
-         {QStringList{"-h"}, QStringList{"-help"}, QStringList{"123456", "--bogus", "--help"}}) {
+    for (const Arguments& arguments :
+         {Arguments{"-h"}, Arguments{"-help"}, Arguments{"123456", "--bogus", "--help"}}) {
         const auto same = runTool(arguments);
         EXPECT_EQ(same.exitCode, 0);
-        EXPECT_EQ(same.out, help.out) << arguments.join(' ').toStdString();
+        EXPECT_EQ(same.out, help.out) << tool::joined(arguments);
     }
 
     const auto version = runTool({"--version"});
@@ -321,7 +333,7 @@ TEST(HelpAndVersion, HelpListsThePlainNameOfEachCommand) {
     const auto help = lines(runTool({"--help"}).out);
     for (const auto& command : rvx::commandCatalogue) {
         const std::string plain(command.plainName);
-        EXPECT_TRUE(std::ranges::any_of(help, [&](const std::string& line) {
+        EXPECT_TRUE(std::any_of(help.begin(), help.end(), [&](const std::string& line) {
             return line.starts_with("  " + plain + ' ') &&
                    line.ends_with(' ' + std::string(command.name));
         })) << plain;
@@ -331,15 +343,10 @@ TEST(HelpAndVersion, HelpListsThePlainNameOfEachCommand) {
         "A4 F1 FF FF FF FF 12 34 56 FB FC CD 08 F1\n");
 }
 
+#ifdef RVX_STRINGS_MAN_PATH
 // The lines of the manual page as built, formatting requests included.
 std::vector<std::string> manualPageLines() {
-    QProcess gunzip;
-    gunzip.start(QStringLiteral("gzip"),
-                 {QStringLiteral("-dc"), QStringLiteral(RVX_STRINGS_MAN_PATH)});
-    if (!gunzip.waitForFinished(30000)) {
-        return {};
-    }
-    return lines(gunzip.readAllStandardOutput().toStdString());
+    return lines(process::run(RVX_GZIP_PATH, {"-dc", RVX_STRINGS_MAN_PATH}).out);
 }
 
 // The text of an installed page, without its formatting: the words as a reader sees them.
@@ -378,7 +385,7 @@ TEST(HelpAndVersion, ManualPageHasAnExitStatusSection) {
             tags.push_back(page[k + 1]);
         }
     }
-    const auto options = std::ranges::find(sections, "OPTIONS");
+    const auto options = std::find(sections.begin(), sections.end(), "OPTIONS");
     ASSERT_NE(options, sections.end());
     ASSERT_NE(std::next(options), sections.end());
     EXPECT_EQ(*std::next(options), "\"EXIT STATUS\"");
@@ -394,9 +401,8 @@ TEST(HelpAndVersion, ManualPageAndReadmeAgreeWithTheHelp) {
     const std::string help = runTool({"--help"}).out;
     const std::string page = manualPageText();
     ASSERT_FALSE(page.empty());
-    QFile readmeFile(QStringLiteral(RVX_README_PATH));
-    ASSERT_TRUE(readmeFile.open(QIODevice::ReadOnly));
-    const std::string readme = readmeFile.readAll().toStdString();
+    const std::string readme = process::readFile(RVX_README_PATH);
+    ASSERT_FALSE(readme.empty());
 
     EXPECT_TRUE(tool::contains(page, "EXIT STATUS") || tool::contains(page, "Exit status"));
     for (const auto& option : cli::optionCatalogue) {
@@ -426,6 +432,7 @@ TEST(HelpAndVersion, ManualPageAndReadmeAgreeWithTheHelp) {
     // The README tells of no exit status beyond those.
     EXPECT_FALSE(tool::contains(readme, "| " + std::to_string(cli::exitStatuses.size()) + " | "));
 }
+#endif
 
 // A fault in a value shows what was typed on the one line of its message.
 TEST(Output, ABadValueIsOneLineWhateverItHolds) {
@@ -440,43 +447,11 @@ TEST(Output, ABadValueIsOneLineWhateverItHolds) {
                   "jog-down, lock-up, lock-down, lock-current, lock-at-ip, unlock"}));
 }
 
-// Runs the binary with arguments as raw bytes: QProcess passes arguments through QString,
-// which cannot carry bytes that are not UTF-8.
-tool::Result runBytes(const std::vector<std::string>& arguments, const std::string& directory) {
-    const std::string outPath = directory + "/out";
-    const std::string errPath = directory + "/err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::string program = RVX_STRINGS_PATH;
-    std::vector<std::string> owned = arguments;
-    std::vector<char*> argv{program.data()};
-    for (auto& argument : owned) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return {};
-    }
-    const auto contentOf = [](const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
-    return {WEXITSTATUS(status), contentOf(outPath), contentOf(errPath)};
-}
-
+#ifndef _WIN32
 // A list whose file name is not UTF-8 is read under the name given, byte for byte.
 TEST(Output, ABatchFileNameThatIsNotUtf8IsReadAsGiven) {
-    const QTemporaryDir directory;
-    const std::string base = directory.path().toStdString();
+    const process::TempDir directory;
+    const std::string base = directory.path().string();
     const std::string path = base +
                              "/motors-\xFF\xFE-K\xFC"
                              "che.txt";
@@ -484,17 +459,18 @@ TEST(Output, ABatchFileNameThatIsNotUtf8IsReadAsGiven) {
         std::ofstream file(path, std::ios::binary);
         file << "123456,single,east\n";
     }
-    const auto result = runBytes({"--batch", path, "--command", "up"}, base);
+    const auto result = tool::run({"--batch", path, "--command", "up"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
               "label,kind,address,command,string\n"
               "east,single,123456,Up,AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30\n");
 
-    const auto missing = runBytes({"--batch", base + "/absent-\xFF.txt"}, base);
+    const auto missing = tool::run({"--batch", base + "/absent-\xFF.txt"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.out, "");
     EXPECT_TRUE(tool::contains(missing.err, "No such file or directory")) << missing.err;
 }
+#endif
 
 }  // namespace

@@ -1,21 +1,20 @@
 // The controllers' notations and the site exports through the real rvx-strings.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "rvx/catalogue.h"
+#include "rvx/message.h"
 #include "rvx/notation.h"
 #include "rvx/site_export.h"
 #include "tool.h"
 
 namespace {
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using tool::Arguments;
+using tool::operator+;
 
 // Every controller notation, written by the binary and read back by --decode with that
 // notation named and without: the same frame, for every command, single and group.
@@ -23,23 +22,21 @@ TEST(ControllerNotations, EveryCommandDecodesBackToTheSameFrame) {
     for (const auto* notation : {"crestron", "amx", "control4", "rti"}) {
         for (const bool group : {false, true}) {
             for (const auto& command : rvx::commandCatalogue) {
-                QStringList make{QStringLiteral("A1B2C3"), QStringLiteral("--command"),
-                                 q(std::string(command.plainName))};
+                Arguments make{"A1B2C3", "--command", std::string(command.plainName)};
                 if (group) {
-                    make << QStringLiteral("--group");
+                    make.emplace_back("--group");
                 }
                 const auto spaced = tool::run(make);
                 ASSERT_EQ(spaced.exitCode, 0) << spaced.err;
-                const auto written = tool::run(make << QStringLiteral("--notation")
-                                                    << QString::fromLatin1(notation));
+                const auto written = tool::run(make + Arguments{"--notation", notation});
                 ASSERT_EQ(written.exitCode, 0) << written.err;
                 const std::string text = written.out.substr(0, written.out.size() - 1);
                 EXPECT_NE(text, spaced.out.substr(0, spaced.out.size() - 1)) << notation;
 
                 for (const bool named : {true, false}) {
-                    QStringList decode{QStringLiteral("--decode"), q(text)};
+                    Arguments decode{"--decode", text};
                     if (named) {
-                        decode << QStringLiteral("--notation") << QString::fromLatin1(notation);
+                        decode.insert(decode.end(), {"--notation", notation});
                     }
                     const auto decoded = tool::run(decode);
                     const std::string where =
@@ -60,7 +57,7 @@ TEST(ControllerNotations, EveryCommandDecodesBackToTheSameFrame) {
 }
 
 TEST(ControllerNotations, HelpNamesThemAndWarnsOfUtf8) {
-    const auto help = tool::run({QStringLiteral("--help")});
+    const auto help = tool::run({"--help"});
     ASSERT_EQ(help.exitCode, 0);
     for (const auto& info : rvx::notationCatalogue) {
         EXPECT_TRUE(tool::contains(help.out, std::string(info.name))) << info.name;
@@ -74,72 +71,64 @@ TEST(ControllerNotations, HelpNamesThemAndWarnsOfUtf8) {
 class SiteExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        list = dir.filePath(QStringLiteral("site.txt"));
-        std::ofstream(list.toStdString()) << "123456,single,Kitchen blind\n";
+        ASSERT_TRUE(dir.valid());
+        list = dir.filePath("site.txt");
+        std::ofstream(process::pathOf(list)) << "123456,single,Kitchen blind\n";
     }
-    QTemporaryDir dir;
-    QString list;
+    process::TempDir dir;
+    std::string list;
 };
 
 TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
-    const QString b = QStringLiteral("--batch");
-    const QString e = QStringLiteral("--export");
-    const QString t = QStringLiteral("--target");
+    const std::string b = "--batch";
+    const std::string e = "--export";
+    const std::string t = "--target";
     tool::expectRefused({
-        {{b, list, e, QStringLiteral("node-red")},
-         {"rvx-strings: --export node-red: needs --target TARGET"}},
-        {{b, list, e, QStringLiteral("home-assistant")},
+        {{b, list, e, "node-red"}, {"rvx-strings: --export node-red: needs --target TARGET"}},
+        {{b, list, e, "home-assistant"},
          {"rvx-strings: --export home-assistant: needs --target TARGET"}},
-        {{b, list, e, QStringLiteral("nodered"), t, QStringLiteral("/dev/ttyUSB0")},
+        {{b, list, e, "nodered", t, "/dev/ttyUSB0"},
          {"rvx-strings: --export \"nodered\": must be csv, json, node-red, home-assistant, "
           "openhab-things or openhab-items"}},
-        {{b, list, t, QStringLiteral("/dev/ttyUSB0")},
-         {"rvx-strings: --target: used only with --export"}},
-        {{b, list, e, QStringLiteral("csv"), t, QStringLiteral("/dev/ttyUSB0")},
+        {{b, list, t, "/dev/ttyUSB0"}, {"rvx-strings: --target: used only with --export"}},
+        {{b, list, e, "csv", t, "/dev/ttyUSB0"},
          {"rvx-strings: --target: not used with --export csv"}},
-        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("udp://1.2.3.4:5")},
+        {{b, list, e, "node-red", t, "udp://1.2.3.4:5"},
          {"rvx-strings: --target \"udp://1.2.3.4:5\""}},
-        {{b, list, e, QStringLiteral("openhab-things"), t, QStringLiteral("tcp://10.0.0.5:4001")},
+        {{b, list, e, "openhab-things", t, "tcp://10.0.0.5:4001"},
          {"rvx-strings: --target \"tcp://10.0.0.5:4001\": openHAB's serial binding reaches a "
           "serial port"}},
-        {{b, list, e, QStringLiteral("json"), QStringLiteral("--format"), QStringLiteral("csv")},
+        {{b, list, e, "json", "--format", "csv"},
          {"rvx-strings: --format: not used with --export"}},
-        {{QStringLiteral("123456"), e, QStringLiteral("node-red")}, {"rvx-strings: --export"}},
-        {{b, list, QStringLiteral("--baud"), QStringLiteral("9600")},
+        {{"123456", e, "node-red"}, {"rvx-strings: --export"}},
+        {{b, list, "--baud", "9600"},
          {"rvx-strings: --baud: used with --batch only for --export to a serial port"}},
-        {{b, list, e, QStringLiteral("csv"), QStringLiteral("--parity"), QStringLiteral("even")},
+        {{b, list, e, "csv", "--parity", "even"},
          {"rvx-strings: --parity: not used with --export csv"}},
-        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("tcp://10.0.0.5:4001"),
-          QStringLiteral("--baud"), QStringLiteral("9600")},
+        {{b, list, e, "node-red", t, "tcp://10.0.0.5:4001", "--baud", "9600"},
          {"rvx-strings: --baud: not used with a bridge as --target"}},
-        {{b, list, e, QStringLiteral("node-red"), t, QStringLiteral("/dev/ttyUSB0"),
-          QStringLiteral("--parity"), QStringLiteral("odder")},
+        {{b, list, e, "node-red", t, "/dev/ttyUSB0", "--parity", "odder"},
          {"rvx-strings: --parity"}},
         // Rates that stty refuses: every command of the package would fail.
-        {{b, list, e, QStringLiteral("home-assistant"), t, QStringLiteral("/dev/ttyUSB0"),
-          QStringLiteral("--baud"), QStringLiteral("12345")},
+        {{b, list, e, "home-assistant", t, "/dev/ttyUSB0", "--baud", "12345"},
          {"rvx-strings: --baud \"12345\": Home Assistant's commands set the line with stty, "
           "which takes 50, 75, 110, "}},
-        {{b, list, e, QStringLiteral("home-assistant"), t, QStringLiteral("/dev/ttyUSB0"),
-          QStringLiteral("--baud=250000"), QStringLiteral("--parity"), QStringLiteral("even")},
+        {{b, list, e, "home-assistant", t, "/dev/ttyUSB0", "--baud=250000", "--parity", "even"},
          {"rvx-strings: --baud \"250000\": Home Assistant's commands set the line with stty"}},
     });
     // A list without motors, or with comments only: no file, which no platform would take.
     for (const char* kind : {"node-red", "home-assistant", "openhab-things", "openhab-items"}) {
         for (const char* empty : {"", "# east wing\n\n   \n# west wing\n"}) {
-            std::ofstream(list.toStdString()) << empty;
-            tool::expectRefused(
-                {{{b, list, e, QString::fromLatin1(kind), t, QStringLiteral("/dev/ttyUSB0")},
-                  {"rvx-strings: --batch \"" + list.toStdString() +
-                   "\": the list holds no motor, only blank lines or comments; "
-                   "there is nothing to export"}}});
+            std::ofstream(process::pathOf(list)) << empty;
+            tool::expectRefused({{{b, list, e, std::string(kind), t, "/dev/ttyUSB0"},
+                                  {"rvx-strings: --batch \"" + rvx::escaped(list) +
+                                   "\": the list holds no motor, only blank lines or comments; "
+                                   "there is nothing to export"}}});
         }
     }
     // A bad line in the list: no file at all.
-    std::ofstream(list.toStdString()) << "123456,single,Kitchen\n12345G\n";
-    const auto bad = tool::run(
-        {b, list, e, QStringLiteral("node-red"), t, QStringLiteral("tcp://127.0.0.1:4001")});
+    std::ofstream(process::pathOf(list)) << "123456,single,Kitchen\n12345G\n";
+    const auto bad = tool::run({b, list, e, "node-red", t, "tcp://127.0.0.1:4001"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.out, "");
     EXPECT_TRUE(tool::contains(bad.err, ":2: ")) << bad.err;
@@ -148,11 +137,10 @@ TEST_F(SiteExport, WrongExportsAreRefusedAndNothingIsWritten) {
 // The line a platform sets on a serial port: the bus's own (4800 baud, odd parity) unless
 // --baud and --parity say otherwise, in each platform's words.
 TEST_F(SiteExport, SerialTargetsCarryTheLine) {
-    const QStringList even{QStringLiteral("--baud"), QStringLiteral("9600"),
-                           QStringLiteral("--parity"), QStringLiteral("even")};
+    const Arguments even{"--baud", "9600", "--parity", "even"};
     const struct {
         const char* kind;
-        QStringList line;
+        Arguments line;
         std::vector<std::string> words;
     } cases[] = {
         {"home-assistant",
@@ -167,11 +155,8 @@ TEST_F(SiteExport, SerialTargetsCarryTheLine) {
         {"openhab-things", even, {"baudRate=9600", "parity=\"EVEN\""}},
     };
     for (const auto& [kind, line, words] : cases) {
-        const auto done =
-            tool::run(QStringList{QStringLiteral("--batch"), list, QStringLiteral("--export"),
-                                  QString::fromLatin1(kind), QStringLiteral("--target"),
-                                  QStringLiteral("/dev/ttyUSB0")}
-                      << line);
+        const auto done = tool::run(
+            Arguments{"--batch", list, "--export", kind, "--target", "/dev/ttyUSB0"} + line);
         EXPECT_EQ(done.exitCode, 0) << kind << done.err;
         for (const std::string& word : words) {
             EXPECT_TRUE(tool::contains(done.out, word)) << kind << ": " << word << "\n" << done.out;
@@ -179,32 +164,27 @@ TEST_F(SiteExport, SerialTargetsCarryTheLine) {
     }
 }
 
+#ifndef _WIN32
 // A file that cannot be written whole ends the export at the first write that fails.
 TEST_F(SiteExport, AnOutputThatCannotBeWrittenEndsTheExport) {
     for (const auto& info : rvx::siteExportCatalogue) {
         const auto full = tool::run(
-            {QStringLiteral("--batch"), list, QStringLiteral("--export"), q(std::string(info.name)),
-             QStringLiteral("--target"), QStringLiteral("/dev/ttyUSB0")},
-            {}, QStringLiteral("/dev/full"));
+            {"--batch", list, "--export", std::string(info.name), "--target", "/dev/ttyUSB0"}, {},
+            "/dev/full");
         EXPECT_EQ(full.exitCode, 3) << info.name;
         EXPECT_EQ(full.err, "rvx-strings: cannot write standard output\n") << info.name;
     }
 }
+#endif
 
 TEST_F(SiteExport, CsvAndJsonAreTheTable) {
-    const auto csv =
-        tool::run({QStringLiteral("--batch"), list, QStringLiteral("--export"),
-                   QStringLiteral("csv"), QStringLiteral("--command"), QStringLiteral("up")});
-    const auto table = tool::run(
-        {QStringLiteral("--batch"), list, QStringLiteral("--command"), QStringLiteral("up")});
+    const auto csv = tool::run({"--batch", list, "--export", "csv", "--command", "up"});
+    const auto table = tool::run({"--batch", list, "--command", "up"});
     EXPECT_EQ(csv.exitCode, 0);
     EXPECT_EQ(csv.out, table.out);
-    const auto json = tool::run(
-        {QStringLiteral("--batch"), list, QStringLiteral("--export"), QStringLiteral("json")});
+    const auto json = tool::run({"--batch", list, "--export", "json"});
     EXPECT_EQ(json.exitCode, 0);
-    EXPECT_EQ(json.out, tool::run({QStringLiteral("--batch"), list, QStringLiteral("--format"),
-                                   QStringLiteral("json")})
-                            .out);
+    EXPECT_EQ(json.out, tool::run({"--batch", list, "--format", "json"}).out);
 }
 
 }  // namespace

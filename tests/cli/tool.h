@@ -1,39 +1,42 @@
-// Running rvx-strings as a process, as a user or a script would.
+// Running rvx-strings as a process, as a user or a script would. The program's path comes from
+// the build (RVX_STRINGS_PATH); built for Windows, the tests run under the same emulator as the
+// program and start it as Windows starts any program.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QStringList>
 #include <string>
 #include <vector>
 
+#include "run_program.h"
+
 namespace tool {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Arguments = std::vector<std::string>;
+using process::Result;
+
+inline std::string programPath() {
+    return RVX_STRINGS_PATH;
+}
 
 // Runs the binary with these arguments and this standard input. Standard output goes to
 // outputFile instead of being captured when one is named.
-inline Result run(const QStringList& arguments, const std::string& input = {},
-                  const QString& outputFile = {}) {
-    QProcess process;
-    if (!outputFile.isEmpty()) {
-        process.setStandardOutputFile(outputFile);
+inline Result run(const Arguments& arguments, const std::string& input = {},
+                  const std::string& outputFile = {}) {
+    return process::run(programPath(), arguments, input, outputFile);
+}
+
+inline Arguments operator+(Arguments a, const Arguments& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+inline std::string joined(const Arguments& arguments) {
+    std::string text;
+    for (const auto& argument : arguments) {
+        text += (text.empty() ? "" : " ") + argument;
     }
-    process.start(QStringLiteral(RVX_STRINGS_PATH), arguments);
-    if (!input.empty()) {
-        process.write(input.data(), static_cast<qint64>(input.size()));
-    }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        return {};
-    }
-    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
+    return text;
 }
 
 inline std::vector<std::string> lines(const std::string& text) {
@@ -50,14 +53,14 @@ inline std::vector<std::string> lines(const std::string& text) {
 // A refusal: exit status 2, nothing on standard output, and exactly these messages on standard
 // error, each line starting with its expected text.
 struct Refusal {
-    QStringList arguments;
+    Arguments arguments;
     std::vector<std::string> messages;
 };
 
 inline void expectRefused(const std::vector<Refusal>& cases, const std::string& input = {}) {
     for (const auto& c : cases) {
         const auto result = run(c.arguments, input);
-        const std::string args = c.arguments.join(' ').toStdString();
+        const std::string args = joined(c.arguments);
         EXPECT_EQ(result.exitCode, 2) << args;
         EXPECT_EQ(result.out, "") << args;
         const auto messages = lines(result.err);
