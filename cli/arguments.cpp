@@ -737,7 +737,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
                 return g.option->kind == OptionKind::Mode && g.option->mode == info.mode;
             });
         if (info.alone && asked) {
-            return {requestOf(info.mode), {}};
+            return {requestOf(info.mode), {}, std::nullopt};
         }
     }
 
@@ -768,10 +768,18 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
     if (mode != Mode::Strings) {
         refuseAddress(options, split);
     }
-    if (!faults.empty()) {
-        return {std::nullopt, faults.lines()};
+    std::optional<std::string> output;
+    if (const Given* g = options.toReadOnce(OptionKind::Output)) {
+        if (g->values.front().empty()) {
+            faults.add(g->positions[0], optionName(*g->option) + " \"\": no file name");
+        } else {
+            output = g->values.front();
+        }
     }
-    return {std::move(request), {}};
+    if (!faults.empty()) {
+        return {std::nullopt, faults.lines(), std::nullopt};
+    }
+    return {std::move(request), {}, std::move(output)};
 }
 
 }  // namespace cli

@@ -120,6 +120,7 @@ enum class OptionKind : std::uint8_t {
     Count,   // --count N: --monitor stops after N frames
     Export,  // --export KIND: --batch writes a file a platform imports
     Target,  // --target TARGET: where the platform of --export sends the frames
+    Output,  // --output FILE: the result goes into FILE, whole or not at all
 };
 
 struct OptionInfo {
@@ -155,7 +156,7 @@ inline constexpr OptionInfo parameterOption(std::string_view name, rvx::Paramete
 }  // namespace detail
 
 // In the order --help lists them.
-inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
+inline constexpr std::array<OptionInfo, 25> optionCatalogue{{
     {"help",
      'h',
      "",
@@ -213,6 +214,17 @@ inline constexpr std::array<OptionInfo, 24> optionCatalogue{{
      {},
      detail::writing | modeBit(Mode::Monitor) | modeBit(Mode::ListPorts),
      "Output format:"},
+    {"output",
+     'o',
+     "FILE",
+     OptionKind::Output,
+     Mode::Strings,
+     {},
+     detail::writing | modeBit(Mode::Monitor) | modeBit(Mode::ListPorts),
+     "Write the result into FILE instead of standard output, as bytes, whatever the shell: "
+     "into a new file beside it first, which replaces FILE only once all is written, so that "
+     "FILE is written whole or left as it was. --monitor puts its lines in place when it "
+     "ends."},
     {"decode",
      0,
      "FRAME",
@@ -328,9 +340,10 @@ using Request = std::variant<StringsRequest, DecodeRequest, BatchJob, MonitorReq
                              ListPortsRequest, HelpRequest, VersionRequest>;
 
 struct ParsedArguments {
-    std::optional<Request> request;   // set when every argument is right
-    std::vector<std::string> errors;  // otherwise every fault, one complete line each (without
-                                      // its line break), in the order of the arguments
+    std::optional<Request> request;     // set when every argument is right
+    std::vector<std::string> errors;    // otherwise every fault, one complete line each (without
+                                        // its line break), in the order of the arguments
+    std::optional<std::string> output;  // --output FILE, the bytes given
 };
 
 // Reads the arguments after the program's name, as the bytes given. Options may stand before

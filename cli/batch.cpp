@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform.h"
 #include "rvx/message.h"
 
 namespace cli {
@@ -99,8 +100,14 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
 
     File opened(nullptr, &std::fclose);
     std::FILE* in = stdin;
+    std::error_code ignored;
     if (!standardInput) {
-        opened.reset(std::fopen(job.path.c_str(), "rb"));
+        // Windows opens no folder as a file, and says only that access is denied.
+        if (std::filesystem::is_directory(pathOf(job.path), ignored)) {
+            report(option + "cannot read: " + systemError(EISDIR));
+            return exitUsage;
+        }
+        opened.reset(openFile(job.path, "rb"));
         if (!opened) {
             report(option + "cannot read: " + std::strerror(errno));
             return exitUsage;
@@ -109,9 +116,8 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
     }
     // A regular file is read again from its start; anything else is copied as it is checked.
     File copy(nullptr, &std::fclose);
-    std::error_code ignored;
-    if (standardInput || !std::filesystem::is_regular_file(job.path, ignored)) {
-        copy.reset(std::tmpfile());
+    if (standardInput || !std::filesystem::is_regular_file(pathOf(job.path), ignored)) {
+        copy.reset(temporaryFile());
         if (!copy) {
             report(option + "cannot keep a copy of it: " + std::strerror(errno));
             return exitUsage;

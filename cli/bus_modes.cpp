@@ -136,7 +136,7 @@ int sendFrame(const FrameToSend& sent, rvx::Notation notation, const BusRequest&
             break;
     }
     if (!writeLine(out, line)) {
-        tell(err, "cannot write standard output");
+        tell(err, "cannot write " + outputName());
         return exitOutput;
     }
     return exitSuccess;
@@ -203,7 +203,7 @@ int runMonitor(const MonitorRequest& request, std::FILE* out, std::FILE* err) {
                          }
                          (run.isFrame() ? frames : noise) += 1;
                          if (!writeLine(out, monitorLine(run, request.format))) {
-                             tell(err, "cannot write standard output");
+                             tell(err, "cannot write " + outputName());
                              end(exitOutput);
                          } else if (request.count && frames >= *request.count) {
                              end(exitSuccess);

@@ -129,6 +129,7 @@ std::string optionDetails(const OptionInfo& option) {
         case OptionKind::Command:
         case OptionKind::Send:
         case OptionKind::Target:
+        case OptionKind::Output:
             break;
         case OptionKind::Export: {
             std::vector<std::string> names{"csv (the table)", "json (the table)"};

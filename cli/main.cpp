@@ -16,11 +16,13 @@
 #include "batch.h"
 #include "bus_modes.h"
 #include "output.h"
+#include "platform.h"
 #include "rvx/batch_table.h"
 #include "rvx/catalogue.h"
 #include "rvx/decode.h"
 #include "rvx/frame.h"
 #include "rvx/frame_report.h"
+#include "rvx/message.h"
 
 namespace {
 
@@ -48,49 +50,73 @@ std::string stringsOf(const cli::StringsRequest& request) {
     return out;
 }
 
+// Runs what the arguments ask for, writing the result on out.
+int run(const cli::Request& request, std::FILE* out, std::FILE* err) {
+    if (const auto* job = std::get_if<cli::BatchJob>(&request)) {
+        return cli::runBatch(*job, out, err);
+    }
+    if (const auto* monitor = std::get_if<cli::MonitorRequest>(&request)) {
+        return cli::runMonitor(*monitor, out, err);
+    }
+    if (const auto* ports = std::get_if<cli::ListPortsRequest>(&request)) {
+        return cli::listPorts(*ports, out, err);
+    }
+    if (const auto* strings = std::get_if<cli::StringsRequest>(&request);
+        strings && strings->send) {
+        return cli::sendCommand(*strings, out, err);
+    }
+    if (const auto* decode = std::get_if<cli::DecodeRequest>(&request); decode && decode->send) {
+        return cli::sendDecoded(*decode, out, err);
+    }
+
+    cli::BufferedWriter writer(out);
+    int status = cli::exitSuccess;
+    if (std::holds_alternative<cli::HelpRequest>(request)) {
+        writer.append(cli::helpText());
+    } else if (std::holds_alternative<cli::VersionRequest>(request)) {
+        writer.append("rvx-strings " RVX_VERSION "\n");
+    } else if (const auto* strings = std::get_if<cli::StringsRequest>(&request)) {
+        writer.append(stringsOf(*strings));
+    } else if (const auto* decode = std::get_if<cli::DecodeRequest>(&request)) {
+        const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
+        writer.append(decode->format == cli::Format::Json
+                          ? rvx::decodeJson(decode->frame, decode->notation, decoded)
+                          : rvx::decodeText(decode->frame, decode->notation, decoded));
+        status = decoded.madeByTool() ? cli::exitSuccess : cli::exitFindings;
+    }
+    return cli::finishOutput(writer, err, status);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const std::vector<std::string> arguments(argc > 0 ? argv + 1 : argv, argv + argc);
-    const cli::ParsedArguments parsed = cli::parseArguments(arguments);
+    cli::useBinaryStandardStreams();
+    const cli::ParsedArguments parsed = cli::parseArguments(cli::programArguments(argc, argv));
     if (!parsed.request) {
         for (const auto& line : parsed.errors) {
             (void)cli::writeLine(stderr, line);
         }
         return cli::exitUsage;
     }
-    const cli::Request& request = *parsed.request;
-    if (const auto* job = std::get_if<cli::BatchJob>(&request)) {
-        return cli::runBatch(*job, stdout, stderr);
+    if (!parsed.output) {
+        return run(*parsed.request, stdout, stderr);
     }
-    if (const auto* monitor = std::get_if<cli::MonitorRequest>(&request)) {
-        return cli::runMonitor(*monitor, stdout, stderr);
+    // The result goes into a new file that takes FILE's place once it is whole: a refusal, a
+    // failure or a write that fails leaves FILE as it was. A watch's lines are kept however it
+    // ends, as they are on standard output.
+    const std::string option = "--output \"" + rvx::escaped(*parsed.output) + "\"";
+    cli::nameOutput(option);
+    cli::OutputFile file(*parsed.output);
+    if (!file.open()) {
+        cli::tell(stderr, option + ": cannot write: " + file.problem());
+        return cli::exitOutput;
     }
-    if (const auto* ports = std::get_if<cli::ListPortsRequest>(&request)) {
-        return cli::listPorts(*ports, stdout, stderr);
+    const int status = run(*parsed.request, file.stream(), stderr);
+    const bool keep = status == cli::exitSuccess || status == cli::exitFindings ||
+                      std::holds_alternative<cli::MonitorRequest>(*parsed.request);
+    if (!file.finish(keep)) {
+        cli::tell(stderr, option + ": cannot write: " + file.problem());
+        return cli::exitOutput;
     }
-    if (const auto* strings = std::get_if<cli::StringsRequest>(&request);
-        strings && strings->send) {
-        return cli::sendCommand(*strings, stdout, stderr);
-    }
-    if (const auto* decode = std::get_if<cli::DecodeRequest>(&request); decode && decode->send) {
-        return cli::sendDecoded(*decode, stdout, stderr);
-    }
-
-    cli::BufferedWriter out(stdout);
-    int status = cli::exitSuccess;
-    if (std::holds_alternative<cli::HelpRequest>(request)) {
-        out.append(cli::helpText());
-    } else if (std::holds_alternative<cli::VersionRequest>(request)) {
-        out.append("rvx-strings " RVX_VERSION "\n");
-    } else if (const auto* strings = std::get_if<cli::StringsRequest>(&request)) {
-        out.append(stringsOf(*strings));
-    } else if (const auto* decode = std::get_if<cli::DecodeRequest>(&request)) {
-        const rvx::DecodedFrame decoded = rvx::decodeFrame(decode->frame);
-        out.append(decode->format == cli::Format::Json
-                       ? rvx::decodeJson(decode->frame, decode->notation, decoded)
-                       : rvx::decodeText(decode->frame, decode->notation, decoded));
-        status = decoded.madeByTool() ? cli::exitSuccess : cli::exitFindings;
-    }
-    return cli::finishOutput(out, stderr, status);
+    return status;
 }

@@ -2,6 +2,21 @@
 
 namespace cli {
 
+namespace {
+std::string& writtenTo() {
+    static std::string name = "standard output";
+    return name;
+}
+}  // namespace
+
+void nameOutput(std::string name) {
+    writtenTo() = std::move(name);
+}
+
+const std::string& outputName() {
+    return writtenTo();
+}
+
 std::string messageLine(std::string_view message) {
     std::string line(programName);
     line += ": ";
@@ -30,7 +45,7 @@ bool FileSink::flush() {
 
 int finishOutput(BufferedWriter& out, std::FILE* err, int status) {
     if (!out.finish()) {
-        tell(err, "cannot write standard output");
+        tell(err, "cannot write " + outputName());
         return exitOutput;
     }
     return status;

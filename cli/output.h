@@ -53,6 +53,11 @@ void tell(std::FILE* err, std::string_view message);
 
 // ---- Standard output ----
 
+// What the result is written to, as messages name it: "standard output", or the file of
+// --output ("--output \"flow.json\"").
+void nameOutput(std::string name);
+[[nodiscard]] const std::string& outputName();
+
 // A stdio stream as the core's sink: a write is taken whole or not at all, and a flush passes
 // the stream's buffer on to the system.
 class FileSink final : public rvx::Sink {

@@ -35,7 +35,8 @@ public:
     TempDir() {
         std::random_device seed;
         std::mt19937_64 random(seed());
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        // Taken once: a test may point the programs it starts at another folder.
+        static const std::filesystem::path base = std::filesystem::temp_directory_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
             const std::filesystem::path candidate =
                 base / ("rvx-test-" + std::to_string(random() % 1000000000000ULL));
