@@ -15,6 +15,7 @@
 #include "rvx/decode.h"
 #include "rvx/frame_report.h"
 #include "rvx/message.h"
+#include "rvx/serial_ports.h"
 
 namespace cli {
 
@@ -90,9 +91,8 @@ public:
     BusSignals& operator=(const BusSignals&) = delete;
 };
 
-// Said after the list of ports: not every target is listed.
-const std::string listedPortsNote =
-    "a pseudo-terminal (/dev/pts/N) or a link to a port (/dev/serial/by-id/...) is a target too";
+// Said after the list of ports where not every target is listed.
+const std::string listedPortsNote(rvx::unlistedTargetsNote());
 
 std::string monitorLine(const rvx::bus::Received& run, Format format) {
     return format == Format::Json ? rvx::monitorJsonLine(run.span(), run.kind, run.utcMs())
@@ -241,7 +241,8 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     const BusApplication application;
     const QList<rvx::bus::PortInfo> ports = rvx::bus::listPorts();
     if (ports.isEmpty() && request.format == Format::Text) {
-        tell(err, "no serial ports found; " + listedPortsNote);
+        tell(err, listedPortsNote.empty() ? std::string("no serial ports found")
+                                          : "no serial ports found; " + listedPortsNote);
         return exitSuccess;
     }
     const bool json = request.format == Format::Json;
@@ -282,7 +283,7 @@ int listPorts(const ListPortsRequest& request, std::FILE* out, std::FILE* err) {
     if (const int status = finishOutput(output, err); status != exitSuccess) {
         return status;
     }
-    if (!json) {
+    if (!json && !listedPortsNote.empty()) {
         tell(err, listedPortsNote);
     }
     return exitSuccess;

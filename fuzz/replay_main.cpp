@@ -14,7 +14,9 @@ namespace {
 bool replay(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        // The path's own characters are wide on Windows: written as UTF-8 everywhere.
+        const std::u8string name = file.u8string();
+        std::fprintf(stderr, "cannot read %s\n", reinterpret_cast<const char*>(name.c_str()));
         return false;
     }
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
@@ -50,6 +52,6 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "no inputs\n");
         return 1;
     }
-    std::printf("%zu inputs passed\n", count);
+    std::printf("%llu inputs passed\n", static_cast<unsigned long long>(count));
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "rvx/bus.h"
+#include "rvx/serial_ports.h"
 
 namespace rvx::bus {
 
@@ -12,15 +13,20 @@ QList<PortInfo> listPorts() {
     QList<PortInfo> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         PortInfo port;
-        port.systemLocation = info.systemLocation();
+        // COM3, not the \\.\COM3 that Windows opens it by.
+        port.systemLocation =
+            QString::fromStdString(rvx::portTargetName(info.systemLocation().toStdString()));
         port.description = info.description();
         port.manufacturer = info.manufacturer();
         port.serialNumber = info.serialNumber();
-        port.byIdLink = byIdLink(port.systemLocation);
+        port.usbIdentifiers = info.hasVendorIdentifier() && info.hasProductIdentifier();
+        if (rvx::thisSystem == rvx::PortSystem::Linux) {
+            port.byIdLink = byIdLink(info.systemLocation());
+        }
         ports.push_back(port);
     }
     std::sort(ports.begin(), ports.end(), [](const PortInfo& a, const PortInfo& b) {
-        return a.systemLocation < b.systemLocation;
+        return rvx::portBefore(a.systemLocation.toStdString(), b.systemLocation.toStdString());
     });
     return ports;
 }

@@ -4,6 +4,7 @@
 #include "rvx/bus.h"
 #include "rvx/bus_site_target.h"
 #include "rvx/message.h"
+#include "rvx/serial_ports.h"
 
 namespace rvx::bus {
 
@@ -122,10 +123,16 @@ QString errorMessage(Error::Kind kind, const Target& target, const Settings& set
             what = QStringLiteral("the port is in use by another program") + withDetail;
             break;
         case Error::Kind::AccessDenied:
-            what = QStringLiteral("no permission to open the port; ") +
-                   (detail.isEmpty() ? QStringLiteral("join the dialout group (sudo usermod -aG "
-                                                      "dialout $USER), then log out and in again")
-                                     : detail);
+            // The dialout group is Linux's; elsewhere the system's own words say more.
+            if (rvx::thisSystem == rvx::PortSystem::Linux || !detail.isEmpty()) {
+                what =
+                    QStringLiteral("no permission to open the port; ") +
+                    (detail.isEmpty() ? QStringLiteral("join the dialout group (sudo usermod -aG "
+                                                       "dialout $USER), then log out and in again")
+                                      : detail);
+            } else {
+                what = QStringLiteral("no permission to open the port");
+            }
             break;
         case Error::Kind::LineRefused:
             what = QStringLiteral("the port does not take %1 baud with %2 parity")

@@ -181,7 +181,7 @@ BusConnectionDialog::BusConnectionDialog(const std::optional<BusConnection>& cur
 
 void BusConnectionDialog::fillPorts(const QString& keep) {
     cboPort->clear();
-    int adapter = -1;  // the first port with a by-id link: a USB serial adapter
+    int adapter = -1;  // the first USB serial adapter
     for (const rvx::bus::PortInfo& port : rvx::bus::listPorts()) {
         QString label = port.systemLocation;
         if (!port.description.isEmpty()) {
@@ -191,7 +191,7 @@ void BusConnectionDialog::fillPorts(const QString& keep) {
         // again elsewhere.
         const QString path = port.byIdLink.isEmpty() ? port.systemLocation : port.byIdLink;
         cboPort->addItem(label, path);
-        if (adapter < 0 && !port.byIdLink.isEmpty()) {
+        if (adapter < 0 && port.usbAdapter()) {
             adapter = cboPort->count() - 1;
         }
     }

@@ -68,6 +68,7 @@
 #include "rvx/frame.h"
 #include "rvx/line.h"
 #include "rvx/scanner.h"
+#include "rvx/serial_ports.h"
 
 namespace rvx::bus {
 
@@ -348,17 +349,24 @@ struct PortInfo {
     QString description;
     QString manufacturer;
     QString serialNumber;
-    QString byIdLink;  // the /dev/serial/by-id/... link to it, where there is one
+    QString byIdLink;  // the /dev/serial/by-id/... link to it, where there is one (Linux)
+    bool usbIdentifiers = false;  // the system reports its USB vendor and product identifiers
+
+    // A USB serial adapter (rvx::isUsbSerialAdapter): by its by-id link on Linux, by its USB
+    // identifiers elsewhere.
+    [[nodiscard]] bool usbAdapter() const {
+        return rvx::isUsbSerialAdapter({byIdLink.toStdString(), usbIdentifiers});
+    }
 
     // Whether the system knows anything of a device behind the port. A port without (the
     // console ports /dev/ttyS0 to ttyS3 of most PCs) often has no hardware at all.
     [[nodiscard]] bool hasDeviceInformation() const {
         return !description.isEmpty() || !manufacturer.isEmpty() || !serialNumber.isEmpty() ||
-               !byIdLink.isEmpty();
+               !byIdLink.isEmpty() || usbIdentifiers;
     }
 };
 
-// The serial ports of the machine, by system location.
+// The serial ports of the machine, by name in the order of rvx::portBefore.
 [[nodiscard]] QList<PortInfo> listPorts();
 
 // The link in directory that points to the port (a path), or an empty text.
