@@ -47,7 +47,9 @@ inline constexpr std::array<ExitStatus, 5> exitStatuses{{
      "A bad argument, a bad line in FILE, or a FRAME text that is no frame (a wrong number of "
      "bytes included): each is named on standard error and nothing is written on standard "
      "output."},
-    {exitOutput, "Standard output could not be written (a full disk, for instance)."},
+    {exitOutput,
+     "Standard output, or the FILE of --output, could not be written (a full disk, for "
+     "instance)."},
     {exitBus,
      "The bus could not be used: the port is absent, in use or not permitted, the bridge "
      "refused the connection, is not known or did not confirm the frame, a wait timed out, the "
