@@ -167,8 +167,16 @@ inline Result run(const std::string& program, const std::vector<std::string>& ar
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION started{};
-    const bool ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                   nullptr, &startup, &started) != 0;
+    // Under wine a start now and then fails at once on a loaded machine; nothing has run then,
+    // so it is tried again.
+    bool ok = false;
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+        ok = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &started) != 0;
+        if (!ok) {
+            Sleep(200);
+        }
+    }
     CloseHandle(in);
     CloseHandle(out);
     CloseHandle(err);
