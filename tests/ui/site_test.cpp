@@ -8,12 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
 #include <QSettings>
@@ -173,6 +174,16 @@ private:
     rlimit before_{};
     void (*previousHandler_)(int) = nullptr;
 };
+
+// The text of the strings pane as its rows show it, each row a motor's heading and strings.
+QString shownStrings(const QListView* pane) {
+    QString text;
+    const QAbstractItemModel* model = pane->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        text += model->index(row, 0).data().toString() + QLatin1Char('\n');
+    }
+    return text;
+}
 
 // A cell of a table as shown; "(no cell)" where the row or column has none.
 QString cell(const QTableView* table, int row, int column) {
@@ -356,6 +367,92 @@ private slots:
                  QStringLiteral("Hall"));
     }
 
+    // A filter key keeps the selection of the rows still shown and the current cell; the
+    // rows it hides leave the selection, and what is sent and shown follows.
+    void theFilterKeepsTheSelectionAndTheCurrentRow() {
+        frmSite& site = this->site();
+        const QStringList rooms{"Ground", "Attic", "Ground", "Ground"};
+        for (int k = 0; k < rooms.size(); ++k) {
+            QVERIFY(addMotor(site, QStringLiteral("00000%1").arg(k + 1),
+                             QStringLiteral("blind %1").arg(k), QStringLiteral("single"),
+                             rooms[k]));
+        }
+        auto* table = in<QTableView>(site, "tblMotors");
+        selectRow(site, 1);
+        const QRect third = table->visualRect(table->model()->index(2, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, third.center());
+        const QRect fourth = table->visualRect(table->model()->index(3, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, fourth.center());
+        QCOMPARE(site.selectedRows(), (QList<int>{1, 2, 3}));
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("grou"));
+        QCOMPARE(table->model()->rowCount(), 3);
+        QCOMPARE(site.selectedRows(), (QList<int>{2, 3}));
+        QCOMPARE(cell(table, table->currentIndex().row(), MotorListModel::Label),
+                 QStringLiteral("blind 3"));
+        QCOMPARE(table->selectionModel()->selectedRows().size(), 2);
+        QVERIFY(shownStrings(in<QListView>(site, "lstStrings"))
+                    .startsWith(QStringLiteral("blind 2, Ground: single 000003\n")));
+        QTest::keyClick(in<QLineEdit>(site, "txtFilter"), Qt::Key_Backspace);
+        QCOMPARE(table->model()->rowCount(), 3);
+        QCOMPARE(site.selectedRows(), (QList<int>{2, 3}));
+        in<QLineEdit>(site, "txtFilter")->clear();
+        QCOMPARE(table->model()->rowCount(), 4);
+        QCOMPARE(site.selectedRows(), (QList<int>{2, 3}));
+        QCOMPARE(cell(table, table->currentIndex().row(), MotorListModel::Label),
+                 QStringLiteral("blind 3"));
+        // A text held by no cell, or only across two cells, keeps no row.
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("atticblind"));
+        QCOMPARE(table->model()->rowCount(), 0);
+        QVERIFY(!in<QPushButton>(site, "cmdUp")->isEnabled());
+        QCOMPARE(shownStrings(in<QListView>(site, "lstStrings")), QString());
+    }
+
+    // In a sorted, filtered list an edit, an addition and an undone deletion each put their
+    // row where it belongs, or leave it out where the filter does not keep it.
+    void changesInASortedFilteredListFindTheirPlace() {
+        frmSite& site = this->site();
+        QVERIFY(addMotor(site, QStringLiteral("000001"), QStringLiteral("m kitchen")));
+        QVERIFY(addMotor(site, QStringLiteral("000002"), QStringLiteral("c kitchen")));
+        QVERIFY(addMotor(site, QStringLiteral("000003"), QStringLiteral("x hall")));
+        auto* table = in<QTableView>(site, "tblMotors");
+        const auto shownLabels = [table] {
+            QStringList shown;
+            for (int row = 0; row < table->model()->rowCount(); ++row) {
+                shown << cell(table, row, MotorListModel::Label);
+            }
+            return shown;
+        };
+        table->sortByColumn(MotorListModel::Label, Qt::AscendingOrder);
+        QTest::keyClicks(in<QLineEdit>(site, "txtFilter"), QStringLiteral("KITCHEN"));
+        QCOMPARE(shownLabels(), (QStringList{"c kitchen", "m kitchen"}));
+        QVERIFY(addMotor(site, QStringLiteral("000004"), QStringLiteral("a kitchen")));
+        QVERIFY(addMotor(site, QStringLiteral("000005"), QStringLiteral("b attic")));
+        QCOMPARE(shownLabels(), (QStringList{"a kitchen", "c kitchen", "m kitchen"}));
+        QAbstractItemModel* model = table->model();
+        QVERIFY(model->setData(model->index(0, MotorListModel::Label), QStringLiteral("z kitchen"),
+                               Qt::EditRole));
+        QCOMPARE(shownLabels(), (QStringList{"c kitchen", "m kitchen", "z kitchen"}));
+        QVERIFY(model->setData(model->index(0, MotorListModel::Label), QStringLiteral("c attic"),
+                               Qt::EditRole));
+        QCOMPARE(shownLabels(), (QStringList{"m kitchen", "z kitchen"}));
+        selectAll(site);
+        QTest::mouseClick(in<QPushButton>(site, "cmdDelete"), Qt::LeftButton);
+        QCOMPARE(shownLabels(), QStringList());
+        QTest::keyClick(&site, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(shownLabels(), (QStringList{"m kitchen", "z kitchen"}));
+        in<QLineEdit>(site, "txtFilter")->clear();
+        QCOMPARE(shownLabels(),
+                 (QStringList{"b attic", "c attic", "m kitchen", "x hall", "z kitchen"}));
+        // The rows of the list behind them are the motors in list order.
+        QStringList listed;
+        for (const rvx::Motor& motor : site.document().motors().motors()) {
+            listed << QString::fromStdString(motor.label);
+        }
+        QCOMPARE(listed, (QStringList{"m kitchen", "c attic", "x hall", "z kitchen", "b attic"}));
+        table->sortByColumn(-1, Qt::AscendingOrder);
+        QCOMPARE(shownLabels(), listed);
+    }
+
     // Identify: Jog Up, then after the pause Jog Down, exactly these frames on the line.
     void identifyJogsUpThenDownAfterThePause() {
         QElapsedTimer clock;
@@ -469,21 +566,22 @@ private slots:
         frmSite& site = this->site();
         QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Office")));
         QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("Lobby")));
-        auto* pane = in<QPlainTextEdit>(site, "txtStrings");
-        QVERIFY(pane->toPlainText().isEmpty());
+        auto* pane = in<QListView>(site, "lstStrings");
+        QCOMPARE(shownStrings(pane), QString());
         selectRow(site, 0);
-        const QStringList lines = pane->toPlainText().split(QLatin1Char('\n'));
+        const QStringList lines = shownStrings(pane).split(QLatin1Char('\n'));
         QCOMPARE(lines[0], QStringLiteral("Office: single 123456"));
         QCOMPARE(lines[1],
                  QStringLiteral("  Up               AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"));
         QCOMPARE(lines.size(), 1 + 14 + 1);
         auto* notation = in<QComboBox>(site, "cboNotation");
         notation->setCurrentIndex(notation->findText(QStringLiteral("compact")));
-        QVERIFY(pane->toPlainText().contains(QStringLiteral("ABF1FFFFFFFF123456FEFFFF0930")));
+        QVERIFY(shownStrings(pane).contains(QStringLiteral("ABF1FFFFFFFF123456FEFFFF0930")));
         selectAll(site);
-        QVERIFY(pane->toPlainText().contains(QStringLiteral("Lobby: single 654321")));
+        QVERIFY(shownStrings(pane).contains(QStringLiteral("Lobby: single 654321")));
         QTest::mouseClick(in<QPushButton>(site, "cmdCopyAll"), Qt::LeftButton);
-        QCOMPARE(QApplication::clipboard()->text(), pane->toPlainText());
+        QCOMPARE(QApplication::clipboard()->text(), shownStrings(pane));
+        QCOMPARE(QApplication::clipboard()->text(), site.stringsText());
     }
 
     // The monitor names the motor of a frame written to the line, tells noise, and saves its
@@ -908,6 +1006,15 @@ private slots:
             batchStrings << row.section(QLatin1Char(','), 4);
         }
         QCOMPARE(batchStrings, windowStrings);
+        // The strings pane, made row by row as shown, holds the same strings.
+        QStringList paneStrings;
+        for (const QString& line :
+             shownStrings(in<QListView>(site, "lstStrings")).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("  "))) {
+                paneStrings << line.mid(2 + 15 + 2);
+            }
+        }
+        QCOMPARE(paneStrings, batchStrings);
         QCOMPARE(rows[3 * 14].section(QLatin1Char(','), 0, 2),
                  QStringLiteral("blind 3,group,1A2B6F"));
 

@@ -290,7 +290,6 @@ void frmSite::closeEvent(QCloseEvent* event) {
 void frmSite::buildList() {
     MotorListModel& motors = document_->motors();
     proxy_ = new SiteFilter(motors, this);
-    proxy_->setSourceModel(&motors);
 
     txtFilter = new QLineEdit(this);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
@@ -309,6 +308,7 @@ void frmSite::buildList() {
     tblMotors = new QTableView(this);
     tblMotors->setObjectName(QStringLiteral("tblMotors"));
     tblMotors->setModel(proxy_);
+    proxy_->keepSelectionOf(tblMotors->selectionModel());
     tblMotors->setSortingEnabled(true);
     tblMotors->sortByColumn(-1, Qt::AscendingOrder);  // list order until a heading is clicked
     tblMotors->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -325,7 +325,14 @@ void frmSite::buildList() {
         updateActions();
         updateStrings();
     });
+    connect(proxy_, &SiteFilter::reshown, this, [this] {
+        updateActions();
+        updateStrings();
+    });
+    // The strings pane reads the motors by their rows in the list.
     connect(&motors, &QAbstractItemModel::dataChanged, this, &frmSite::updateStrings);
+    connect(&motors, &QAbstractItemModel::rowsInserted, this, &frmSite::updateStrings);
+    connect(&motors, &QAbstractItemModel::rowsRemoved, this, &frmSite::updateStrings);
     connect(&motors, &QAbstractItemModel::modelReset, this, &frmSite::updateStrings);
 
     cmdDelete = new QPushButton(QStringLiteral("De&lete"), this);
@@ -422,12 +429,7 @@ void frmSite::deleteSelected() {
 }
 
 QList<int> frmSite::selectedRows() const {
-    QList<int> rows;
-    for (const QModelIndex& index : tblMotors->selectionModel()->selectedRows()) {
-        rows.append(proxy_->mapToSource(index).row());
-    }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return proxy_->sourceRows(tblMotors->selectionModel()->selection());
 }
 
 QList<rvx::Motor> frmSite::selectedMotors() const {
@@ -624,7 +626,7 @@ QString frmSite::stoppedText() const {
 }
 
 void frmSite::updateActions() {
-    const bool chosen = !tblMotors->selectionModel()->selectedRows().isEmpty();
+    const bool chosen = tblMotors->selectionModel()->hasSelection();
     const bool busy = sender().busy();
     for (QPushButton* button : commandButtons_) {
         const auto command = button->property("command");
@@ -698,7 +700,7 @@ QString frmSite::stringsText() const {
 
 void frmSite::updateStrings() {
     if (strings_ != nullptr && spnPct != nullptr) {
-        strings_->showStrings(stringsText());
+        strings_->showStrings(document_->motors().motors(), selectedRows(), siteStrings());
     }
 }
 

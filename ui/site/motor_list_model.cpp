@@ -77,9 +77,27 @@ private:
 
 MotorListModel::MotorListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-MotorListModel::Cells MotorListModel::cellsOf(const rvx::Motor& motor) {
-    return {fromView(motor.label), fromView(motor.room), fromView(motor.addressText),
-            kindText(motor.kind), fromView(motor.note)};
+std::string_view MotorListModel::cellText(int row, int column) const {
+    const rvx::Motor& motor = motors_[row];
+    switch (column) {
+        case Label:
+            return motor.label;
+        case Room:
+            return motor.room;
+        case Address:
+            return motor.addressText;
+        case Kind:
+            return rvx::kindName(motor.kind);
+        case Note:
+            return motor.note;
+        default:
+            break;
+    }
+    return {};
+}
+
+QString MotorListModel::cell(int row, int column) const {
+    return column == Kind ? kindText(motors_[row].kind) : fromView(cellText(row, column));
 }
 
 int MotorListModel::rowCount(const QModelIndex& parent) const {
@@ -156,7 +174,7 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
         text.replace(QLatin1Char('\n'), QLatin1Char(' '))
             .replace(QLatin1Char('\r'), QLatin1Char(' '));
     }
-    const QString& before = cell(index.row(), index.column());
+    const QString before = cell(index.row(), index.column());
     if (before == text) {
         return true;
     }
@@ -187,7 +205,6 @@ void MotorListModel::putCell(int row, int column, const QString& text) {
         default:
             return;
     }
-    cells_[row][static_cast<std::size_t>(column)] = text;
     emit dataChanged(index(row, column), index(row, column));
 }
 
@@ -221,7 +238,6 @@ void MotorListModel::insertMotors(const QList<std::pair<int, rvx::Motor>>& rows)
     for (const auto& [row, motor] : rows) {
         beginInsertRows({}, row, row);
         motors_.insert(row, motor);
-        cells_.insert(row, cellsOf(motor));
         endInsertRows();
     }
 }
@@ -230,14 +246,11 @@ void MotorListModel::removeMotors(const QList<std::pair<int, rvx::Motor>>& rows)
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
         beginRemoveRows({}, it->first, it->first);
         motors_.removeAt(it->first);
-        cells_.removeAt(it->first);
         endRemoveRows();
     }
 }
 
 bool MotorListModel::setMotors(QList<rvx::Motor> motors) {
-    QList<Cells> cells;
-    cells.reserve(motors.size());
     for (rvx::Motor& motor : motors) {
         const auto reading = rvx::readAddress(motor.addressText);
         if (!reading.ok()) {
@@ -245,11 +258,9 @@ bool MotorListModel::setMotors(QList<rvx::Motor> motors) {
             return false;
         }
         motor.address = reading.bytes;
-        cells.append(cellsOf(motor));
     }
     beginResetModel();
     motors_ = std::move(motors);
-    cells_ = std::move(cells);
     endResetModel();
     undo_.clear();
     return true;
@@ -260,7 +271,7 @@ QString MotorListModel::labelOf(const rvx::Address& address,
     for (qsizetype row = 0; row < motors_.size(); ++row) {
         const rvx::Motor& motor = motors_[row];
         if ((!kind || motor.kind == *kind) && motor.address == address) {
-            return cells_[row][Label];
+            return fromView(motor.label);
         }
     }
     return {};

@@ -2,15 +2,16 @@
 // row per motor in the order of the site file. The motors are the engine's (rvx::Motor); the
 // cells hold them as the table shows them. Every edit, addition and deletion goes through the
 // model's undo stack; an address is judged by the engine as it is set, and one that is not
-// right is refused with the engine's message, never changed to something else.
+// right is refused with the engine's message, never changed to something else. The cells are
+// the motors' own texts, made into the table's strings only as they are shown.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
 #include <QUndoStack>
-#include <array>
 #include <optional>
+#include <string_view>
 
 #include "rvx/address.h"
 #include "rvx/motor_list.h"
@@ -46,10 +47,9 @@ public:
     [[nodiscard]] QUndoStack* undoStack() { return &undo_; }
     [[nodiscard]] const QUndoStack* undoStack() const { return &undo_; }
 
-    // A cell as the table shows it.
-    [[nodiscard]] const QString& cell(int row, int column) const {
-        return cells_[row][static_cast<std::size_t>(column)];
-    }
+    // A cell as the table shows it, and its text in UTF-8 as the motor holds it.
+    [[nodiscard]] QString cell(int row, int column) const;
+    [[nodiscard]] std::string_view cellText(int row, int column) const;
 
     // The label of the motor or group with this address, for a frame seen on the bus: the
     // first row of that address whose kind agrees (any kind where the frame cannot tell it);
@@ -66,13 +66,10 @@ signals:
 private:
     friend class CellEdit;
     friend class RowsChange;
-    using Cells = std::array<QString, ColumnCount>;
-    [[nodiscard]] static Cells cellsOf(const rvx::Motor& motor);
     void putCell(int row, int column, const QString& text);
     void insertMotors(const QList<std::pair<int, rvx::Motor>>& rows);
     void removeMotors(const QList<std::pair<int, rvx::Motor>>& rows);
 
     QList<rvx::Motor> motors_;
-    QList<Cells> cells_;  // by row, as shown
     QUndoStack undo_;
 };

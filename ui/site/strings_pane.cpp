@@ -7,8 +7,8 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -29,7 +29,7 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
     cmdCopyAll = new QPushButton(QStringLiteral("&Copy all"), this);
     cmdCopyAll->setObjectName(QStringLiteral("cmdCopyAll"));
     connect(cmdCopyAll, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(txtStrings->toPlainText()); });
+            [this] { QApplication::clipboard()->setText(model_->text()); });
     mnuExport = new QMenu(QStringLiteral("&Export for a platform"), this);
     mnuExport->setObjectName(QStringLiteral("mnuExport"));
     mnuExport->menuAction()->setObjectName(QStringLiteral("actExport"));
@@ -62,22 +62,67 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
         bar->addWidget(button);
     }
     bar->addWidget(cmdExport);
-    txtStrings = new QPlainTextEdit(this);
-    txtStrings->setObjectName(QStringLiteral("txtStrings"));
-    txtStrings->setReadOnly(true);
-    txtStrings->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtStrings->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    model_ = new SiteStringsModel(this);
+    lstStrings = new QListView(this);
+    lstStrings->setObjectName(QStringLiteral("lstStrings"));
+    lstStrings->setAccessibleName(QStringLiteral("Strings of the selected motors"));
+    lstStrings->setModel(model_);
+    // Every motor has as many strings: one row's size is every row's.
+    lstStrings->setUniformItemSizes(true);
+    lstStrings->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstStrings->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstStrings->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    lstStrings->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    lstStrings->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
-    layout->addWidget(txtStrings, 1);
+    layout->addWidget(lstStrings, 1);
 }
 
 rvx::Notation SiteStringsPane::notation() const {
     return static_cast<rvx::Notation>(std::max(0, cboNotation->currentIndex()));
 }
 
-void SiteStringsPane::showStrings(const QString& text) {
-    txtStrings->setPlainText(text);
+void SiteStringsPane::showStrings(const QList<rvx::Motor>& list, QList<int> rows,
+                                  const SiteStrings& strings) {
+    model_->show(list, std::move(rows), strings);
+}
+
+void SiteStringsModel::show(const QList<rvx::Motor>& list, QList<int> rows,
+                            const SiteStrings& strings) {
+    beginResetModel();
+    list_ = &list;
+    rows_ = std::move(rows);
+    strings_ = strings;
+    endResetModel();
+}
+
+int SiteStringsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+QString SiteStringsModel::motorText(int row) const {
+    if (list_ == nullptr || row < 0 || row >= rows_.size() || rows_[row] >= list_->size()) {
+        return {};
+    }
+    return stringsText(std::span(&(*list_)[rows_[row]], 1), strings_);
+}
+
+QVariant SiteStringsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+        return {};
+    }
+    QString text = motorText(index.row());
+    text.chop(1);  // the line break after its last string
+    return text;
+}
+
+QString SiteStringsModel::text() const {
+    QString text;
+    for (int row = 0; row < rowCount(); ++row) {
+        text += motorText(row);
+    }
+    return text;
 }
 
 void SiteStringsPane::setChosen(bool chosen) {
