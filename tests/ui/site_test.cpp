@@ -407,6 +407,39 @@ private slots:
         QCOMPARE(shownStrings(in<QListView>(site, "lstStrings")), QString());
     }
 
+    // Heading clicks: ascending, descending, then the list order again; the selection kept.
+    void aThirdClickOnAHeadingGoesBackToListOrder() {
+        frmSite& site = this->site();
+        const QStringList labels{"b", "C", "a", "B"};
+        for (int k = 0; k < labels.size(); ++k) {
+            QVERIFY(addMotor(site, QStringLiteral("00000%1").arg(k + 1), labels[k]));
+        }
+        auto* table = in<QTableView>(site, "tblMotors");
+        const auto shownLabels = [table] {
+            QStringList shown;
+            for (int row = 0; row < table->model()->rowCount(); ++row) {
+                shown << cell(table, row, MotorListModel::Label);
+            }
+            return shown;
+        };
+        QHeaderView* header = table->horizontalHeader();
+        const QPoint label(header->sectionViewportPosition(MotorListModel::Label) + 5,
+                           header->height() / 2);
+        selectRow(site, 2);  // "a"
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, label);
+        QCOMPARE(shownLabels(), (QStringList{"a", "b", "B", "C"}));
+        QCOMPARE(site.selectedRows(), QList<int>{2});
+        QCOMPARE(cell(table, table->currentIndex().row(), MotorListModel::Label),
+                 QStringLiteral("a"));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, label);
+        QCOMPARE(shownLabels(), (QStringList{"C", "b", "B", "a"}));
+        QCOMPARE(site.selectedRows(), QList<int>{2});
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, label);
+        QCOMPARE(shownLabels(), labels);
+        QCOMPARE(header->sortIndicatorSection(), -1);
+        QCOMPARE(site.selectedRows(), QList<int>{2});
+    }
+
     // In a sorted, filtered list an edit, an addition and an undone deletion each put their
     // row where it belongs, or leave it out where the filter does not keep it.
     void changesInASortedFilteredListFindTheirPlace() {

@@ -309,6 +309,8 @@ void frmSite::buildList() {
     tblMotors->setObjectName(QStringLiteral("tblMotors"));
     tblMotors->setModel(proxy_);
     proxy_->keepSelectionOf(tblMotors->selectionModel());
+    // A third click on a heading goes back to the list order, the order sends follow.
+    tblMotors->horizontalHeader()->setSortIndicatorClearable(true);
     tblMotors->setSortingEnabled(true);
     tblMotors->sortByColumn(-1, Qt::AscendingOrder);  // list order until a heading is clicked
     tblMotors->setSelectionBehavior(QAbstractItemView::SelectRows);
