@@ -320,6 +320,9 @@ void frmSite::buildList() {
                                QAbstractItemView::AnyKeyPressed);
     tblMotors->setItemDelegate(new AddressDelegate(lblProblem, tblMotors));
     tblMotors->horizontalHeader()->setStretchLastSection(true);
+    // Whole rows are chosen: a heading marked as chosen would say nothing, and finding whether
+    // it is asks every row of the list at each selection change.
+    tblMotors->horizontalHeader()->setHighlightSections(false);
     tblMotors->verticalHeader()->setDefaultSectionSize(tblMotors->fontMetrics().height() + 6);
     tblMotors->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tblMotors, &QWidget::customContextMenuRequested, this, &frmSite::showRowMenu);

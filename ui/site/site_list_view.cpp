@@ -283,6 +283,12 @@ bool SiteFilter::hasChildren(const QModelIndex& parent) const {
     return !parent.isValid() && !shown_.empty();
 }
 
+Qt::ItemFlags SiteFilter::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable |
+                                 Qt::ItemNeverHasChildren
+                           : Qt::ItemFlags{};
+}
+
 QModelIndex SiteFilter::mapToSource(const QModelIndex& proxyIndex) const {
     if (!proxyIndex.isValid() || proxyIndex.model() != this || proxyIndex.row() >= rowCount()) {
         return {};

@@ -44,6 +44,9 @@ public:
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] bool hasChildren(const QModelIndex& parent = {}) const override;
+    // Every cell of the list is chosen and edited alike; a heading asks this of every row shown
+    // to tell whether its column is chosen.
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
     [[nodiscard]] QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
     [[nodiscard]] QModelIndex mapFromSource(const QModelIndex& sourceIndex) const override;
 
