@@ -204,10 +204,8 @@ std::optional<Parity> readParity(std::string_view text) {
 }
 
 std::chrono::milliseconds lineTime(std::size_t bytes, const LineSettings& settings) {
-    const long long bitsPerByte = settings.parity == Parity::None ? 10 : 11;
-    const long long bits = static_cast<long long>(bytes) * bitsPerByte;
-    const long long baud = std::max<std::int32_t>(settings.baudRate, 1);
-    return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+    return rvx::lineTime(bytes, static_cast<unsigned>(std::max<std::int32_t>(settings.baudRate, 1)),
+                         settings.parity);
 }
 
 SiteTarget siteTargetOf(const BusTarget& target, const LineSettings& settings) {

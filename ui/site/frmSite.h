@@ -25,6 +25,7 @@
 #include "rvx/catalogue.h"
 #include "rvx/made_frame.h"
 #include "rvx/motor_list.h"
+#include "rvx/send_steps.h"
 #include "rvx/site_export.h"
 #include "send/motor_sender.h"
 #include "site/site_exports.h"
@@ -72,7 +73,7 @@ public:
     bool saveSiteTo(const QString& path, QString* problem = nullptr);
 
     // The pause of Identify between Jog Up and Jog Down.
-    static constexpr int identifyPauseMs = 600;
+    static constexpr int identifyPauseMs = static_cast<int>(rvx::identifyPause.count());
 
     // The rows of the list (model rows) that are selected, in list order, and their motors.
     [[nodiscard]] QList<int> selectedRows() const;

@@ -53,13 +53,12 @@ struct LineSettings {
     // The longest wait for a bridge connection and for the system to take a frame's bytes.
     std::chrono::milliseconds timeout{5000};
     // The quiet time on the line between two frames, counted from the end of the first.
-    std::chrono::milliseconds gap{50};
+    std::chrono::milliseconds gap{busGap};
     // Watching: a frame still unfinished after this much silence is given up as noise.
-    std::chrono::milliseconds silence{200};
+    std::chrono::milliseconds silence{watchSilence};
 };
 
-// The time bytes take on the line: each has a start bit, 8 data bits, the parity bit if any
-// and a stop bit; rounded up to whole milliseconds.
+// The time bytes take on the line at these settings (rvx/line.h).
 [[nodiscard]] std::chrono::milliseconds lineTime(std::size_t bytes, const LineSettings& settings);
 
 // Where a platform's file sends the frames (rvx::exportSite): the target, and for a serial
