@@ -494,6 +494,11 @@ std::string siteExport(const std::string& kindName, const std::string& targetKin
     }
     if (!kind) {
         problem = "no such export";
+    } else if (const std::string_view serialOnly = rvx::siteExportInfo(*kind).serialOnly;
+               problem.empty() && !serialOnly.empty() &&
+               target.kind == rvx::SiteTarget::Kind::Tcp) {
+        // The engine's reason names the command line's TARGET; here the port is chosen above.
+        problem = std::string(serialOnly) + ", not a TCP bridge; choose its serial port";
     }
     rvx::SiteExport made;
     if (problem.empty()) {
