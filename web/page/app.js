@@ -193,7 +193,7 @@ $('decode-form').addEventListener('submit', (event) => {
 
 // ---- A site ----
 
-const shownLimit = 500;
+const shownLimit = 200;
 const chosen = new Set();
 let siteName = 'site.csv';
 let siteMotors = 0;
