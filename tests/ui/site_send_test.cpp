@@ -34,46 +34,11 @@
 #include "site/motor_list_model.h"
 #include "site/site_document.h"
 #include "site/site_monitor.h"
+#include "site_driver.h"
 
 namespace {
 
-constexpr int frameBytes = 14;
-
-template <typename T = QWidget>
-T* in(QWidget& window, const char* name) {
-    return window.findChild<T*>(QString::fromLatin1(name));
-}
-
-void useLine(const QString& device) {
-    BusConnection connection;
-    connection.target = *rvx::bus::readTarget(device).target;
-    connection.save();
-}
-
-bool click(QWidget& window, const char* name) {
-    auto* button = in<QPushButton>(window, name);
-    if (button == nullptr || !button->isVisible() || !button->isEnabled()) {
-        return false;
-    }
-    QTest::mouseClick(button, Qt::LeftButton);
-    return true;
-}
-
-void selectAll(frmSite& site) {
-    auto* table = in<QTableView>(site, "tblMotors");
-    table->setFocus();
-    QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
-}
-
-void selectRow(frmSite& site, int row) {
-    auto* table = in<QTableView>(site, "tblMotors");
-    const QRect cell = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-}
-
-void showMonitor(frmSite& site) {
-    in<QTabWidget>(site, "tabPanes")->setCurrentIndex(1);
-}
+using namespace site_driver;
 
 rvx::Motor motorAt(int address, const QString& label = {},
                    rvx::AddressKind kind = rvx::AddressKind::Single) {
@@ -103,12 +68,6 @@ QByteArray frameOf(rvx::CommandId command, rvx::Address address, rvx::ParameterF
         rvx::frameFor(rvx::commandOf(command), rvx::AddressKind::Single, address, values);
     return frame ? bus_test::bytesOf(*frame) : QByteArray("(no frame)");
 }
-
-// The site window of a session of its own.
-struct SiteWindow {
-    Session session;
-    frmSite site{session};
-};
 
 // A bridge that hands back every byte it takes on the same connection after a short while, as
 // a bridge on a bus that hears its own sends does; and, asked to, floods every connection
@@ -177,11 +136,6 @@ qint64 residentKb() {
 }
 
 // A cell of a table as shown; "(no cell)" where the row or column has none.
-QString cell(const QTableView* table, int row, int column) {
-    const QModelIndex index = table->model()->index(row, column);
-    return index.isValid() ? index.data().toString() : QStringLiteral("(no cell)");
-}
-
 // Watches the connection saved; true once the monitor says so.
 bool watch(frmSite& site) {
     showMonitor(site);

@@ -36,19 +36,16 @@
 #include "site/motor_list_model.h"
 #include "site/site_document.h"
 #include "site/site_monitor.h"
+#include "site_driver.h"
 #include "window_driver.h"
 
 namespace {
 
+using namespace site_driver;
+
 const QByteArray up123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30");
 const QByteArray jogUp123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 F5 F5 FF 09 1D");
 const QByteArray jogDown123456 = bus_test::fromHex("AB F1 FF FF FF FF 12 34 56 F4 F5 FF 09 1C");
-constexpr int frameBytes = 14;
-
-template <typename T = QWidget>
-T* in(QWidget& window, const char* name) {
-    return window.findChild<T*>(QString::fromLatin1(name));
-}
 
 // Adds a motor as a user does: types the address, picks the kind, types the label and room,
 // and clicks Add.
@@ -70,37 +67,6 @@ bool addMotor(frmSite& site, const QString& address, const QString& label,
     }
     QTest::mouseClick(add, Qt::LeftButton);
     return field->text().isEmpty();
-}
-
-void showMonitor(frmSite& site) {
-    in<QTabWidget>(site, "tabPanes")->setCurrentIndex(1);
-}
-
-void selectAll(frmSite& site) {
-    auto* table = in<QTableView>(site, "tblMotors");
-    table->setFocus();
-    QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
-}
-
-void selectRow(frmSite& site, int row) {
-    auto* table = in<QTableView>(site, "tblMotors");
-    const QRect cell = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-}
-
-void useLine(const QString& device) {
-    BusConnection connection;
-    connection.target = *rvx::bus::readTarget(device).target;
-    connection.save();
-}
-
-bool click(frmSite& site, const char* name) {
-    auto* button = in<QPushButton>(site, name);
-    if (button == nullptr || !button->isVisible() || !button->isEnabled()) {
-        return false;
-    }
-    QTest::mouseClick(button, Qt::LeftButton);
-    return true;
 }
 
 // The frames that arrived, fourteen bytes each.
@@ -185,24 +151,12 @@ QString shownStrings(const QListView* pane) {
     return text;
 }
 
-// A cell of a table as shown; "(no cell)" where the row or column has none.
-QString cell(const QTableView* table, int row, int column) {
-    const QModelIndex index = table->model()->index(row, column);
-    return index.isValid() ? index.data().toString() : QStringLiteral("(no cell)");
-}
-
 rvx::Motor motorAt(const QString& address, const QString& label = {}) {
     rvx::Motor motor;
     motor.addressText = address.toStdString();
     motor.label = label.toStdString();
     return motor;
 }
-
-// The site window of a session of its own, shown.
-struct SiteWindow {
-    Session session;
-    frmSite site{session};
-};
 
 // A JSON Lines text as its objects, each without its time (when a line arrived differs between
 // two watches of the same bytes); the time must be there.
