@@ -232,8 +232,8 @@ $('site-table').addEventListener('change', (event) => {
   showSite();
 });
 
-function openSite(name, text) {
-  const result = ask('openSite', text);
+function openSite(name, bytes) {
+  const result = ask('openSite', bytes);
   const problems = $('site-problems');
   problems.replaceChildren();
   if (!result.ok) {
@@ -254,7 +254,7 @@ function openSite(name, text) {
 }
 
 async function openFile(file) {
-  openSite(file.name, await file.text());
+  openSite(file.name, new Uint8Array(await file.arrayBuffer()));
 }
 
 $('site-file').addEventListener('change', (event) => {

@@ -356,9 +356,14 @@ void motorJson(Json& j, std::size_t index, const rvx::Motor& motor) {
     j.close('}');
 }
 
-// Reads a site file. A list with bad lines replaces nothing: its problems are returned and the
-// site stays as it was.
-std::string openSite(const std::string& text) {
+// Reads a site file from its bytes (a Uint8Array), as rvx-strings --batch reads the file: not
+// decoded first, so that a list that is not UTF-8 gets the engine's answer rather than
+// replacement characters, and copied into the engine's memory in one piece. A list with bad
+// lines replaces nothing: its problems are returned and the site stays as it was.
+std::string openSite(const val& bytes) {
+    std::string text(bytes["length"].as<std::size_t>(), '\0');
+    val(emscripten::typed_memory_view(text.size(), reinterpret_cast<unsigned char*>(text.data())))
+        .call<void>("set", bytes);
     rvx::MotorListReading reading = rvx::readMotorList(text);
     Json j;
     j.open('{').key("ok").boolean(reading.ok());
