@@ -193,7 +193,9 @@ $('decode-form').addEventListener('submit', (event) => {
 
 // ---- A site ----
 
-const shownLimit = 200;
+// The table holds the first matching motors only: a few screens of its scroll box, cheap to lay
+// out however large the site; the filter finds the others.
+const shownLimit = 100;
 const chosen = new Set();
 let siteName = 'site.csv';
 let siteMotors = 0;

@@ -120,6 +120,29 @@ test('filter, choose, the strings of the selection, and save', async () => {
   assert.deepEqual(page.errors, []);
 });
 
+test('a large site shows its first motors and finds any of them by the filter', async () => {
+  const page = await openPage(context, server.url);
+  const lines = [];
+  for (let i = 0; i < 10000; i++) {
+    lines.push(`${(0x200000 + i).toString(16).toUpperCase()},single,"Blind ${i}",Floor ${i % 7}`);
+  }
+  const big = path.join(dir, 'big.csv');
+  writeFileSync(big, lines.join('\n'));
+  await page.setInputFiles('#site-file', big);
+  await page.waitForFunction(() => document.getElementById('site-state').textContent
+    === 'big.csv: 10000 motors.');
+  const shown = await page.locator('#site-table tbody tr').count();
+  assert.ok(shown > 10 && shown < 10000, String(shown));
+  assert.equal(await page.textContent('#site-shown'),
+    `10000 of 10000 motors match, the first ${shown} shown; 0 chosen.`);
+  await page.fill('#site-filter', 'blind 9999');
+  assert.deepEqual(await page.$$eval('#site-table tbody tr',
+    (rows) => rows.map((r) => r.children[1].textContent)), ['20270F']);
+  assert.equal(await page.textContent('#site-shown'),
+    '1 of 10000 motors match; 0 chosen.');
+  assert.deepEqual(page.errors, []);
+});
+
 // Files the engine refuses, as rvx-strings --batch refuses them: the page reads the file's own
 // bytes, so a label in Latin-1 is refused rather than shown with replacement characters.
 const badFiles = [
