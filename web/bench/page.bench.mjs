@@ -3,8 +3,7 @@
 //   navigation to the first strings of a typed address, against twice a bare page with one
 //   text field loaded and typed into in the same run;
 //   a 10 000-motor site opened (read by the engine and its table shown), against 200 ms.
-// Run: RVX_WEB_SITE=build/web/web/site RVX_PLAYWRIGHT=tools/playwright/node_modules/playwright-core/index.mjs
-//      node web/bench/page.bench.mjs
+// Run: scripts/bench-web (builds the page first).
 import { readFileSync } from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
