@@ -117,6 +117,17 @@ void SharedLink::grantTurn() {
     if (!open_ || failed_ || writer_ != nullptr || waiting_.isEmpty()) {
         return;
     }
+    if (const auto& refused = link_->writeRefused()) {
+        // Open for reading alone: every send is refused, the watches go on.
+        const QList<LinkUse*> sends = waiting_;
+        waiting_.clear();
+        for (LinkUse* use : sends) {
+            if (users_.contains(use) && !use->done_) {
+                emit use->failed(*refused);
+            }
+        }
+        return;
+    }
     writer_ = waiting_.takeFirst();
     writer_->granted_ = true;
     emit writer_->opened();
@@ -230,6 +241,10 @@ void LinkUse::open() {
             role_ == Role::Watch ? pool.watchMode : QIODevice::OpenMode(QIODevice::ReadWrite);
         shared = new SharedLink(pool, key, target_, settings_, mode);
         shared->setParent(connections_);
+        if (role_ == Role::Watch && mode == QIODevice::ReadWrite) {
+            // A port the user may only read is still watched; sends on it are refused.
+            shared->link().mayFallBackToReading();
+        }
     }
     shared_ = shared;
     if (readLimit_ > 0) {

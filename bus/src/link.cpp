@@ -219,7 +219,33 @@ void Link::openSerial() {
 #endif
     serial_ = new QSerialPort(this);
     serial_->setPortName(device_);
-    if (!serial_->open(mode_)) {
+    bool opened = serial_->open(mode_);
+    if (!opened && fallBackToReading_ && mode_ == QIODevice::ReadWrite &&
+        serial_->error() == QSerialPort::PermissionError) {
+        // A user who may only read the port (a log reader often may) still watches it; a send
+        // on the connection is told why it cannot go.
+        if (const auto refused = refusal(); refused && refused->kind == Error::Kind::AccessDenied) {
+            serial_->clearError();
+            if (serial_->open(QIODevice::ReadOnly)) {
+                opened = true;
+                mode_ = QIODevice::ReadOnly;
+                Error error;
+                error.kind = Error::Kind::AccessDenied;
+                error.message = errorMessage(
+                    error.kind, target_, settings_,
+                    (refused->message.isEmpty()
+                         ? QStringLiteral("join the dialout group (sudo usermod -aG dialout "
+                                          "$USER), then log out and in again")
+                         : refused->message) +
+                        QStringLiteral("; it may only be read, and is watched read-only: stop "
+                                       "watching and watch again once it may be written"));
+                writeRefused_ = error;
+            } else {
+                serial_->open(mode_);  // the refusal of reading and writing is the one to tell
+            }
+        }
+    }
+    if (!opened) {
         switch (serial_->error()) {
             case QSerialPort::DeviceNotFoundError:
                 fail(Error::Kind::NoSuchPort);

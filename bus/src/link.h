@@ -48,6 +48,13 @@ public:
     // connected or refused. Call from the event loop.
     void open();
 
+    // A serial port that may not be written is opened for reading alone rather than refused
+    // (a watch that sends may share). Before open().
+    void mayFallBackToReading() { fallBackToReading_ = true; }
+    // Why nothing can be sent on the port once it was opened for reading alone; nullopt while
+    // it may be written.
+    [[nodiscard]] const std::optional<Error>& writeRefused() const { return writeRefused_; }
+
     // Keeps what is read ahead of the caller to this many bytes, once opened: a target that
     // sends faster than the caller reads is held back by its system rather than by memory.
     void limitReading(qint64 bytes);
@@ -118,6 +125,8 @@ private:
     bool open_ = false;
     bool failed_ = false;
     bool confirming_ = false;
+    bool fallBackToReading_ = false;
+    std::optional<Error> writeRefused_;
     int confirmingSocket_ = -1;  // Tcp, while confirming (Linux)
     QSocketNotifier* confirmNotifier_ = nullptr;
 };

@@ -1,6 +1,11 @@
 // One connection per target for a program: a watch and sends of the same program on one
 // pseudo-terminal or one bridge, sends taking turns, and the port let go once the last user is
 // done.
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -200,6 +205,75 @@ private slots:
         QCOMPARE(bridge.connections().size(), 1);
         QCOMPARE(sentFrames.count(), 1);
         QVERIFY(watcher.watching());
+    }
+
+    // The windows watch on the connection their sends share. A user who may only read the
+    // port (a log reader often may) watches it all the same, and a send through it says why
+    // it cannot go; a port that may be written takes the send. The watch runs as user nobody
+    // when the test runs as root (root may open any port), the port owned by nobody.
+    void aPortThatMayOnlyBeReadIsWatchedAndRefusesSends_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("a port its user may only read")
+            << 0400
+            << QStringLiteral(
+                   ": no permission to open the port; you own it, but its mode (0400) does not "
+                   "let its owner read and write it; chmod u+rw on it would; it may only be "
+                   "read, and is watched read-only: stop watching and watch again once it may "
+                   "be written\nstill watching")
+            << false;
+        QTest::newRow("a port its user may read and write")
+            << 0600 << QStringLiteral("sent") << true;
+    }
+    void aPortThatMayOnlyBeReadIsWatchedAndRefusesSends() {
+        QFETCH(int, mode);
+        QFETCH(QString, outcome);
+        QFETCH(bool, sent);
+        PseudoTerminal line(clock);
+        const QByteArray path = line.path().toLocal8Bit();
+        QProcess probe;
+        if (::geteuid() == 0) {
+            constexpr uid_t nobody = 65534;
+            const ::group* entry = ::getgrnam("nogroup");
+            QVERIFY(entry != nullptr);
+            QCOMPARE(::chown(path.constData(), nobody, entry->gr_gid), 0);
+            probe.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 ||
+                    ::setuid(nobody) != 0) {
+                    ::_exit(125);
+                }
+            });
+        }
+        QCOMPARE(::chmod(path.constData(), static_cast<mode_t>(mode)), 0);
+        probe.start(QStringLiteral(RVX_WATCH_PROBE), {line.path()});
+        QVERIFY(probe.waitForStarted(5000));
+        QString said;
+        const auto hears = [&](const QString& text) {
+            return QTest::qWaitFor(
+                       [&] {
+                           said += QString::fromUtf8(probe.readAllStandardOutput());
+                           return said.contains(text) || probe.state() == QProcess::NotRunning;
+                       },
+                       15000) &&
+                   said.contains(text);
+        };
+        QVERIFY2(hears(QStringLiteral("watching\n")), qPrintable(said));
+        const QByteArray stop = fromHex("AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E");
+        line.write(stop);
+        QVERIFY2(hears(QStringLiteral("received AB F1 FF FF FF FF 12 34 56 FC FF FF 09 2E\n")),
+                 qPrintable(said));
+        QVERIFY(probe.state() == QProcess::NotRunning || probe.waitForFinished(15000));
+        said += QString::fromUtf8(probe.readAllStandardOutput());
+        QCOMPARE(said.section(QLatin1Char('\n'), 2).trimmed(),
+                 sent ? outcome : line.path() + outcome);
+        QCOMPARE(probe.exitCode(), sent ? 0 : 1);
+        if (sent) {
+            QTRY_COMPARE_WITH_TIMEOUT(line.arrived().bytes,
+                                      fromHex("AB F1 FF FF FF FF 12 34 56 FE FF FF 09 30"), 5000);
+        } else {
+            QVERIFY(line.nothingSent());
+        }
     }
 };
 
