@@ -384,7 +384,11 @@ if (!Bus.available()) {
     + 'not offered; Chrome, Edge and Opera have it, and recent Firefox releases.';
   $('bus-tools').hidden = true;
 } else {
-  await bus.listKnown();
+  // The ports chosen before are listed once the browser answers; the page does not wait for
+  // it, nor stop should the browser refuse to tell.
+  bus.listKnown().catch((error) => {
+    $('port-state').textContent = `Remembered ports not listed: ${error.message}`;
+  });
 }
 
 showStrings();

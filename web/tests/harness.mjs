@@ -74,7 +74,7 @@ export async function launch() {
 }
 
 // A page with every console error and uncaught exception kept.
-export async function openPage(context, url, { serial = true, removeSerial = false } = {}) {
+export async function openPage(context, url, { serial = true, removeSerial = false, init } = {}) {
   const page = await context.newPage();
   page.errors = [];
   page.on('console', (message) => {
@@ -82,6 +82,7 @@ export async function openPage(context, url, { serial = true, removeSerial = fal
   });
   page.on('pageerror', (error) => page.errors.push(String(error)));
   if (serial) await page.addInitScript(fakeSerial);
+  if (init) await page.addInitScript(init);
   if (removeSerial) {
     await page.addInitScript(() => {
       delete Navigator.prototype.serial;

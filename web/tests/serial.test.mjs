@@ -33,6 +33,26 @@ const bytesOf = (text) => text.trim().split(' ').map((h) => parseInt(h, 16));
 const frameOf = (args) => bytesOf(rvxStrings(args).stdout);
 const writes = (page) => page.evaluate(() => window.serialRecord.writes);
 
+test('the page gets ready whatever the browser answers about remembered ports', async () => {
+  for (const [name, answer] of [
+    ['refused', () => Promise.reject(new DOMException('Access to serial ports is blocked.',
+      'SecurityError'))],
+    ['never answered', () => new Promise(() => {})],
+  ]) {
+    const page = await openPage(context, server.url, {
+      init: `navigator.serial.getPorts = ${answer.toString()};` });
+    await page.fill('#address', '123456');
+    assert.equal(await page.textContent('#string-up'), rvxStrings(['123456', '--command', 'up'])
+      .stdout.trim(), name);
+    assert.equal(await page.isDisabled('#connect'), false, name);
+    if (name === 'refused') {
+      await page.waitForSelector('#port-state:has-text("Remembered ports not listed")');
+    }
+    assert.deepEqual(page.errors, [], name);
+    await page.close();
+  }
+});
+
 async function connected(page) {
   await page.click('#connect');
   await page.waitForFunction(() => window.serialRecord.opens.length === 1);
