@@ -49,6 +49,27 @@ struct CommandButton {
     const char* caption;
     rvx::CommandId command;
 };
+// The widgets of a layout that take the keyboard focus, in the order they stand in it.
+QList<QWidget*> focusOrderOf(const QLayout* layout) {
+    QList<QWidget*> widgets;
+    for (int k = 0; k < layout->count(); ++k) {
+        QWidget* widget = layout->itemAt(k)->widget();
+        if (widget != nullptr && widget->focusPolicy() != Qt::NoFocus) {
+            widgets.append(widget);
+        }
+    }
+    return widgets;
+}
+
+// Chains the keyboard focus through the widgets in that order. Each is moved alone: a view or
+// a tab widget would leave its parts (a viewport, a tab bar) behind where it was made, so those
+// are made where they stand instead.
+void chainFocus(const QList<QWidget*>& order) {
+    for (qsizetype k = 1; k < order.size(); ++k) {
+        QWidget::setTabOrder(order[k - 1], order[k]);
+    }
+}
+
 constexpr CommandButton commandButtons[] = {
     {"cmdUp", "&Up", rvx::CommandId::Up},
     {"cmdStop", "S&top", rvx::CommandId::Stop},
@@ -67,10 +88,12 @@ frmSite::frmSite(Session& session, QWidget* parent)
     setWindowIcon(ui::applicationIcon());
     document_ = new SiteDocument(this);
     monitor_ = new SiteMonitor(session_.connections(), document_->motors(), this);
-    buildList();
+    // The parts are made in the order they stand in the window, from top to bottom: the order
+    // in which Tab walks them.
     QWidget* addStrip = buildAddStrip();
-    QWidget* actionStrip = buildActions();
+    buildList();
     buildPanes();
+    QWidget* actionStrip = buildActions();
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     auto* upper = new QWidget(splitter);
@@ -87,6 +110,9 @@ frmSite::frmSite(Session& session, QWidget* parent)
     upperLayout->addWidget(lblProblem);
     splitter->addWidget(upper);
     splitter->addWidget(tabPanes);
+    // Within a row, Tab goes from left to right.
+    chainFocus({txtFilter, cmdDelete, tblMotors});
+    chainFocus(focusOrderOf(actionStrip->layout()));
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
 
@@ -313,6 +339,9 @@ void frmSite::buildList() {
     tblMotors->horizontalHeader()->setSortIndicatorClearable(true);
     tblMotors->setSortingEnabled(true);
     tblMotors->sortByColumn(-1, Qt::AscendingOrder);  // list order until a heading is clicked
+    // Tab leaves the list at once; the arrows move in it. Walking its cells with Tab would move
+    // the selection the send buttons act on.
+    tblMotors->setTabKeyNavigation(false);
     tblMotors->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblMotors->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tblMotors->setEditTriggers(QAbstractItemView::DoubleClicked |

@@ -78,6 +78,7 @@ SiteMonitorPane::SiteMonitorPane(SiteMonitor& monitor, MotorSender& sender, QWid
     tblMonitor->setObjectName(QStringLiteral("tblMonitor"));
     tblMonitor->setModel(shown_);
     tblMonitor->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblMonitor->setTabKeyNavigation(false);  // Tab goes on to the next control; arrows move in it
     tblMonitor->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblMonitor->horizontalHeader()->setStretchLastSection(true);
     tblMonitor->verticalHeader()->hide();

@@ -60,6 +60,7 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
         button->setObjectName(json ? QStringLiteral("cmdSaveJson") : QStringLiteral("cmdSaveCsv"));
         connect(button, &QPushButton::clicked, this, [this, json] { emit saveAsked(json); });
         bar->addWidget(button);
+        QWidget::setTabOrder(button, cmdExport);  // Tab follows the bar: Export comes last
     }
     bar->addWidget(cmdExport);
     model_ = new SiteStringsModel(this);
