@@ -2,18 +2,29 @@
 // walks the window from top to bottom and leaves the motor list at once, every Alt letter
 // reaches one control or menu, the bus connection is chosen and shown in the window, and each
 // part has a name a screen reader can say.
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include "bus_support.h"
 #include "session.h"
 #include "site/frmSite.h"
 #include "site/motor_list_model.h"
@@ -74,6 +85,72 @@ QStringList namesOf(const QList<std::pair<QString, QRect>>& walked) {
         names.append(step.first);
     }
     return names;
+}
+
+// The Alt letter of a caption: the character after a single '&', in lower case; none for a
+// caption without one ("&&" is an ampersand).
+QChar altLetterOf(const QString& caption) {
+    for (qsizetype k = 0; k + 1 < caption.size(); ++k) {
+        if (caption[k] == QLatin1Char('&')) {
+            if (caption[k + 1] != QLatin1Char('&')) {
+                return caption[k + 1].toLower();
+            }
+            ++k;
+        }
+    }
+    return {};
+}
+
+// Every Alt letter to be seen in the window, with what it stands for: the menu titles, the
+// buttons, the labels of a control and the tabs that are shown.
+QMultiMap<QChar, QString> altLetters(QWidget& window) {
+    QMultiMap<QChar, QString> letters;
+    const auto add = [&letters](const QString& caption, const QString& owner) {
+        if (const QChar letter = altLetterOf(caption); !letter.isNull()) {
+            letters.insert(letter, owner + QStringLiteral(" \"") + caption + QLatin1Char('"'));
+        }
+    };
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (widget->window() != &window || !widget->isVisible()) {
+            continue;
+        }
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            add(button->text(), controlOf(button));
+        } else if (auto* label = qobject_cast<QLabel*>(widget); label && label->buddy()) {
+            add(label->text(), controlOf(label->buddy()));
+        } else if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
+            for (int k = 0; k < tabs->count(); ++k) {
+                add(tabs->tabText(k), QStringLiteral("tab"));
+            }
+        } else if (auto* bar = qobject_cast<QMenuBar*>(widget)) {
+            for (QAction* action : bar->actions()) {
+                add(action->text(), QStringLiteral("menu"));
+            }
+        }
+    }
+    return letters;
+}
+
+// The letters that stand for more than one thing, with what they stand for.
+QStringList clashes(const QMultiMap<QChar, QString>& letters) {
+    QStringList found;
+    for (const QChar letter : letters.uniqueKeys()) {
+        if (letters.count(letter) > 1) {
+            found.append(QString(letter) + QStringLiteral(": ") +
+                         QStringList(letters.values(letter)).join(QStringLiteral(", ")));
+        }
+    }
+    return found;
+}
+
+// Answers the next modal question with that button, and keeps what it asked.
+void answerNextQuestion(QMessageBox::StandardButton button, QString* asked) {
+    QTimer::singleShot(0, [button, asked] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *asked = box->text();
+            QTest::mouseClick(box->button(button), Qt::LeftButton);
+        }
+    });
 }
 
 }  // namespace
@@ -173,6 +250,143 @@ private slots:
         QStringList back = namesOf(walk(site, Qt::ShiftModifier));
         std::reverse(back.begin() + 1, back.end());
         QCOMPARE(back, order);
+    }
+
+    // One Alt letter, one control or menu, in every state of the window: Alt+F opens the File
+    // menu and Alt+E the Edit menu, and no letter shown stands for two things.
+    void oneAltLetterOneControl_data() {
+        QTest::addColumn<QString>("state");
+        QTest::newRow("idle, strings shown") << "idle";
+        QTest::newRow("idle, bus monitor shown") << "monitor";
+        QTest::newRow("watching") << "watching";
+        QTest::newRow("sending") << "sending";
+    }
+    void oneAltLetterOneControl() {
+        QFETCH(QString, state);
+        frmSite& site = this->site();
+        QElapsedTimer clock;
+        clock.start();
+        bus_test::PseudoTerminal line(clock);
+        useLine(line.path());
+        QVERIFY(site.document().motors().setMotors(motors(3)));
+        selectAll(site);
+        if (state == QLatin1String("monitor")) {
+            showMonitor(site);
+        } else if (state == QLatin1String("watching")) {
+            showMonitor(site);
+            QVERIFY(click(site, "cmdWatch"));
+            QTRY_VERIFY(
+                in<QLabel>(site, "lblMonitor")->text().startsWith(QStringLiteral("Watching")));
+        } else if (state == QLatin1String("sending")) {
+            line.stopOutput();  // the frames wait on the line: the send stays under way
+            QVERIFY(click(site, "cmdUp"));
+            QVERIFY(site.sender().busy());
+            QVERIFY(in<QPushButton>(site, "cmdStopSending")->isEnabled());
+        }
+        const auto letters = altLetters(site);
+        QCOMPARE(clashes(letters), QStringList());
+        QVERIFY(letters.contains(QLatin1Char('f')) && letters.contains(QLatin1Char('e')));
+
+        for (const auto& [key, name] : {std::pair{Qt::Key_F, "mnuFile"}, {Qt::Key_E, "mnuEdit"}}) {
+            QTest::keyClick(&site, key, Qt::AltModifier);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY2(menu != nullptr, name);
+            QCOMPARE(menu->objectName(), QString::fromLatin1(name));
+            menu->close();
+        }
+        if (state == QLatin1String("sending")) {
+            QVERIFY(click(site, "cmdStopSending"));
+            line.restartOutput();
+        }
+    }
+
+    // In each menu every entry has a letter of its own.
+    void everyMenuEntryHasItsOwnLetter() {
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors(motors(2)));
+        selectAll(site);
+        const QList<QMenu*> menus = site.findChildren<QMenu*>();
+        QVERIFY(menus.size() >= 3);
+        for (const QMenu* menu : menus) {
+            QMultiMap<QChar, QString> letters;
+            for (QAction* action : menu->actions()) {
+                if (const QChar letter = altLetterOf(action->text()); !letter.isNull()) {
+                    letters.insert(letter, action->text());
+                }
+            }
+            QVERIFY2(clashes(letters).isEmpty(),
+                     qPrintable(menu->objectName() + QStringLiteral(": ") +
+                                clashes(letters).join(QStringLiteral("; "))));
+        }
+    }
+
+    // New (Ctrl+N, or File, New) gives an empty site of no file; unsaved changes are asked
+    // about first, as closing does: Save keeps them in the file, Discard drops them, Cancel
+    // keeps the site as it was.
+    void newGivesAnEmptySiteAskingFirst_data() {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("rowsAfter");
+        QTest::addColumn<int>("rowsInFile");
+        QTest::newRow("no changes: no question") << false << false << 0 << 0 << 2;
+        QTest::newRow("changes saved") << true << false << int(QMessageBox::Save) << 0 << 3;
+        QTest::newRow("changes dropped") << true << true << int(QMessageBox::Discard) << 0 << 2;
+        QTest::newRow("cancelled") << true << false << int(QMessageBox::Cancel) << 3 << 2;
+    }
+    void newGivesAnEmptySiteAskingFirst() {
+        QFETCH(bool, changed);
+        QFETCH(bool, byMenu);
+        QFETCH(int, answer);
+        QFETCH(int, rowsAfter);
+        QFETCH(int, rowsInFile);
+        frmSite& site = this->site();
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("east-wing.csv"));
+        QVERIFY(site.document().motors().setMotors(motors(2)));
+        QVERIFY(site.saveSiteTo(path));
+        if (changed) {
+            site.document().motors().addMotor(motors(3).last());
+        }
+        QString asked;
+        if (changed) {
+            answerNextQuestion(static_cast<QMessageBox::StandardButton>(answer), &asked);
+        }
+        if (byMenu) {
+            QTest::keyClick(&site, Qt::Key_F, Qt::AltModifier);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu != nullptr);
+            QTest::keyClick(menu, Qt::Key_N);
+        } else {
+            QTest::keyClick(&site, Qt::Key_N, Qt::ControlModifier);
+        }
+        QCOMPARE(asked,
+                 changed ? QStringLiteral("The site has changes that are not saved.") : QString());
+        QCOMPARE(site.document().motors().rowCount(), rowsAfter);
+        QCOMPARE(site.document().path().isEmpty(), rowsAfter == 0);
+        QCOMPARE(site.document().modified(), rowsAfter != 0);
+        if (rowsAfter == 0) {
+            QVERIFY(site.windowTitle().startsWith(QStringLiteral("New site")));
+            QVERIFY(!site.document().motors().undoStack()->canUndo());
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count('\n'), rowsInFile);
+    }
+
+    // Ctrl+Shift+S asks where to save the site.
+    void ctrlShiftSSavesAs() {
+        frmSite& site = this->site();
+        QVERIFY(site.document().motors().setMotors(motors(1)));
+        QString title;
+        QTimer::singleShot(0, [&title] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                title = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        QTest::keyClick(&site, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(title, QStringLiteral("Save the site"));
     }
 };
 

@@ -76,8 +76,8 @@ constexpr CommandButton commandButtons[] = {
     {"cmdDown", "&Down", rvx::CommandId::Down},
     {"cmdGoToPct", "Go to &%", rvx::CommandId::GoToPercent},
     {"cmdGoToIp", "Go to &IP #", rvx::CommandId::GoToIp},
-    {"cmdJogUp", "Jog U&p", rvx::CommandId::JogUp},
-    {"cmdJogDown", "Jog Do&wn", rvx::CommandId::JogDown},
+    {"cmdJogUp", "Jo&g Up", rvx::CommandId::JogUp},
+    {"cmdJogDown", "Jog Dow&n", rvx::CommandId::JogDown},
 };
 
 }  // namespace
@@ -100,7 +100,7 @@ frmSite::frmSite(Session& session, QWidget* parent)
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
     auto* filterRow = new QHBoxLayout;
-    auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), upper);
+    auto* filterLabel = new QLabel(QStringLiteral("Filte&r:"), upper);
     filterLabel->setBuddy(txtFilter);
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(txtFilter, 1);
@@ -184,6 +184,9 @@ QMenuBar* frmSite::buildMenuBar() {
     bar->setObjectName(QStringLiteral("menuBar"));
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* newAction = file->addAction(QStringLiteral("&New"), this, &frmSite::newSite);
+    newAction->setObjectName(QStringLiteral("actNew"));
+    newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* open = file->addAction(QStringLiteral("&Open\u2026"), this, &frmSite::askToOpen);
     open->setObjectName(QStringLiteral("actOpen"));
     open->setShortcut(QKeySequence::Open);
@@ -197,7 +200,7 @@ QMenuBar* frmSite::buildMenuBar() {
     QAction* saveAsAction =
         file->addAction(QStringLiteral("Save &as\u2026"), this, [this] { saveAs(); });
     saveAsAction->setObjectName(QStringLiteral("actSaveAs"));
-    saveAsAction->setShortcut(QKeySequence::SaveAs);
+    saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();
     file->addMenu(strings_->exportMenu());
     file->addSeparator();
@@ -290,19 +293,31 @@ void frmSite::askToOpen() {
     }
 }
 
+bool frmSite::changesMayGo(bool closing) {
+    if (!document_->modified()) {
+        return true;
+    }
+    QMessageBox question(QMessageBox::Question, windowTitle(),
+                         QStringLiteral("The site has changes that are not saved."),
+                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setObjectName(closing ? QStringLiteral("confirmClose") : QStringLiteral("confirmNew"));
+    question.setInformativeText(closing ? QStringLiteral("Save them before the window closes?")
+                                        : QStringLiteral("Save them before a new site?"));
+    question.setDefaultButton(QMessageBox::Save);
+    const int answer = question.exec();
+    return answer == QMessageBox::Save ? save() : answer == QMessageBox::Discard;
+}
+
+void frmSite::newSite() {
+    if (changesMayGo(false)) {
+        document_->startNew();
+    }
+}
+
 void frmSite::closeEvent(QCloseEvent* event) {
-    if (document_->modified()) {
-        QMessageBox question(QMessageBox::Question, windowTitle(),
-                             QStringLiteral("The site has changes that are not saved."),
-                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-        question.setObjectName(QStringLiteral("confirmClose"));
-        question.setInformativeText(QStringLiteral("Save them before the window closes?"));
-        question.setDefaultButton(QMessageBox::Save);
-        const int answer = question.exec();
-        if (answer == QMessageBox::Save ? !save() : answer != QMessageBox::Discard) {
-            event->ignore();
-            return;
-        }
+    if (!changesMayGo(true)) {
+        event->ignore();
+        return;
     }
     // A window that is gone sends nothing more, and watches nothing: the port is let go.
     session_.sender().stopFor(this);
@@ -515,7 +530,7 @@ QWidget* frmSite::buildActions() {
             updateActions();
         });
     }
-    cmdIdentify = new QPushButton(QStringLiteral("Ide&ntify"), strip);
+    cmdIdentify = new QPushButton(QStringLiteral("Identif&y"), strip);
     cmdIdentify->setObjectName(QStringLiteral("cmdIdentify"));
     cmdIdentify->setToolTip(QStringLiteral("Jog Up, a pause, Jog Down: the blind wiggles"));
     connect(cmdIdentify, &QPushButton::clicked, this, &frmSite::identify);

@@ -108,6 +108,11 @@ private:
     QWidget* buildActions();
     void buildPanes();
     void askToOpen();
+    // Asks what becomes of changes not saved before the site goes: true when it may go (they
+    // were saved, or dropped, or there were none). closing: the window is closing, not
+    // making a new site.
+    bool changesMayGo(bool closing);
+    void newSite();
     bool save();
     bool saveAs();
     void fillRecentMenu();

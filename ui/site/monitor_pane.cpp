@@ -50,7 +50,7 @@ SiteMonitorPane::SiteMonitorPane(SiteMonitor& monitor, MotorSender& sender, QWid
     cmdPause->setObjectName(QStringLiteral("cmdPause"));
     cmdPause->setCheckable(true);
     connect(cmdPause, &QPushButton::toggled, &monitor_, &SiteMonitor::setPaused);
-    cmdClearMonitor = new QPushButton(QStringLiteral("C&lear"), this);
+    cmdClearMonitor = new QPushButton(QStringLiteral("&Clear"), this);
     cmdClearMonitor->setObjectName(QStringLiteral("cmdClearMonitor"));
     connect(cmdClearMonitor, &QPushButton::clicked, this, [this] {
         monitor_.clear();

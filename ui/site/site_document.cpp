@@ -75,6 +75,12 @@ bool SiteDocument::open(const QString& path, QString* problem) {
     return true;
 }
 
+void SiteDocument::startNew() {
+    motors_.setMotors({});
+    path_.clear();
+    emit changed();
+}
+
 QByteArray SiteDocument::text() const {
     QByteArray text;
     for (const rvx::Motor& motor : motors_.motors()) {

@@ -25,6 +25,8 @@ public:
     // Opens the file: true, or false and why (the list stays as it was): a file that cannot
     // be read, is larger than maxSiteBytes or has a bad line (the first ten named).
     bool open(const QString& path, QString* problem = nullptr);
+    // Makes the site a new one: no motors, no file, nothing to undo.
+    void startNew();
     // Writes the list through a temporary file put in place only once whole, so a failed save
     // leaves what was there; false and why.
     bool saveTo(const QString& path, QString* problem = nullptr);

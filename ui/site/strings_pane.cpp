@@ -39,7 +39,7 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
                                  [this, kind = info.kind] { emit exportAsked(kind); });
         action->setObjectName(QStringLiteral("actExport_") + fromView(info.name));
     }
-    cmdExport = new QPushButton(QStringLiteral("&Export\u2026"), this);
+    cmdExport = new QPushButton(QStringLiteral("E&xport\u2026"), this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     cmdExport->setToolTip(
         QStringLiteral("The selected motors as a file that a platform imports: a Node-RED flow, "
