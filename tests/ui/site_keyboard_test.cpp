@@ -15,7 +15,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
@@ -25,11 +27,14 @@
 #include <QTimer>
 
 #include "bus_support.h"
+#include "send/bus_connection.h"
+#include "send/motor_sender.h"
 #include "session.h"
 #include "site/frmSite.h"
 #include "site/motor_list_model.h"
 #include "site/site_document.h"
 #include "site_driver.h"
+#include "window_driver.h"
 
 namespace {
 
@@ -387,6 +392,54 @@ private slots:
         });
         QTest::keyClick(&site, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(title, QStringLiteral("Save the site"));
+    }
+    // File > Bus connection... chooses where the window sends and watches, in the dialog the
+    // main window uses; the status line names the target and its line, and follows a choice
+    // made in either window.
+    void theBusConnectionIsChosenAndShown() {
+        frmSite& site = this->site();
+        auto* status = in<QLabel>(site, "lblBus");
+        QVERIFY(status != nullptr && status->isVisible());
+        QCOMPARE(status->text(), QStringLiteral("Bus: not chosen"));
+
+        QTest::keyClick(&site, Qt::Key_F, Qt::AltModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        QTest::keyClick(menu, Qt::Key_B);
+        BusConnectionDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = site.findChild<BusConnectionDialog*>()) != nullptr);
+        QTRY_VERIFY(dialog->isVisible());
+        in<QComboBox>(*dialog, "cboPort")->setEditText(QStringLiteral("/dev/ttyRVX7"));
+        in<QComboBox>(*dialog, "cboBaud")->setCurrentText(QStringLiteral("9600"));
+        dialog->accept();
+        QCOMPARE(status->text(), QStringLiteral("Bus: /dev/ttyRVX7, 9600 8O1"));
+
+        // The main window's string menu chooses a bridge: the site window says so.
+        frmMain main(window_->session);
+        Driver ui(main);
+        QVERIFY(ui.exposed);
+        QVERIFY(ui.pickFromMenu("txtUP", QStringLiteral("actBusConnection")));
+        auto* bridge = main.findChild<BusConnectionDialog*>();
+        QVERIFY(bridge != nullptr);
+        in<QRadioButton>(*bridge, "optBridge")->setChecked(true);
+        in<QLineEdit>(*bridge, "txtHost")->setText(QStringLiteral("10.0.0.5"));
+        in<QSpinBox>(*bridge, "spnPort")->setValue(4001);
+        bridge->accept();
+        QCOMPARE(status->text(),
+                 QStringLiteral("Bus: bridge 10.0.0.5:4001, line set on the bridge"));
+
+        // Cancel leaves the choice as it was.
+        site.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&site));
+        QTest::keyClick(&site, Qt::Key_F, Qt::AltModifier);
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        QTest::keyClick(menu, Qt::Key_B);
+        QTRY_VERIFY((dialog = site.findChild<BusConnectionDialog*>()) != nullptr);
+        dialog->reject();
+        QCOMPARE(status->text(),
+                 QStringLiteral("Bus: bridge 10.0.0.5:4001, line set on the bridge"));
+        QVERIFY(!site.sender().busy());
     }
 };
 

@@ -72,6 +72,9 @@ void MotorSender::chooseConnection(QWidget* window, const std::function<void()>&
     asked_ = dialog;
     connect(dialog, &QDialog::finished, this, [this, next](int result) {
         asking_ = false;
+        if (result == QDialog::Accepted) {
+            emit connectionChosen();
+        }
         if (result == QDialog::Accepted && next) {
             next();
         } else if (result != QDialog::Accepted) {

@@ -87,6 +87,8 @@ signals:
     // The user answered the question before a send, or the Bus connection dialog, with
     // Cancel: nothing was sent, and the sender is free again.
     void declined();
+    // A connection was chosen in the Bus connection dialog, from any window, and saved.
+    void connectionChosen();
 
 private:
     void start(const BusConnection& connection, const QList<SendStep>& steps, QWidget* window);

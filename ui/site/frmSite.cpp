@@ -121,7 +121,10 @@ frmSite::frmSite(Session& session, QWidget* parent)
     layout->addWidget(addStrip);
     layout->addWidget(splitter, 1);
     layout->addWidget(actionStrip);
-    layout->addWidget(lblSend);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(lblSend, 1);
+    statusRow->addWidget(lblBus);
+    layout->addLayout(statusRow);
     resize(960, 720);
     connect(document_, &SiteDocument::changed, this, &frmSite::showTitle);
     connect(document_, &SiteDocument::recentChanged, this, &frmSite::fillRecentMenu);
@@ -136,6 +139,8 @@ frmSite::frmSite(Session& session, QWidget* parent)
         updateActions();
     });
     connect(&sender, &MotorSender::stopped, this, &frmSite::updateActions);
+    connect(&sender, &MotorSender::connectionChosen, this, &frmSite::showBus);
+    showBus();
     connect(&sender, &MotorSender::declined, this, [this] {
         sending_.clear();
         updateActions();
@@ -203,6 +208,10 @@ QMenuBar* frmSite::buildMenuBar() {
     saveAsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();
     file->addMenu(strings_->exportMenu());
+    file->addSeparator();
+    actBusConnection = file->addAction(QStringLiteral("&Bus connection\u2026"), this,
+                                       [this] { sender().chooseConnection(this); });
+    actBusConnection->setObjectName(QStringLiteral("actBusConnection"));
     file->addSeparator();
     QAction* closeAction = file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
     closeAction->setShortcut(QKeySequence::Close);
@@ -557,6 +566,14 @@ QWidget* frmSite::buildActions() {
     lblSend->setFrameShadow(QFrame::Sunken);
     ui::speakAs(lblSend, ui::Spoken::StatusLine);
     lblSend->setAccessibleDescription(QStringLiteral("Status of sending"));
+
+    lblBus = new ui::Label(this);
+    lblBus->setObjectName(QStringLiteral("lblBus"));
+    lblBus->setTextFormat(Qt::PlainText);
+    lblBus->setFrameShape(QFrame::StyledPanel);
+    lblBus->setFrameShadow(QFrame::Sunken);
+    ui::speakAs(lblBus, ui::Spoken::StatusLine);
+    lblBus->setAccessibleDescription(QStringLiteral("Where the window sends and watches"));
     return strip;
 }
 
@@ -687,6 +704,24 @@ void frmSite::updateActions() {
     strings_->setChosen(chosen);
     cmdStopSending->setEnabled(busy);
     actStopSending->setEnabled(busy);
+    actBusConnection->setEnabled(!busy);
+}
+
+void frmSite::showBus() {
+    // A bridge drives its own line: the baud rate and parity chosen do not reach it.
+    const auto connection = BusConnection::load();
+    QString text = QStringLiteral("Bus: not chosen");
+    if (connection && connection->target.kind == rvx::bus::Target::Kind::Tcp) {
+        const QString host = connection->target.host.contains(QLatin1Char(':'))
+                                 ? QStringLiteral("[%1]").arg(connection->target.host)
+                                 : connection->target.host;
+        text = QStringLiteral("Bus: bridge %1:%2, line set on the bridge")
+                   .arg(host)
+                   .arg(connection->target.port);
+    } else if (connection) {
+        text = QStringLiteral("Bus: %1, %2").arg(connection->target.device, connection->lineText());
+    }
+    lblBus->setText(text);
 }
 
 void frmSite::showRowMenu(const QPoint& at) {

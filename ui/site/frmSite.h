@@ -134,6 +134,7 @@ private:
     // Why no string may be made with the values typed; empty when every one is admitted.
     [[nodiscard]] QString refusedValues() const;
     void updateActions();
+    void showBus();
     void updateStrings();
     void showRowMenu(const QPoint& at);
     void askWhereToExport(bool json);
@@ -165,6 +166,8 @@ private:
     QPushButton* cmdStopSending{};
     QAction* actStopSending{};
     QLabel* lblSend{};
+    QLabel* lblBus{};
+    QAction* actBusConnection{};
     QTabWidget* tabPanes{};
     SiteStringsPane* strings_{};
     QMenu* mnuRecent{};
