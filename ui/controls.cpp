@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -65,6 +66,42 @@ private:
     Spoken spoken_;
 };
 
+class NamedChooser : public QAccessibleWidget {
+public:
+    explicit NamedChooser(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    [[nodiscard]] QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name) {
+            return widget()->accessibleName();
+        }
+        if (kind == QAccessible::Value) {
+            return box()->isEditable() ? box()->lineEdit()->text() : box()->currentText();
+        }
+        return QAccessibleWidget::text(kind);
+    }
+    // Its list of choices, as Qt's own has it.
+    [[nodiscard]] int childCount() const override { return 1; }
+    [[nodiscard]] QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    [[nodiscard]] int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && child->object() == box()->view() ? 0 : -1;
+    }
+    [[nodiscard]] QStringList actionNames() const override {
+        return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) {
+            box()->showPopup();
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+
+private:
+    [[nodiscard]] QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
 QAccessibleInterface* spokenFactory(const QString& /*className*/, QObject* object) {
     auto* control = qobject_cast<QWidget*>(object);
     if (control == nullptr) {
@@ -73,6 +110,10 @@ QAccessibleInterface* spokenFactory(const QString& /*className*/, QObject* objec
     const QVariant spoken = control->property(spokenProperty);
     if (!spoken.isValid()) {
         return nullptr;
+    }
+    if (static_cast<Spoken>(spoken.toInt()) == Spoken::Chooser) {
+        auto* box = qobject_cast<QComboBox*>(control);
+        return box != nullptr ? new NamedChooser(box) : nullptr;
     }
     return new SpokenControl(control, static_cast<Spoken>(spoken.toInt()));
 }
@@ -89,7 +130,8 @@ void speakAs(QWidget* control, Spoken spoken) {
     // Qt may have made the control's interface already, while the control was being set up;
     // the next query makes it anew.
     if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(control);
-        made != nullptr && dynamic_cast<SpokenControl*>(made) == nullptr) {
+        made != nullptr && dynamic_cast<SpokenControl*>(made) == nullptr &&
+        dynamic_cast<NamedChooser*>(made) == nullptr) {
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     }
 }

@@ -55,6 +55,9 @@ void nameForScreenReaders(const QHash<QString, QWidget*>& controls,
 enum class Spoken {
     StatusLine,  // read as its text, even while that is empty
     Separator,   // a separator, with no name
+    // A combo box read by its name, with what it holds as its value: Qt's own reads it on
+    // X11 by its value alone, leaving the name to a label, which the site window's lack.
+    Chooser,
 };
 // speakAs works on controls whose class Qt's own accessibility does not claim first: the labels
 // of the table are of this class, the line is a plain frame.

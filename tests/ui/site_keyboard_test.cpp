@@ -441,6 +441,54 @@ private slots:
                  QStringLiteral("Bus: bridge 10.0.0.5:4001, line set on the bridge"));
         QVERIFY(!site.sender().busy());
     }
+    // A screen reader finds each part of the window by its name: the motor table, the strings
+    // pane and the monitor table say what they hold, and a combo box says what it chooses,
+    // its value apart.
+    void screenReadersHearWhatEachPartIs_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");  // empty: not asked
+        QTest::addColumn<int>("role");
+        QTest::newRow("motor table") << "tblMotors"
+                                     << "Motors of the site"
+                                     << "" << int(QAccessible::Table);
+        QTest::newRow("strings pane") << "lstStrings"
+                                      << "Strings of the selected motors"
+                                      << "" << int(QAccessible::List);
+        QTest::newRow("monitor table") << "tblMonitor"
+                                       << "Frames seen on the bus"
+                                       << "" << int(QAccessible::Table);
+        QTest::newRow("kind of a new motor") << "cboNewKind"
+                                             << "Kind of the address to add"
+                                             << "single" << int(QAccessible::ComboBox);
+        QTest::newRow("notation") << "cboNotation"
+                                  << "Notation of the strings"
+                                  << "spaced" << int(QAccessible::ComboBox);
+    }
+    void screenReadersHearWhatEachPartIs() {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(int, role);
+        frmSite& site = this->site();
+        showMonitor(site);
+        QWidget* widget = in(site, qPrintable(control));
+        QVERIFY(widget != nullptr);
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(spoken != nullptr);
+        QCOMPARE(spoken->text(QAccessible::Name), name);
+        QCOMPARE(int(spoken->role()), role);
+        if (!value.isEmpty()) {
+            QCOMPARE(spoken->text(QAccessible::Value), value);
+            // The value follows the choice; the name stays.
+            auto* box = qobject_cast<QComboBox*>(widget);
+            box->setCurrentIndex(box->count() - 1);
+            QCOMPARE(spoken->text(QAccessible::Value), box->currentText());
+            QCOMPARE(spoken->text(QAccessible::Name), name);
+            // The list it opens is still there for the reader.
+            QVERIFY(spoken->childCount() >= 1);
+        }
+    }
 };
 
 QTEST_MAIN(SiteKeyboardTest)

@@ -357,6 +357,7 @@ void frmSite::buildList() {
 
     tblMotors = new QTableView(this);
     tblMotors->setObjectName(QStringLiteral("tblMotors"));
+    tblMotors->setAccessibleName(QStringLiteral("Motors of the site"));
     tblMotors->setModel(proxy_);
     proxy_->keepSelectionOf(tblMotors->selectionModel());
     // A third click on a heading goes back to the list order, the order sends follow.
@@ -435,6 +436,7 @@ QWidget* frmSite::buildAddStrip() {
         cboNewKind->addItem(fromView(info.name), static_cast<int>(info.kind));
     }
     cboNewKind->setAccessibleName(QStringLiteral("Kind of the address to add"));
+    ui::speakAs(cboNewKind, ui::Spoken::Chooser);
     txtNewLabel = new QLineEdit(strip);
     txtNewLabel->setObjectName(QStringLiteral("txtNewLabel"));
     txtNewLabel->setPlaceholderText(QStringLiteral("label"));

@@ -76,6 +76,7 @@ SiteMonitorPane::SiteMonitorPane(SiteMonitor& monitor, MotorSender& sender, QWid
 
     tblMonitor = new QTableView(this);
     tblMonitor->setObjectName(QStringLiteral("tblMonitor"));
+    tblMonitor->setAccessibleName(QStringLiteral("Frames seen on the bus"));
     tblMonitor->setModel(shown_);
     tblMonitor->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblMonitor->setTabKeyNavigation(false);  // Tab goes on to the next control; arrows move in it

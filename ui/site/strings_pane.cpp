@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "controls.h"
 #include "site/site_exports.h"
 #include "text.h"
 
@@ -25,6 +26,7 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
         cboNotation->addItem(fromView(info.name));
     }
     cboNotation->setAccessibleName(QStringLiteral("Notation of the strings"));
+    ui::speakAs(cboNotation, ui::Spoken::Chooser);
     connect(cboNotation, &QComboBox::currentIndexChanged, this, &SiteStringsPane::notationChanged);
     cmdCopyAll = new QPushButton(QStringLiteral("&Copy all"), this);
     cmdCopyAll->setObjectName(QStringLiteral("cmdCopyAll"));
