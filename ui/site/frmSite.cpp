@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -29,6 +30,7 @@
 #include "send/motor_sender.h"
 #include "send/send_record.h"
 #include "session.h"
+#include "site/flow_layout.h"
 #include "site/monitor_pane.h"
 #include "site/parameter_box.h"
 #include "site/site_document.h"
@@ -125,7 +127,14 @@ frmSite::frmSite(Session& session, QWidget* parent)
     statusRow->addWidget(lblSend, 1);
     statusRow->addWidget(lblBus);
     layout->addLayout(statusRow);
-    resize(960, 720);
+    // The window opens inside the screen's free area, however large the scale.
+    if (const QScreen* shown = screen()) {
+        const QRect room = shown->availableGeometry();
+        resize(QSize(960, 720).boundedTo(room.size()));
+        move(room.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2));
+    } else {
+        resize(960, 720);
+    }
     connect(document_, &SiteDocument::changed, this, &frmSite::showTitle);
     connect(document_, &SiteDocument::recentChanged, this, &frmSite::fillRecentMenu);
     showTitle();
@@ -177,9 +186,31 @@ MotorSender& frmSite::sender() const {
 }
 
 void frmSite::openWindow() {
+    const bool first = !opened_;
+    opened_ = true;
     show();
+    if (first) {
+        fitOnScreen();
+    }
     raise();
     activateWindow();
+}
+
+void frmSite::fitOnScreen() {
+    // The window with its frame inside the screen's free area: the send strip at the bottom
+    // stays on the screen at any scale.
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    const QRect room = shown->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    resize(size().boundedTo(room.size() - frame));
+    const QRect outer = frameGeometry();
+    move(
+        std::clamp(outer.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
+        std::clamp(outer.y(), room.top(),
+                   std::max(room.top(), room.bottom() + 1 - outer.height())));
 }
 
 // ---- The site file ----
@@ -505,8 +536,8 @@ QList<rvx::Motor> frmSite::selectedMotors() const {
 QWidget* frmSite::buildActions() {
     auto* strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("actionStrip"));
-    auto* row = new QHBoxLayout(strip);
-    row->setContentsMargins(0, 0, 0, 0);
+    // The buttons go on in a second row where the window is too narrow for one, each whole.
+    auto* row = new FlowLayout(strip);
     spnPct = new ParameterBox(rvx::ParameterField::Pct, strip);
     spnPct->setObjectName(QStringLiteral("spnPct"));
     spnPct->setSuffix(QStringLiteral(" %"));
@@ -522,11 +553,11 @@ QWidget* frmSite::buildActions() {
         connect(button, &QPushButton::clicked, this,
                 [this, command = entry.command] { sendCommand(command); });
         commandButtons_.append(button);
-        row->addWidget(button);
+        row->addControl(button);
         if (entry.command == rvx::CommandId::GoToPercent) {
-            row->addWidget(spnPct);
+            row->addControl(spnPct, true);
         } else if (entry.command == rvx::CommandId::GoToIp) {
-            row->addWidget(spnIP);
+            row->addControl(spnIP, true);
         }
     }
     for (ParameterBox* box : {spnPct, spnIP}) {
@@ -546,8 +577,8 @@ QWidget* frmSite::buildActions() {
     cmdIdentify->setToolTip(QStringLiteral("Jog Up, a pause, Jog Down: the blind wiggles"));
     connect(cmdIdentify, &QPushButton::clicked, this, &frmSite::identify);
     commandButtons_.append(cmdIdentify);
-    row->addWidget(cmdIdentify);
-    row->addStretch(1);
+    row->addControl(cmdIdentify);
+    row->setLastToTheRight(true);
     cmdStopSending = new QPushButton(QStringLiteral("Stop sending (Esc)"), strip);
     cmdStopSending->setObjectName(QStringLiteral("cmdStopSending"));
     connect(cmdStopSending, &QPushButton::clicked, this, &frmSite::stopSending);
@@ -559,7 +590,7 @@ QWidget* frmSite::buildActions() {
     actStopSending->setShortcutContext(Qt::WindowShortcut);
     addAction(actStopSending);
     connect(actStopSending, &QAction::triggered, this, &frmSite::stopSending);
-    row->addWidget(cmdStopSending);
+    row->addControl(cmdStopSending);
 
     lblSend = new ui::Label(this);
     lblSend->setObjectName(QStringLiteral("lblSend"));

@@ -102,6 +102,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Keeps the window, with its frame, inside the screen's free area.
+    void fitOnScreen();
     QMenuBar* buildMenuBar();
     QWidget* buildAddStrip();
     void buildList();
@@ -174,4 +176,5 @@ private:
     // The send of this window under way, and where its records begin.
     QList<SendStep> sending_;
     qsizetype firstRecord_ = 0;
+    bool opened_ = false;  // openWindow was called before
 };
