@@ -127,13 +127,14 @@ frmSite::frmSite(Session& session, QWidget* parent)
     statusRow->addWidget(lblSend, 1);
     statusRow->addWidget(lblBus);
     layout->addLayout(statusRow);
-    // The window opens inside the screen's free area, however large the scale.
+    // The window opens inside the screen's free area, however large the scale; where there
+    // is room, wide enough for the send strip in one row.
     if (const QScreen* shown = screen()) {
         const QRect room = shown->availableGeometry();
-        resize(QSize(960, 720).boundedTo(room.size()));
+        resize(QSize(1000, 720).boundedTo(room.size()));
         move(room.topLeft() + QPoint((room.width() - width()) / 2, (room.height() - height()) / 2));
     } else {
-        resize(960, 720);
+        resize(1000, 720);
     }
     connect(document_, &SiteDocument::changed, this, &frmSite::showTitle);
     connect(document_, &SiteDocument::recentChanged, this, &frmSite::fillRecentMenu);
