@@ -60,6 +60,22 @@ AddressReading readAddress(std::string_view text) {
     return reading;
 }
 
+std::optional<Address> readPlainAddress(std::string_view text) {
+    if (text.size() != addressDigits) {
+        return std::nullopt;
+    }
+    Address bytes{};
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        const int high = ascii::hexValue(text[2 * k]);
+        const int low = ascii::hexValue(text[2 * k + 1]);
+        if ((high | low) < 0) {
+            return std::nullopt;
+        }
+        bytes[k] = static_cast<std::uint8_t>(16 * high + low);
+    }
+    return bytes;
+}
+
 std::string addressMessage(std::string_view text, const AddressReading& reading) {
     const std::string rule = "must be six hexadecimal digits";
     switch (reading.problem) {

@@ -192,6 +192,9 @@ bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& proble
     const std::string_view address = partOf(MotorPart::AddressPart);
     if (quoteIn(MotorPart::AddressPart)) {
         add(quoteProblem(MotorPart::AddressPart, scan));
+    } else if (const auto plain = readPlainAddress(address)) {
+        motor.address = *plain;
+        motor.addressText.assign(address);
     } else if (const auto reading = readAddress(address); reading.ok()) {
         motor.address = reading.bytes;
         motor.addressText.assign(address);

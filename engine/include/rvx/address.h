@@ -80,6 +80,11 @@ struct AddressReading {
 // A text of the wrong length is reported as such even where it also holds other characters.
 [[nodiscard]] AddressReading readAddress(std::string_view text);
 
+// The bytes of a text of exactly six ASCII hexadecimal digits, without the counting of UTF-8
+// characters that readAddress does; nothing for any other text, which readAddress then judges.
+// Where it gives bytes they are readAddress's, and it gives none where readAddress refuses.
+[[nodiscard]] std::optional<Address> readPlainAddress(std::string_view text);
+
 // What is wrong with an address, in one line that quotes the text: 'address "12345G": must be
 // six hexadecimal digits; character 6, "G", is not one'. Empty for an address that is right.
 [[nodiscard]] std::string addressMessage(std::string_view text, const AddressReading& reading);
