@@ -35,6 +35,24 @@ std::size_t labelWidthOf(std::string_view label, std::string& scratch) {
     return std::min(displayWidth(scratch), maxLabelColumn);
 }
 
+// Rows are put together from pieces copied in blocks of a fixed size, which the compiler turns
+// into a few vector moves where a copy of any length would be a call into the C library. A
+// piece's last block may run past its end into the room of the next piece, or into room asked
+// for but not committed; every piece is therefore held in whole blocks.
+constexpr std::size_t block = 32;
+
+constexpr std::size_t inBlocks(std::size_t size) {
+    return (size + block - 1) / block * block;
+}
+
+// The first size characters of from, which holds inBlocks(size), at to; returns their end.
+char* copyBlocks(char* to, const char* from, std::size_t size) {
+    for (std::size_t k = 0; k < size; k += block) {
+        std::memcpy(to + k, from + k, block);
+    }
+    return to + size;
+}
+
 // Writes the rows of motor after motor. What is the same for every motor of a kind and command
 // is made once, by the writers of the output layer, for an empty label and address 000000: the
 // motor's own part (label, kind, address) and the rest of the row (command, string). A row is
@@ -51,7 +69,8 @@ public:
 private:
     struct RowText {
         FramesForAddresses frames;
-        std::string text;  // the row after the motor's part, frame of address 000000 included
+        std::string text;    // the row after the motor's part, frame of address 000000 included
+        std::string blocks;  // text, filled up to whole blocks
         std::size_t frameAt = 0;
         std::size_t frameLength = 0;
         // Where the digits of the bytes that change with the address stand in text; for
@@ -76,11 +95,13 @@ private:
     std::size_t labelWidth_;
     std::array<MotorPart, 2> motorParts_;       // by kind
     std::array<std::vector<RowText>, 2> rows_;  // by kind
-    std::string start_;                         // the motor's own part of each row
-    std::string json_;                          // JSON of the writer, not yet written out
+    std::string start_;  // the motor's own part of each row, filled up to whole blocks
+    std::size_t startLength_ = 0;
+    std::string json_;  // JSON of the writer, not yet written out
     JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
-    std::size_t jsonRows_ = 0;  // the rows the writer was told of
-    std::string laterLead_;     // what the writer puts before each row after the first
+    std::size_t jsonRows_ = 0;     // the rows the writer was told of
+    std::string laterLead_;        // what the writer puts before each row after the first
+    std::string laterLeadBlocks_;  // the same, filled up to whole blocks
 };
 
 BatchTable::BatchTable(const BatchOptions& job, std::size_t labelWidth)
@@ -117,7 +138,7 @@ BatchTable::BatchTable(const BatchOptions& job, std::size_t labelWidth)
         MotorPart& part = motorParts_[static_cast<std::size_t>(kind)];
         for (const std::size_t row : job.rows) {
             const Command& command = commandCatalogue[row];
-            RowText made{FramesForAddresses(command, kind, job.values), {}, 0, 0, {}};
+            RowText made{FramesForAddresses(command, kind, job.values), {}, {}, 0, 0, {}};
             const std::string string = made.frames.made()
                                            ? writeFrame(made.frames.forAddress({}), job.notation)
                                            : std::string();
@@ -178,6 +199,8 @@ BatchTable::BatchTable(const BatchOptions& job, std::size_t labelWidth)
             part.text = whole.substr(0, motorEnd);
             made.text = whole.substr(motorEnd);
             made.frameLength = string.size();
+            made.blocks = made.text;
+            made.blocks.resize(inBlocks(made.text.size()));
             for (std::size_t k = 0; k < made.digitsAt.size(); ++k) {
                 made.digitsAt[k] =
                     made.frameAt + quote + made.frames.varyingBytes()[k] * step + prefix;
@@ -231,6 +254,8 @@ void BatchTable::startMotor(const Motor& motor, const Address& address) {
     start_.append(part.text, part.labelEnd);
     // The address is its three bytes written compact.
     writeBytesTo(start_.data() + addressAt, address, Notation::Compact);
+    startLength_ = start_.size();
+    start_.resize(inBlocks(startLength_));
 }
 
 // Writes the rest of a row at at, which has room for it; returns its end.
@@ -242,7 +267,7 @@ char* BatchTable::writeRow(char* at, const RowText& row, const Address& address)
     if (fixedWidth_) {
         // The text of address 000000, with the bytes that change written over it: the
         // address's own, then the checksum's.
-        std::memcpy(at, row.text.data(), row.text.size());
+        copyBlocks(at, row.blocks.data(), row.text.size());
         const std::uint16_t checksum = row.frames.checksumFor(address);
         const std::array<std::uint8_t, 5> bytes{address[0], address[1], address[2],
                                                 static_cast<std::uint8_t>(checksum >> 8),
@@ -270,6 +295,8 @@ std::string_view BatchTable::jsonRowLead() {
     jsonWriter_.beginRaw();
     if (++jsonRows_ == 2) {
         laterLead_ = json_;
+        laterLeadBlocks_ = json_;
+        laterLeadBlocks_.resize(inBlocks(json_.size()));
     }
     return json_;
 }
@@ -281,13 +308,16 @@ void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
         // The row is one value of the table's array.
         const std::string_view lead = json ? jsonRowLead() : std::string_view();
-        char* at = out.room(lead.size() + start_.size() + row.text.size() + longest);
-        if (json) {
+        char* at =
+            out.room(inBlocks(lead.size()) + start_.size() + inBlocks(row.text.size()) + longest);
+        if (json && jsonRows_ >= 2) {
+            at = copyBlocks(at, laterLeadBlocks_.data(), lead.size());
+        } else if (json) {
             std::memcpy(at, lead.data(), lead.size());
             at += lead.size();
         }
-        std::memcpy(at, start_.data(), start_.size());
-        out.commit(writeRow(at + start_.size(), row, motor.address));
+        at = copyBlocks(at, start_.data(), startLength_);
+        out.commit(writeRow(at, row, motor.address));
     }
 }
 

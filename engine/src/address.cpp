@@ -64,16 +64,20 @@ std::optional<Address> readPlainAddress(std::string_view text) {
     if (text.size() != addressDigits) {
         return std::nullopt;
     }
-    Address bytes{};
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-        const int high = ascii::hexValue(text[2 * k]);
-        const int low = ascii::hexValue(text[2 * k + 1]);
-        if ((high | low) < 0) {
-            return std::nullopt;
-        }
-        bytes[k] = static_cast<std::uint8_t>(16 * high + low);
+    // The digits gathered in one number, whose bytes are then taken at once: bytes stored one
+    // by one and read back as a whole would wait for each other.
+    int any = 0;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = ascii::hexValue(c);
+        any |= digit;
+        value = (value << 4) | static_cast<std::uint32_t>(digit & 0x0F);
     }
-    return bytes;
+    if (any < 0) {
+        return std::nullopt;
+    }
+    return Address{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                   static_cast<std::uint8_t>(value)};
 }
 
 std::string addressMessage(std::string_view text, const AddressReading& reading) {

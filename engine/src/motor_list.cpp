@@ -1,6 +1,7 @@
 #include "rvx/motor_list.h"
 
 #include <algorithm>
+#include <array>
 
 #include "rvx/ascii.h"
 #include "rvx/message.h"
@@ -15,6 +16,16 @@ using ascii::trimBlanks;
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
 }
+
+// The characters that end an unquoted part: line breaks for the last, a comma too for others.
+constexpr std::array<bool, 256> endsOf(bool comma) {
+    std::array<bool, 256> ends{};
+    ends['\n'] = ends['\r'] = true;
+    ends[','] = comma;
+    return ends;
+}
+constexpr std::array<bool, 256> lineBreaks = endsOf(false);
+constexpr std::array<bool, 256> partEnds = endsOf(true);
 
 // Whether a line may end at offset at of data: a line break there, or the list's end within
 // the longest line.
@@ -163,7 +174,8 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
         }
         const bool last = lastPart(part, false);
         const std::size_t start = i;
-        while (i < limit && !isLineBreak(data[i]) && (last || data[i] != ',')) {
+        const std::array<bool, 256>& ends = last ? lineBreaks : partEnds;
+        while (i < limit && !ends[static_cast<unsigned char>(data[i])]) {
             ++i;
         }
         scan.parts[part] = trimBlanks(data.substr(start, i - start));

@@ -46,18 +46,24 @@ constexpr bool equalIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The value of every character as a hexadecimal digit of either case, -1 for any other: a
+// lookup rather than comparisons, since the digits of addresses come in no order a branch
+// could learn.
+inline constexpr std::array<signed char, 256> hexValues = [] {
+    std::array<signed char, 256> values{};
+    for (std::size_t c = 0; c < values.size(); ++c) {
+        values[c] = -1;
+    }
+    for (std::size_t k = 0; k < 16; ++k) {
+        values[static_cast<unsigned char>(hexDigits[k])] = static_cast<signed char>(k);
+        values[static_cast<unsigned char>(lower(hexDigits[k]))] = static_cast<signed char>(k);
+    }
+    return values;
+}();
+
 // The value of a hexadecimal digit of either case; -1 for any other character.
 constexpr int hexValue(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
+    return hexValues[static_cast<unsigned char>(c)];
 }
 
 // The two upper-case hexadecimal digits of every byte, side by side: byte b at 2 * b.
