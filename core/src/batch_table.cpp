@@ -63,7 +63,7 @@ public:
     BatchTable(const BatchOptions& options, std::size_t labelWidth);
 
     void begin(BufferedWriter& out);
-    void motor(const Motor& motor, BufferedWriter& out);
+    void motor(const MotorLineView& motor, BufferedWriter& out);
     void end(BufferedWriter& out);
 
 private:
@@ -85,7 +85,7 @@ private:
         std::size_t addressAt = 0;  // the six digits of the address
     };
 
-    void startMotor(const Motor& motor, const Address& address);
+    void startMotor(const MotorLineView& motor);
     std::string_view jsonRowLead();
     char* writeRow(char* at, const RowText& row, const Address& address) const;
 
@@ -232,7 +232,7 @@ void BatchTable::end(BufferedWriter& out) {
     }
 }
 
-void BatchTable::startMotor(const Motor& motor, const Address& address) {
+void BatchTable::startMotor(const MotorLineView& motor) {
     const MotorPart& part = motorParts_[static_cast<std::size_t>(motor.kind)];
     start_.assign(part.text, 0, part.labelAt);
     switch (format_) {
@@ -253,7 +253,7 @@ void BatchTable::startMotor(const Motor& motor, const Address& address) {
     const std::size_t addressAt = start_.size() + part.addressAt - part.labelEnd;
     start_.append(part.text, part.labelEnd);
     // The address is its three bytes written compact.
-    writeBytesTo(start_.data() + addressAt, address, Notation::Compact);
+    writeBytesTo(start_.data() + addressAt, motor.address, Notation::Compact);
     startLength_ = start_.size();
     start_.resize(inBlocks(startLength_));
 }
@@ -301,8 +301,8 @@ std::string_view BatchTable::jsonRowLead() {
     return json_;
 }
 
-void BatchTable::motor(const Motor& motor, BufferedWriter& out) {
-    startMotor(motor, motor.address);
+void BatchTable::motor(const MotorLineView& motor, BufferedWriter& out) {
+    startMotor(motor);
     const std::size_t longest = maxWrittenLength(notation_, frameLength);
     const bool json = format_ == Format::Json;
     for (const RowText& row : rows_[static_cast<std::size_t>(motor.kind)]) {
@@ -338,7 +338,7 @@ std::string inNotation(const std::optional<Frame>& frame, Notation notation) {
 ListCheck checkList(ListSource& source, Format format) {
     ListCheck check;
     MotorListReader reader(source);
-    Motor motor;
+    MotorLineView motor;
     std::string problems;
     std::string label;
     while (true) {
@@ -373,7 +373,7 @@ ListCheck checkList(ListSource& source, Format format) {
 TableEnd writeTable(ListSource& source, const ListCheck& check, const BatchOptions& options,
                     BufferedWriter& out) {
     MotorListReader reader(source);
-    Motor motor;
+    MotorLineView motor;
     std::string problems;
     BatchTable table(options, check.labelWidth);
     table.begin(out);
@@ -406,7 +406,9 @@ void writeTable(std::span<const Motor> motors, const BatchOptions& options, Buff
         if (out.failed()) {
             return;
         }
-        table.motor(motor, out);
+        table.motor(
+            {motor.address, motor.addressText, motor.kind, motor.label, motor.room, motor.note},
+            out);
     }
     table.end(out);
 }

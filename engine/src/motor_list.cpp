@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "rvx/ascii.h"
 #include "rvx/message.h"
@@ -26,6 +29,35 @@ constexpr std::array<bool, 256> endsOf(bool comma) {
 }
 constexpr std::array<bool, 256> lineBreaks = endsOf(false);
 constexpr std::array<bool, 256> partEnds = endsOf(true);
+
+// Where the unquoted part from i ends, at limit at the latest: at a line break, or a comma where
+// comma holds. Eight characters are looked at together where the machine stores words with the
+// lowest byte first: a byte of a word equal to c leaves its high bit set in (x - ones) & ~x for
+// x = word ^ (c in every byte), and the lowest such bit is always a true one.
+std::size_t unquotedEnd(std::string_view data, std::size_t i, std::size_t limit, bool comma) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101U;
+        constexpr std::uint64_t highs = 0x8080808080808080U;
+        const auto equal = [](std::uint64_t word, char c) {
+            const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(c));
+            return (x - ones) & ~x & highs;
+        };
+        for (; i + 8 <= limit; i += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data.data() + i, 8);
+            const std::uint64_t found =
+                equal(word, '\n') | equal(word, '\r') | (comma ? equal(word, ',') : 0U);
+            if (found != 0) {
+                return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+            }
+        }
+    }
+    const std::array<bool, 256>& ends = comma ? partEnds : lineBreaks;
+    while (i < limit && !ends[static_cast<unsigned char>(data[i])]) {
+        ++i;
+    }
+    return i;
+}
 
 // Whether a line may end at offset at of data: a line break there, or the list's end within
 // the longest line.
@@ -71,8 +103,16 @@ std::string quoteProblem(MotorPart part, const MotorLineScan& scan) {
 // A text part that may hold anything the list admits: valid UTF-8 without control characters
 // other than tabs and line breaks.
 std::optional<std::string> textProblem(std::string_view name, std::string_view text) {
+    static constexpr std::array<bool, 256> printable = [] {
+        std::array<bool, 256> table{};
+        for (std::size_t c = ' '; c < 0x7F; ++c) {
+            table[c] = true;
+        }
+        table['\t'] = true;
+        return table;
+    }();
     const bool printableAscii = std::all_of(
-        text.begin(), text.end(), [](char c) { return (c >= ' ' && c < '\x7F') || c == '\t'; });
+        text.begin(), text.end(), [](char c) { return printable[static_cast<unsigned char>(c)]; });
     if (printableAscii) {
         return std::nullopt;
     }
@@ -174,10 +214,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
         }
         const bool last = lastPart(part, false);
         const std::size_t start = i;
-        const std::array<bool, 256>& ends = last ? lineBreaks : partEnds;
-        while (i < limit && !ends[static_cast<unsigned char>(data[i])]) {
-            ++i;
-        }
+        i = unquotedEnd(data, i, limit, !last);
         scan.parts[part] = trimBlanks(data.substr(start, i - start));
         if (!last && i < limit && data[i] == ',') {
             ++i;
@@ -189,7 +226,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     endHere(i);
 }
 
-bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& problems) {
+bool checkMotorLine(const MotorLineScan& scan, MotorLineView& motor, std::string& problems) {
     problems.clear();
     const auto add = [&problems](std::string_view problem) {
         problems += problems.empty() ? "" : "; ";
@@ -206,10 +243,10 @@ bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& proble
         add(quoteProblem(MotorPart::AddressPart, scan));
     } else if (const auto plain = readPlainAddress(address)) {
         motor.address = *plain;
-        motor.addressText.assign(address);
+        motor.addressText = address;
     } else if (const auto reading = readAddress(address); reading.ok()) {
         motor.address = reading.bytes;
-        motor.addressText.assign(address);
+        motor.addressText = address;
     } else {
         add(addressMessage(address, reading));
     }
@@ -238,9 +275,23 @@ bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& proble
     if (!problems.empty()) {
         return false;
     }
-    motor.label.assign(partOf(MotorPart::LabelPart));
-    motor.room.assign(partOf(MotorPart::RoomPart));
-    motor.note.assign(partOf(MotorPart::NotePart));
+    motor.label = partOf(MotorPart::LabelPart);
+    motor.room = partOf(MotorPart::RoomPart);
+    motor.note = partOf(MotorPart::NotePart);
+    return true;
+}
+
+bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& problems) {
+    MotorLineView view;
+    if (!checkMotorLine(scan, view, problems)) {
+        return false;
+    }
+    motor.address = view.address;
+    motor.addressText.assign(view.addressText);
+    motor.kind = view.kind;
+    motor.label.assign(view.label);
+    motor.room.assign(view.room);
+    motor.note.assign(view.note);
     return true;
 }
 

@@ -59,6 +59,30 @@ TEST(MotorLine, PartsAsCsvWritesThem) {
     }
 }
 
+// A part ends at its first line break or comma wherever it stands: parts of every length from
+// none to 40 characters, so that the end falls at each place of the words a scan looks at
+// together, with each line end and a comma inside the last part.
+TEST(MotorLine, PartsEndWhereverTheBreakStands) {
+    const std::string text = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+    for (std::size_t length = 0; length <= text.size(); ++length) {
+        const std::string part = text.substr(0, length);
+        for (const std::string end : {"\n", "\r", "\r\n", "", "\nnext,line"}) {
+            const std::string name =
+                std::to_string(length) + " characters, end " + std::to_string(end.size());
+            const Parts label = partsOf("123456,single," + part + end);
+            EXPECT_EQ(label.label, part) << name;
+            const Parts address = partsOf(part + ",group,x" + end);
+            EXPECT_EQ(address.address, part) << name;
+            EXPECT_EQ(address.kind, "group") << name;
+            const Parts kind = partsOf("123456," + part + end + ",label");
+            EXPECT_EQ(kind.kind, part) << name;
+            EXPECT_EQ(kind.label, end.empty() ? "label" : "") << name;
+            const Parts commas = partsOf("123456,single," + part + "," + part + end);
+            EXPECT_EQ(commas.label, part + "," + part) << name;
+        }
+    }
+}
+
 TEST(MotorList, SaysWhatIsWrongLineByLine) {
     const auto reading = rvx::readMotorList(
         "\xEF\xBB\xBF# site\r\n"

@@ -73,6 +73,20 @@ struct Motor {
 // after line into one entry makes no allocation once they have grown.
 bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& problems);
 
+// A motor as its line gives it, the texts still those of the scan (valid as long as it is): for
+// a reader that writes each motor out as it reads it, and keeps none.
+struct MotorLineView {
+    Address address{};
+    std::string_view addressText;
+    AddressKind kind = AddressKind::Single;
+    std::string_view label;
+    std::string_view room;
+    std::string_view note;
+};
+
+// The same judgement, the motor's texts left in the scan.
+bool checkMotorLine(const MotorLineScan& scan, MotorLineView& motor, std::string& problems);
+
 // ---- A list a line at a time ----
 
 // Where the bytes of a list come from.
