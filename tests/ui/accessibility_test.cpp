@@ -1,10 +1,13 @@
 // What a screen reader finds in both windows: a name for every control that takes focus, and
 // the status lines as text.
 #include <QAccessible>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 
 #include "main/frmHELP.h"
 #include "send/bus_connection.h"
+#include "site/frmSite.h"
 #include "window_driver.h"
 
 namespace {
@@ -114,10 +117,45 @@ private slots:
         QCOMPARE(named, 8);  // two options, port, refresh, host, TCP port, baud rate, parity
     }
 
-    // The icon is drawn from its SVG: without the SVG plugins it would be empty.
+    // The menus' entries are made after the first paint, or at the first key or click: the
+    // window's shortcuts work without a menu opened first, and a menu opened by the mouse holds
+    // its entries.
+    void menusHoldTheirEntriesOnceShown() {
+        {
+            frmMain window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+            QVERIFY(window.siteWindow() != nullptr);
+        }
+        frmMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* bar = window.findChild<QMenuBar*>(QStringLiteral("menuBar"));
+        QVERIFY(bar != nullptr);
+        const QList<QAction*> titles = bar->actions();
+        QCOMPARE(titles.size(), 3);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(titles[2]).center());
+        QMenu* help = titles[2]->menu();
+        QTRY_VERIFY(help->isVisible());
+        QStringList entries;
+        for (QAction* action : help->actions()) {
+            entries << action->text();
+        }
+        QCOMPARE(entries, QStringList{"Serial &line settings\u2026"});
+        help->close();
+        QCOMPARE(window.findChild<QMenu*>(QStringLiteral("mnuFile"))->actions().size(), 1);
+        QCOMPARE(window.findChild<QMenu*>(QStringLiteral("mnuSite"))->actions().size(), 1);
+    }
+
+    // The icon is drawn from its SVG: without the SVG plugins it would be empty. The main
+    // window takes it once it has been painted for the first time.
     void windowsCarryTheProgramsIcon() {
         frmMain window;
         frmHELP help;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(!window.windowIcon().isNull());
         for (QWidget* top : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&help)}) {
             const QImage icon = top->windowIcon().pixmap(64, 64).toImage();
             QVERIFY(!icon.isNull());

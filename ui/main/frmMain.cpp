@@ -198,7 +198,6 @@ frmMain::frmMain(std::unique_ptr<Session> own)
 void frmMain::build() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velkor RVX String Calculator"));
-    setWindowIcon(ui::applicationIcon());
     // The menu bar lies above the client area, which keeps its size and every control its place
     // in it; the send strip lies below.
     buildMenuBar();

@@ -83,6 +83,10 @@ signals:
     // Sent after every system beep the window sounds.
     void beeped();
 
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     explicit frmMain(std::unique_ptr<Session> own);
     void build();
@@ -112,6 +116,9 @@ private:
     void cmdCLEAR_Click();
     void cmdHELP_Click();
     void buildMenuBar();
+    // What the first paint does not show, made once it is done: the window's icon (drawn from
+    // its SVG) and the entries of the menus.
+    void completeStart();
     void showSite();
 
     // Shared steps of the reactions.
@@ -205,5 +212,9 @@ private:
     std::unique_ptr<frmSendLog> sendLog_;
     std::unique_ptr<frmSite> site_;
     QMenuBar* menuBar{};
+    QMenu* fileMenu_{};
+    QMenu* siteMenu_{};
+    QMenu* helpMenu_{};
+    bool started_ = false;
     QWidget* clientArea{};  // below the menu bar: every control of the layout
 };

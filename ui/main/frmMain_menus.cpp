@@ -1,6 +1,7 @@
 // The main window's menus: the menu bar above the client area, and the menu of a string, with
 // the sends it asks for and the strip that tells how this window's latest send went.
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -8,7 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
+#include "controls.h"
 #include "main/frmHELP.h"
 #include "main/frmMain.h"
 #include "rvx/notation.h"
@@ -28,24 +31,64 @@ QKeySequence frmMain::sendShortcut() {
 
 // ---- The menu bar ----
 
+// The bar and the menus' titles are made with the window; their entries once it has been
+// painted for the first time (completeStart), or at the first key or click of the program
+// before that, so that a shortcut or a menu never finds them missing.
 void frmMain::buildMenuBar() {
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
-    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
+    fileMenu_ = menuBar->addMenu(QStringLiteral("&File"));
+    fileMenu_->setObjectName(QStringLiteral("mnuFile"));
+    siteMenu_ = menuBar->addMenu(QStringLiteral("&Site"));
+    siteMenu_->setObjectName(QStringLiteral("mnuSite"));
+    helpMenu_ = menuBar->addMenu(QStringLiteral("&Help"));
+    helpMenu_->setObjectName(QStringLiteral("mnuHelp"));
+    for (QMenu* menu : {fileMenu_, siteMenu_, helpMenu_}) {
+        connect(menu, &QMenu::aboutToShow, this, &frmMain::completeStart);
+    }
+    qApp->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+            completeStart();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool done = QWidget::event(event);
+    if (!started_ && event->type() == QEvent::Paint) {
+        QTimer::singleShot(0, this, &frmMain::completeStart);
+    }
+    return done;
+}
+
+void frmMain::completeStart() {
+    if (started_) {
+        return;
+    }
+    started_ = true;
+    qApp->removeEventFilter(this);
+    setWindowIcon(ui::applicationIcon());
+    QMenu* file = fileMenu_;
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actQuit"));
     quit->setShortcut(QKeySequence::Quit);
-    QMenu* site = menuBar->addMenu(QStringLiteral("&Site"));
-    site->setObjectName(QStringLiteral("mnuSite"));
+    QMenu* site = siteMenu_;
     QAction* open = site->addAction(QStringLiteral("&Site\u2026"), this, &frmMain::showSite);
     open->setObjectName(QStringLiteral("actSite"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     // The shortcut works wherever the keyboard is in the window, the string fields too.
     open->setShortcutContext(Qt::WindowShortcut);
     addAction(open);
-    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
+    QMenu* help = helpMenu_;
     QAction* lineSettings = help->addAction(QStringLiteral("Serial &line settings\u2026"), this,
                                             &frmMain::cmdHELP_Click);
     lineSettings->setObjectName(QStringLiteral("actHelp"));
