@@ -305,8 +305,11 @@ bool frmSite::saveSiteTo(const QString& path, QString* problem) {
     if (problem != nullptr) {
         *problem = why;
     }
+    // Where there was no file, none is left behind; where there was one, it is untouched.
     tell(QStringLiteral("siteNotSaved"),
-         QStringLiteral("The site was not saved; the file is as it was."), why);
+         QFileInfo::exists(path) ? QStringLiteral("The site was not saved; the file is as it was.")
+                                 : QStringLiteral("The site was not saved; no file was made."),
+         why);
     return false;
 }
 
@@ -315,9 +318,22 @@ bool frmSite::save() {
 }
 
 bool frmSite::saveAs() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save the site"),
-                                                      document_->path(), siteFilter);
+    const QString path = askWhereToSave(QStringLiteral("Save the site"), document_->path(),
+                                        siteFilter, QStringLiteral("csv"));
     return !path.isEmpty() && saveSiteTo(path);
+}
+
+QString frmSite::askWhereToSave(const QString& title, const QString& start, const QString& filter,
+                                const QString& suffix) {
+    // A name typed without an extension gets the file type's own.
+    QFileDialog dialog(this, title, start, filter);
+    dialog.setObjectName(QStringLiteral("saveFile"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
 }
 
 void frmSite::askToOpen() {
@@ -837,6 +853,13 @@ QString frmSite::refusedValues() const {
 }
 
 bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
+    // The same refusal as every export's: a table of no motor is no file.
+    if (tblMotors->selectionModel()->selectedRows().isEmpty()) {
+        if (problem != nullptr) {
+            *problem = QStringLiteral("Select the motors to export.");
+        }
+        return false;
+    }
     // The strings are made with the values typed: none is written while one is refused.
     if (const QString refused = refusedValues(); !refused.isEmpty()) {
         if (problem != nullptr) {
@@ -848,10 +871,10 @@ bool frmSite::exportTo(const QString& path, bool json, QString* problem) const {
 }
 
 void frmSite::askWhereToExport(bool json) {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save the strings"), QString(),
-                                     json ? QStringLiteral("JSON (*.json);;All files (*)")
-                                          : QStringLiteral("CSV (*.csv);;All files (*)"));
+    const QString path = askWhereToSave(QStringLiteral("Save the strings"), QString(),
+                                        json ? QStringLiteral("JSON (*.json);;All files (*)")
+                                             : QStringLiteral("CSV (*.csv);;All files (*)"),
+                                        json ? QStringLiteral("json") : QStringLiteral("csv"));
     if (path.isEmpty()) {
         return;
     }

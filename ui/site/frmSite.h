@@ -117,6 +117,9 @@ private:
     void newSite();
     bool save();
     bool saveAs();
+    // Asks where a file goes; empty when the user does not say.
+    QString askWhereToSave(const QString& title, const QString& start, const QString& filter,
+                           const QString& suffix);
     void fillRecentMenu();
     void showTitle();
     void tell(const QString& objectName, const QString& text, const QString& detail);

@@ -61,6 +61,7 @@ SiteStringsPane::SiteStringsPane(QWidget* parent) : QWidget(parent) {
             this);
         button->setObjectName(json ? QStringLiteral("cmdSaveJson") : QStringLiteral("cmdSaveCsv"));
         connect(button, &QPushButton::clicked, this, [this, json] { emit saveAsked(json); });
+        saveButtons_.append(button);
         bar->addWidget(button);
         QWidget::setTabOrder(button, cmdExport);  // Tab follows the bar: Export comes last
     }
@@ -129,6 +130,9 @@ QString SiteStringsModel::text() const {
 }
 
 void SiteStringsPane::setChosen(bool chosen) {
+    for (QPushButton* button : saveButtons_) {
+        button->setEnabled(chosen);
+    }
     cmdExport->setEnabled(chosen);
     mnuExport->menuAction()->setEnabled(chosen);
 }

@@ -66,5 +66,6 @@ private:
     QListView* lstStrings{};
     QPushButton* cmdCopyAll{};
     QPushButton* cmdExport{};
+    QList<QPushButton*> saveButtons_;  // Save as CSV and JSON
     QMenu* mnuExport{};
 };
