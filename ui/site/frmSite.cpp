@@ -45,6 +45,13 @@ namespace {
 
 const QString siteFilter = QStringLiteral("Sites (*.csv);;All files (*)");
 
+// What a save that failed says of the file: where there was one it is untouched, where there
+// was none, none is left behind.
+QString notSaved(const QString& what, const QString& path) {
+    return what + (QFileInfo::exists(path) ? QStringLiteral("; the file is as it was.")
+                                           : QStringLiteral("; no file was made."));
+}
+
 // The buttons of the commands a motor is sent, in the order they stand.
 struct CommandButton {
     const char* name;
@@ -305,10 +312,7 @@ bool frmSite::saveSiteTo(const QString& path, QString* problem) {
     if (problem != nullptr) {
         *problem = why;
     }
-    // Where there was no file, none is left behind; where there was one, it is untouched.
-    tell(QStringLiteral("siteNotSaved"),
-         QFileInfo::exists(path) ? QStringLiteral("The site was not saved; the file is as it was.")
-                                 : QStringLiteral("The site was not saved; no file was made."),
+    tell(QStringLiteral("siteNotSaved"), notSaved(QStringLiteral("The site was not saved"), path),
          why);
     return false;
 }
@@ -881,7 +885,7 @@ void frmSite::askWhereToExport(bool json) {
     QString problem;
     if (!exportTo(path, json, &problem)) {
         tell(QStringLiteral("stringsNotSaved"),
-             QStringLiteral("The strings were not saved; the file is as it was."), problem);
+             notSaved(QStringLiteral("The strings were not saved"), path), problem);
     }
 }
 
@@ -925,13 +929,14 @@ void frmSite::exportForPlatform(rvx::SiteExportKind kind) {
         ask->setObjectName(QStringLiteral("exportPlatformFile"));
         ask->setAcceptMode(QFileDialog::AcceptSave);
         ask->selectFile(suggestedPlatformFile(kind, document_->path()));
+        ask->setDefaultSuffix(platformExtension(kind));
         ask->setAttribute(Qt::WA_DeleteOnClose);
         connect(ask, &QFileDialog::fileSelected, this,
                 [this, kind, connection](const QString& path) {
                     QString why;
                     if (!savePlatformFile(path, kind, *connection, &why)) {
                         tell(QStringLiteral("platformFileNotSaved"),
-                             QStringLiteral("The file was not saved; it is as it was."), why);
+                             notSaved(QStringLiteral("The file was not saved"), path), why);
                     }
                 });
         ask->open();

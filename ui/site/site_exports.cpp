@@ -96,3 +96,8 @@ QString suggestedPlatformFile(rvx::SiteExportKind kind, const QString& sitePath)
                          fromView(rvx::siteExportInfo(kind).suffix);
     return sitePath.isEmpty() ? name : site.dir().filePath(name);
 }
+
+QString platformExtension(rvx::SiteExportKind kind) {
+    const QString suffix = fromView(rvx::siteExportInfo(kind).suffix);
+    return suffix.mid(suffix.lastIndexOf(QLatin1Char('.')) + 1);
+}

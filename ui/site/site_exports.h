@@ -48,3 +48,5 @@ struct SiteStrings {
 [[nodiscard]] QString platformFilter(rvx::SiteExportKind kind);
 [[nodiscard]] QString platformSerialOnly(rvx::SiteExportKind kind);
 [[nodiscard]] QString suggestedPlatformFile(rvx::SiteExportKind kind, const QString& sitePath);
+// The extension a name typed without one is given: "json" for "-flow.json".
+[[nodiscard]] QString platformExtension(rvx::SiteExportKind kind);
