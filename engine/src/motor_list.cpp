@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 
 #include "rvx/ascii.h"
 #include "rvx/message.h"
@@ -414,6 +415,20 @@ MotorListReading readMotorList(std::string_view text) {
                                        problems);
         }
     }
+}
+
+std::vector<std::size_t> firstOfAddress(std::span<const Motor> motors) {
+    std::vector<std::size_t> first(motors.size());
+    std::unordered_map<std::uint32_t, std::size_t> seen;
+    seen.reserve(motors.size());
+    for (std::size_t k = 0; k < motors.size(); ++k) {
+        const Address& a = motors[k].address;
+        const auto target = static_cast<std::uint32_t>(
+            (static_cast<std::uint32_t>(motors[k].kind) << 24U) | (std::uint32_t{a[0]} << 16U) |
+            (std::uint32_t{a[1]} << 8U) | a[2]);
+        first[k] = seen.try_emplace(target, k).first->second;
+    }
+    return first;
 }
 
 namespace {

@@ -174,3 +174,19 @@ TEST(MotorList, WrittenLinesReadBackTheSame) {
 }
 
 }  // namespace
+
+// A motor that repeats the address and kind of one before it points to that first one; the
+// same address of the other kind is another target.
+TEST(MotorList, EachMotorPointsToTheFirstOfItsAddress) {
+    const auto list = rvx::readMotorList(
+        "123456,single,\"Hall\"\n"
+        "654321,single,\"Office\"\n"
+        "123456,group,\"Hall group\"\n"
+        "123456,single,\"Hall again\"\n"
+        "abcdef,single,\"Lower\"\n"
+        "ABCDEF,single,\"Upper\"\n"
+        "123456,single,\"Hall third\"\n");
+    ASSERT_TRUE(list.ok());
+    EXPECT_EQ(rvx::firstOfAddress(list.motors), (std::vector<std::size_t>{0, 1, 2, 0, 4, 4, 0}));
+    EXPECT_TRUE(rvx::firstOfAddress({}).empty());
+}

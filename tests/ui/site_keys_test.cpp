@@ -1,9 +1,12 @@
 // The site window as an installer meets it with the keyboard and the file dialogs: what is
 // saved is what was asked for, and a failure says what became of the file.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -13,6 +16,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "send/bus_connection.h"
@@ -27,8 +31,11 @@ using namespace site_driver;
 
 namespace {
 
-bool addMotor(frmSite& site, const QString& address, const QString& label) {
+bool addMotor(frmSite& site, const QString& address, const QString& label,
+              const QString& kind = QStringLiteral("single")) {
     auto* field = in<QLineEdit>(site, "txtNewAddress");
+    auto* kinds = in<QComboBox>(site, "cboNewKind");
+    kinds->setCurrentIndex(kinds->findText(kind));
     field->setFocus();
     QTest::keyClicks(field, address);
     in<QLineEdit>(site, "txtNewLabel")->insert(label);
@@ -42,13 +49,19 @@ bool addMotor(frmSite& site, const QString& address, const QString& label) {
 
 // Answers the next file dialog the window opens as a user does: goes to the folder, types the
 // name into the dialog's name field and presses Enter. Looked for until it is shown.
-void typeIntoNextFileDialog(const QString& folder, const QString& name, int tries = 200) {
-    QTimer::singleShot(10, [folder, name, tries] {
+void typeIntoNextFileDialog(const QString& folder, const QString& name,
+                            const std::function<void()>& beforeEnter = {}) {
+    auto* look = new QTimer;
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(look, &QTimer::timeout, [look, waited, folder, name, beforeEnter] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr && waited->elapsed() < 30000) {
+            return;
+        }
+        look->deleteLater();
+        delete waited;
         if (dialog == nullptr) {
-            if (tries > 0) {
-                typeIntoNextFileDialog(folder, name, tries - 1);
-            }
             return;
         }
         dialog->setDirectory(folder);
@@ -59,8 +72,12 @@ void typeIntoNextFileDialog(const QString& folder, const QString& name, int trie
         }
         field->clear();
         QTest::keyClicks(field, name);
+        if (beforeEnter) {
+            beforeEnter();
+        }
         QTest::keyClick(field, Qt::Key_Return);
     });
+    look->start(10);
 }
 
 // The message box of that name the window shows, text and informative text.
@@ -107,9 +124,14 @@ private slots:
                  qPrintable(nothing));
         QVERIFY(!QFile::exists(QStringLiteral("/proc/site.csv")));
 
-        // The strings, saved through the dialog where no file can be made, say the same.
+        // The strings, saved through the dialog to a folder that is gone when Enter is
+        // pressed (a stick pulled out), say the same.
         selectAll(site);
-        typeIntoNextFileDialog(QStringLiteral("/proc"), QStringLiteral("strings"));
+        QTemporaryDir dir;
+        const QString gone = dir.filePath(QStringLiteral("stick"));
+        QVERIFY(QDir().mkdir(gone));
+        typeIntoNextFileDialog(gone, QStringLiteral("strings"),
+                               [gone] { QDir(gone).removeRecursively(); });
         QVERIFY(click(site, "cmdSaveCsv"));
         QTRY_VERIFY(site.findChild<QMessageBox*>(QStringLiteral("stringsNotSaved")) != nullptr);
         const QString strings = shownMessage(site, "stringsNotSaved");
@@ -228,6 +250,130 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(QDir(dir.path()).entryList(QDir::Files), QStringList{saved},
                                   1000);
+    }
+
+    // A motor given an address another motor of the list has is taken, marked in the list and
+    // said under it; the mark goes with the repeat.
+    void aRepeatedAddressIsMarkedAndSaid() {
+        frmSite& site = this->site();
+        auto* table = in<QTableView>(site, "tblMotors");
+        const auto tip = [table](int row) {
+            return table->model()
+                ->index(row, MotorListModel::Address)
+                .data(Qt::ToolTipRole)
+                .toString();
+        };
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("Office")));
+        QCOMPARE(in<QLabel>(site, "lblProblem")->text(), QString());
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Kitchen")));
+        const QString said = QStringLiteral(
+            "123456 (single) is the address of 2 motors: row 1 \"Hall\", row 3 "
+            "\"Kitchen\"");
+        QCOMPARE(in<QLabel>(site, "lblProblem")->text(), said);
+        QCOMPARE(tip(0), said);
+        QCOMPARE(tip(1), QString());
+        QCOMPARE(tip(2), said);
+        QVERIFY(
+            !table->model()->index(2, MotorListModel::Address).data(Qt::DecorationRole).isNull());
+        // The same address as a group is another target.
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("Office group"),
+                         QStringLiteral("group")));
+        QCOMPARE(tip(1), QString());
+        QCOMPARE(tip(3), QString());
+        // Undone, the repeat and its mark are gone.
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(table->model()->rowCount(), 2);
+        QCOMPARE(tip(0), QString());
+    }
+
+    // An address typed or read in lower case is kept, shown and saved in upper case.
+    void addressesAreKeptInUpperCase() {
+        frmSite& site = this->site();
+        auto* table = in<QTableView>(site, "tblMotors");
+        QVERIFY(addMotor(site, QStringLiteral("ffffff"), QStringLiteral("All")));
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("FFFFFF"));
+        // Edited in place.
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        const QModelIndex address = table->model()->index(1, MotorListModel::Address);
+        table->setCurrentIndex(address);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_F2);
+        auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell"));
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("abcdef"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(cell(table, 1, MotorListModel::Address), QStringLiteral("ABCDEF"));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.csv"));
+        QVERIFY(site.saveSiteTo(path));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("FFFFFF,single,\"All\"\nABCDEF,single,\"Hall\"\n"));
+
+        // Read from a file.
+        const QString lower = dir.filePath(QStringLiteral("lower.csv"));
+        QFile file(lower);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ffffff,group,\"Everything\"\n00ab0c,single,Hall\n");
+        file.close();
+        QVERIFY(site.openSite(lower));
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("FFFFFF"));
+        QCOMPARE(cell(table, 1, MotorListModel::Address), QStringLiteral("00AB0C"));
+        QCOMPARE(site.findChildren<QMessageBox*>().size(), 0);
+        QVERIFY(site.saveSiteTo(lower));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("FFFFFF,group,\"Everything\"\n00AB0C,single,\"Hall\"\n"));
+    }
+
+    // A site file that gives an address to more than one motor opens, and says how many and
+    // which; the rows are marked.
+    void openingASiteSaysItsRepeatedAddresses() {
+        frmSite& site = this->site();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("east.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "# east wing\n"
+            "123456,single,\"Hall\"\n"
+            "654321,single,\"Office\"\n"
+            "123456,single,\"Kitchen\"\n"
+            "abcdef,group,\"Floor\"\n"
+            "ABCDEF,group,\"Floor again\"\n"
+            "123456,single,\n");
+        file.close();
+        QVERIFY(site.openSite(path));
+        QCOMPARE(site.document().motors().rowCount(), 6);
+        QCOMPARE(shownMessage(site, "siteRepeats"),
+                 QStringLiteral("The site was opened; 2 addresses in it are each given to more "
+                                "than one motor.|"
+                                "123456 (single) is the address of 3 motors: row 1 \"Hall\", row "
+                                "3 \"Kitchen\", row 6\n"
+                                "ABCDEF (group) is the address of 2 motors: row 4 \"Floor\", row 5 "
+                                "\"Floor again\""));
+        auto* table = in<QTableView>(site, "tblMotors");
+        QVERIFY(table->model()->index(1, MotorListModel::Address).data(Qt::ToolTipRole).isNull());
+        QVERIFY(!table->model()->index(5, MotorListModel::Address).data(Qt::ToolTipRole).isNull());
+    }
+
+    // A window closed while an address is being edited goes without a word from the edit.
+    void aWindowGoesWithAnEditOpen() {
+        frmSite& site = this->site();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        auto* table = in<QTableView>(site, "tblMotors");
+        table->setCurrentIndex(table->model()->index(0, MotorListModel::Address));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_F2);
+        auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell"));
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("abcdef"));
+        window_.reset();
     }
 };
 

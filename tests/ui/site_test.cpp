@@ -247,7 +247,7 @@ private slots:
                          QStringLiteral("single"), QStringLiteral("Hall")));
         QVERIFY(problem->text().isEmpty());
         QCOMPARE(site.document().motors().motors().size(), 1);
-        QCOMPARE(site.document().motors().motors()[0].addressText, "0a1b2c");
+        QCOMPARE(site.document().motors().motors()[0].addressText, "0A1B2C");
         QCOMPARE(site.document().motors().motors()[0].room, "Hall");
 
         // An edit in place to a bad address: the message, and the cell as it was.
@@ -266,7 +266,7 @@ private slots:
         QTRY_COMPARE(problem->text(),
                      QStringLiteral("address \"12345\": must be six hexadecimal digits, not 5 "
                                     "characters; not taken"));
-        QCOMPARE(site.document().motors().motors()[0].addressText, "0a1b2c");
+        QCOMPARE(site.document().motors().motors()[0].addressText, "0A1B2C");
     }
 
     // Edits and deletions are undone and redone as the user made them.

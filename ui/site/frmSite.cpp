@@ -183,6 +183,8 @@ frmSite::~frmSite() {
     monitor_->disconnect(this);
     monitor_->stop();
     document_->disconnect(this);
+    // An editor of the list still open puts its text into the list as it goes.
+    document_->motors().disconnect(this);
     document_->motors().undoStack()->disconnect(this);
     for (QObject* child : findChildren<QObject*>()) {
         child->disconnect(this);
@@ -297,6 +299,23 @@ void frmSite::tell(const QString& objectName, const QString& text, const QString
 bool frmSite::openSite(const QString& path) {
     QString problem;
     if (document_->open(path, &problem)) {
+        // Opened, but an address given to more than one motor is said: the monitor names a
+        // frame to it after the first.
+        if (const QStringList repeats = document_->repeatedAddresses(); !repeats.isEmpty()) {
+            constexpr qsizetype named = 10;
+            QStringList lines = repeats.mid(0, named);
+            if (repeats.size() > named) {
+                lines.append(QStringLiteral("and %1 more").arg(repeats.size() - named));
+            }
+            tell(QStringLiteral("siteRepeats"),
+                 repeats.size() == 1
+                     ? QStringLiteral("The site was opened; an address in it is given to more "
+                                      "than one motor.")
+                     : QStringLiteral("The site was opened; %1 addresses in it are each given "
+                                      "to more than one motor.")
+                           .arg(repeats.size()),
+                 lines.join(QLatin1Char('\n')));
+        }
         return true;
     }
     tell(QStringLiteral("siteNotRead"),
@@ -530,10 +549,13 @@ void frmSite::addMotor() {
     motor.kind = static_cast<rvx::AddressKind>(cboNewKind->currentData().toInt());
     motor.label = txtNewLabel->text().toStdString();
     motor.room = txtNewRoom->text().toStdString();
-    document_->motors().addMotor(motor);
+    const int row = document_->motors().addMotor(motor);
     txtNewAddress->clear();
     txtNewLabel->clear();
     txtNewAddress->setFocus();
+    if (document_->motors().repeated(row)) {
+        lblProblem->setText(document_->motors().repeatedText(row));
+    }
 }
 
 void frmSite::deleteSelected() {

@@ -1,7 +1,11 @@
 #include "site/motor_list_model.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
 #include <QUndoCommand>
 #include <algorithm>
+#include <span>
 
 #include "text.h"
 
@@ -29,8 +33,12 @@ std::optional<rvx::Motor> withAddress(rvx::Motor motor) {
         return std::nullopt;
     }
     motor.address = reading.bytes;
+    motor.addressText = rvx::addressText(reading.bytes);  // kept in upper case
     return motor;
 }
+
+// The rows of a repeated address a message names; the rest are counted.
+constexpr std::size_t namedRows = 5;
 
 }  // namespace
 
@@ -115,6 +123,14 @@ QVariant MotorListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         return cell(index.row(), index.column());
     }
+    if (index.column() == Address && repeated(index.row())) {
+        if (role == Qt::ToolTipRole) {
+            return repeatedText(index.row());
+        }
+        if (role == Qt::DecorationRole) {
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        }
+    }
     return {};
 }
 
@@ -161,6 +177,7 @@ bool MotorListModel::setData(const QModelIndex& index, const QVariant& value, in
             emit refused(problem);
             return false;
         }
+        text = text.toUpper();  // six hexadecimal digits, kept in upper case
     } else if (index.column() == Kind) {
         const auto kind = rvx::findKind(utf8(text.trimmed()));
         if (!kind) {
@@ -206,6 +223,9 @@ void MotorListModel::putCell(int row, int column, const QString& text) {
             return;
     }
     emit dataChanged(index(row, column), index(row, column));
+    if (column == Address || column == Kind) {
+        findRepeats(true);
+    }
 }
 
 int MotorListModel::addMotor(const rvx::Motor& motor) {
@@ -240,6 +260,7 @@ void MotorListModel::insertMotors(const QList<std::pair<int, rvx::Motor>>& rows)
         motors_.insert(row, motor);
         endInsertRows();
     }
+    findRepeats(true);
 }
 
 void MotorListModel::removeMotors(const QList<std::pair<int, rvx::Motor>>& rows) {
@@ -248,6 +269,7 @@ void MotorListModel::removeMotors(const QList<std::pair<int, rvx::Motor>>& rows)
         motors_.removeAt(it->first);
         endRemoveRows();
     }
+    findRepeats(true);
 }
 
 bool MotorListModel::setMotors(QList<rvx::Motor> motors) {
@@ -258,9 +280,11 @@ bool MotorListModel::setMotors(QList<rvx::Motor> motors) {
             return false;
         }
         motor.address = reading.bytes;
+        motor.addressText = rvx::addressText(reading.bytes);  // kept in upper case
     }
     beginResetModel();
     motors_ = std::move(motors);
+    findRepeats(false);
     endResetModel();
     undo_.clear();
     return true;
@@ -275,4 +299,67 @@ QString MotorListModel::labelOf(const rvx::Address& address,
         }
     }
     return {};
+}
+
+void MotorListModel::findRepeats(bool tell) {
+    const std::vector<std::size_t> before = std::move(first_);
+    const std::vector<std::size_t> sharedBefore = std::move(shared_);
+    first_ = rvx::firstOfAddress(
+        std::span<const rvx::Motor>(motors_.constData(), static_cast<std::size_t>(motors_.size())));
+    shared_.assign(first_.size(), 0);
+    for (const std::size_t first : first_) {
+        ++shared_[first];
+    }
+    if (!tell) {
+        return;
+    }
+    // The rows whose mark changed, told as one span of the Address column.
+    const auto markedBefore = [&](std::size_t row) {
+        return row < before.size() && sharedBefore[before[row]] > 1;
+    };
+    std::optional<std::size_t> from;
+    std::size_t to = 0;
+    for (std::size_t row = 0; row < first_.size(); ++row) {
+        if (markedBefore(row) != (shared_[first_[row]] > 1) ||
+            (shared_[first_[row]] > 1 &&
+             (before[row] != first_[row] || sharedBefore[before[row]] != shared_[first_[row]]))) {
+            from = from.value_or(row);
+            to = row;
+        }
+    }
+    if (from) {
+        emit dataChanged(index(static_cast<int>(*from), Address),
+                         index(static_cast<int>(to), Address),
+                         {Qt::ToolTipRole, Qt::DecorationRole});
+    }
+}
+
+bool MotorListModel::repeated(int row) const {
+    const auto k = static_cast<std::size_t>(row);
+    return row >= 0 && k < first_.size() && shared_[first_[k]] > 1;
+}
+
+QString MotorListModel::repeatedText(int row) const {
+    if (!repeated(row)) {
+        return {};
+    }
+    const std::size_t first = first_[static_cast<std::size_t>(row)];
+    const rvx::Motor& motor = motors_[static_cast<qsizetype>(first)];
+    QStringList rows;
+    for (std::size_t k = first; k < first_.size() && rows.size() < int{namedRows}; ++k) {
+        if (first_[k] == first) {
+            const std::string& label = motors_[static_cast<qsizetype>(k)].label;
+            rows.append(label.empty()
+                            ? QStringLiteral("row %1").arg(k + 1)
+                            : QStringLiteral("row %1 \"%2\"").arg(k + 1).arg(fromView(label)));
+        }
+    }
+    const std::size_t count = shared_[first];
+    if (count > namedRows) {
+        rows.append(QStringLiteral("and %1 more").arg(count - namedRows));
+    }
+    return QStringLiteral("%1 (%2) is the address of %3 motors: %4")
+        .arg(fromView(motor.addressText), kindText(motor.kind))
+        .arg(count)
+        .arg(rows.join(QStringLiteral(", ")));
 }

@@ -12,6 +12,7 @@
 #include <QUndoStack>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "rvx/address.h"
 #include "rvx/motor_list.h"
@@ -57,6 +58,12 @@ public:
     [[nodiscard]] QString labelOf(const rvx::Address& address,
                                   std::optional<rvx::AddressKind> kind) const;
 
+    // Whether another motor of the list has this one's address and kind (its Address cell is
+    // marked), and what is said of it: '123456 (single) is the address of 2 motors: row 1
+    // "Hall", row 4 "Kitchen"'.
+    [[nodiscard]] bool repeated(int row) const;
+    [[nodiscard]] QString repeatedText(int row) const;
+
     // What an address text lacks, in the engine's words; empty for a right one.
     [[nodiscard]] static QString addressProblem(const QString& text);
 
@@ -70,6 +77,11 @@ private:
     void insertMotors(const QList<std::pair<int, rvx::Motor>>& rows);
     void removeMotors(const QList<std::pair<int, rvx::Motor>>& rows);
 
+    // Finds the motors that repeat an address again; tell: the marks that changed are shown.
+    void findRepeats(bool tell);
+
     QList<rvx::Motor> motors_;
     QUndoStack undo_;
+    std::vector<std::size_t> first_;   // per row, the row of the first motor of its address
+    std::vector<std::size_t> shared_;  // per first row, how many motors have its address
 };

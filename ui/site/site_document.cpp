@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <iterator>
 #include <string_view>
@@ -79,6 +80,21 @@ void SiteDocument::startNew() {
     motors_.setMotors({});
     path_.clear();
     emit changed();
+}
+
+QStringList SiteDocument::repeatedAddresses() const {
+    QStringList said;
+    QSet<QString> seen;
+    for (int row = 0; row < motors_.rowCount(); ++row) {
+        if (motors_.repeated(row)) {
+            const QString text = motors_.repeatedText(row);
+            if (!seen.contains(text)) {
+                seen.insert(text);
+                said.append(text);
+            }
+        }
+    }
+    return said;
 }
 
 QByteArray SiteDocument::text() const {

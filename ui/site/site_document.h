@@ -31,6 +31,9 @@ public:
     // leaves what was there; false and why.
     bool saveTo(const QString& path, QString* problem = nullptr);
 
+    // What is said of each address given to more than one motor, in list order.
+    [[nodiscard]] QStringList repeatedAddresses() const;
+
     // The file's text for the list as it stands.
     [[nodiscard]] QByteArray text() const;
     // The file the list was last opened from or saved to; empty for a new site.

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -161,6 +162,11 @@ struct MotorListReading {
 
 // Reads a whole list held in memory: every line, however many are bad.
 [[nodiscard]] MotorListReading readMotorList(std::string_view text);
+
+// For each motor of a list, the place of the first motor with its address and kind: its own
+// place for the first, an earlier one for a motor that repeats it. Two motors of one address
+// and kind are one target on the bus: a frame seen there is named after the first.
+[[nodiscard]] std::vector<std::size_t> firstOfAddress(std::span<const Motor> motors);
 
 // A motor's line, without its line break, in the form that keeps room and note: the label
 // always quoted; room and note left out where empty (the note too where the room is the last).
