@@ -375,6 +375,74 @@ private slots:
         QTest::keyClicks(editor, QStringLiteral("abcdef"));
         window_.reset();
     }
+
+    // An address edit that is not right keeps its editor, with what was typed and why it is
+    // not taken; the message goes once the text is right, or the edit is given up, or undone.
+    void aRefusedAddressEditKeepsWhatWasTyped() {
+        frmSite& site = this->site();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        QVERIFY(addMotor(site, QStringLiteral("654321"), QStringLiteral("Office")));
+        auto* table = in<QTableView>(site, "tblMotors");
+        auto* problem = in<QLabel>(site, "lblProblem");
+        const auto editAddress = [&](int row, const QString& typed) {
+            table->setCurrentIndex(table->model()->index(row, MotorListModel::Address));
+            table->setFocus();
+            QTest::keyClick(table, Qt::Key_F2);
+            auto* editor = table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell"));
+            if (editor != nullptr) {
+                editor->selectAll();
+                QTest::keyClicks(editor, typed);
+            }
+            return editor;
+        };
+        const QString refused = QStringLiteral(
+            "address \"12345G\": must be six hexadecimal digits; character 6, \"G\", is not "
+            "one; not taken");
+
+        QLineEdit* editor = editAddress(0, QStringLiteral("12345G"));
+        QVERIFY(editor != nullptr);
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Tab}) {
+            QTest::keyClick(editor, key);
+            QCOMPARE(table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell")), editor);
+            QCOMPARE(editor->text(), QStringLiteral("12345G"));
+            QCOMPARE(problem->text(), refused);
+        }
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("123456"));
+        // Put right, the message goes and the cell takes it.
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClicks(editor, QStringLiteral("F"));
+        QCOMPARE(problem->text(), QString());
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("12345F"));
+        QCOMPARE(problem->text(), QString());
+
+        // Given up with Esc: the cell as it was, no message.
+        editor = editAddress(0, QStringLiteral("12345G"));
+        QVERIFY(editor != nullptr);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(problem->text(), refused);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell")) == nullptr);
+        QCOMPARE(problem->text(), QString());
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("12345F"));
+
+        // Left for another motor: the message was of the one left.
+        editor = editAddress(0, QStringLiteral("12345G"));
+        QVERIFY(editor != nullptr);
+        selectRow(site, 1);
+        QTRY_VERIFY(table->findChild<QLineEdit*>(QStringLiteral("txtAddressCell")) == nullptr);
+        QCOMPARE(problem->text(), QString());
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("12345F"));
+
+        // Not taken, then an edit undone: the message goes.
+        QVERIFY(!site.document().motors().setData(
+            site.document().motors().index(1, MotorListModel::Address), QStringLiteral("xyz"),
+            Qt::EditRole));
+        QVERIFY(problem->text().endsWith(QStringLiteral("; not taken")));
+        QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("123456"));
+        QCOMPARE(problem->text(), QString());
+    }
 };
 
 QTEST_MAIN(SiteKeysTest)

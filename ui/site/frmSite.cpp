@@ -19,6 +19,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -424,6 +425,7 @@ void frmSite::buildList() {
     ui::speakAs(lblProblem, ui::Spoken::StatusLine);
     connect(&motors, &MotorListModel::refused, lblProblem, [this](const QString& message) {
         lblProblem->setText(message + QStringLiteral("; not taken"));
+        refusedRow_ = tblMotors->currentIndex();
     });
 
     tblMotors = new QTableView(this);
@@ -452,9 +454,12 @@ void frmSite::buildList() {
     tblMotors->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tblMotors, &QWidget::customContextMenuRequested, this, &frmSite::showRowMenu);
     connect(tblMotors->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        forgetRefusal(false);
         updateActions();
         updateStrings();
     });
+    // An edit that was not taken is no more to be said once an edit is undone or redone.
+    connect(motors.undoStack(), &QUndoStack::indexChanged, this, [this] { forgetRefusal(true); });
     connect(proxy_, &SiteFilter::reshown, this, [this] {
         updateActions();
         updateStrings();
@@ -555,6 +560,18 @@ void frmSite::addMotor() {
     txtNewAddress->setFocus();
     if (document_->motors().repeated(row)) {
         lblProblem->setText(document_->motors().repeatedText(row));
+    }
+}
+
+void frmSite::forgetRefusal(bool always) {
+    if (!lblProblem->text().endsWith(QStringLiteral("; not taken"))) {
+        return;
+    }
+    // Said of a motor, it stays while that motor is the one chosen.
+    if (always || !refusedRow_.isValid() ||
+        !tblMotors->selectionModel()->isRowSelected(refusedRow_.row(), {})) {
+        lblProblem->clear();
+        refusedRow_ = QPersistentModelIndex();
     }
 }
 

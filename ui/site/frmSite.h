@@ -19,6 +19,7 @@
 #pragma once
 
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QWidget>
 #include <chrono>
 
@@ -125,6 +126,9 @@ private:
     void tell(const QString& objectName, const QString& text, const QString& detail);
     void addMotor();
     void deleteSelected();
+    // Takes away the message of an edit not taken: always, or when its motor is no longer
+    // chosen.
+    void forgetRefusal(bool always);
     void sendCommand(rvx::CommandId command);
     void identify();
     void stopSending();
@@ -161,6 +165,7 @@ private:
     QLineEdit* txtFilter{};
     QTableView* tblMotors{};
     QLabel* lblProblem{};
+    QPersistentModelIndex refusedRow_;  // the motor an edit not taken was of
     QPushButton* cmdDelete{};
     QAction* actUndo{};
     QAction* actRedo{};

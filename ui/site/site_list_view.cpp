@@ -1,6 +1,8 @@
 #include "site/site_list_view.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
@@ -471,7 +473,33 @@ void SiteFilter::sourceChanged(const QModelIndex& topLeft, const QModelIndex& bo
 }
 
 AddressDelegate::AddressDelegate(QLabel* problem, QObject* parent)
-    : QStyledItemDelegate(parent), problem_(problem) {}
+    : QStyledItemDelegate(parent), problem_(problem) {
+    connect(this, &QAbstractItemDelegate::closeEditor, problem_,
+            [label = problem_](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+                // An address edit given up leaves nothing to say of it.
+                if (hint == QAbstractItemDelegate::RevertModelCache &&
+                    editor->objectName() == QLatin1String("txtAddressCell")) {
+                    label->clear();
+                }
+            });
+}
+
+bool AddressDelegate::eventFilter(QObject* object, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(object);
+    if (field != nullptr && field->objectName() == QLatin1String("txtAddressCell") &&
+        event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool ends = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
+                          key == Qt::Key_Backtab;
+        if (const QString problem = MotorListModel::addressProblem(field->text());
+            ends && !problem.isEmpty()) {
+            problem_->setText(problem + QStringLiteral("; not taken"));
+            QApplication::beep();
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
 
 QWidget* AddressDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                        const QModelIndex& index) const {

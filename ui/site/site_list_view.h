@@ -94,7 +94,9 @@ private:
 };
 
 // The editors of the list's cells, named for the tests and screen readers; the address cell's
-// says what the address lacks in problem as it is typed.
+// says what the address lacks in problem as it is typed. Enter or Tab on an address that is
+// not right keeps the editor open with what was typed, and says it is not taken; Esc leaves
+// the cell as it was and takes the message away.
 class AddressDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -103,6 +105,9 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
     QLabel* problem_;
