@@ -144,6 +144,9 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
         case rvx::ListCheck::End::Failed:
             return cannotRead(first);
     }
+    if (!check.notText.empty()) {
+        report(option + check.notText);
+    }
     if (!check.ok()) {
         return exitUsage;
     }

@@ -358,6 +358,7 @@ ListCheck checkList(ListSource& source, Format format) {
                 }
                 break;
             case MotorListReader::Step::End:
+                check.notText = reader.notText();
                 return check;
             case MotorListReader::Step::TooLong:
                 check.end = ListCheck::End::TooLong;

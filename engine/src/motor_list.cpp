@@ -118,7 +118,9 @@ std::optional<std::string> textProblem(std::string_view name, std::string_view t
         return std::nullopt;
     }
     if (!ascii::isValidUtf8(text)) {
-        return "the " + std::string(name) + " is not valid UTF-8";
+        // Such bytes are most often a list saved by a program in its own encoding.
+        return "the " + std::string(name) +
+               " is not valid UTF-8 (saved as Latin-1 or Windows-1252?): save the list as UTF-8";
     }
     if (std::any_of(text.begin(), text.end(),
                     [](char c) { return ascii::isControl(c) && c != '\t' && !isLineBreak(c); })) {
@@ -327,11 +329,44 @@ bool MotorListReader::fill() {
     }
     if (!started_) {
         started_ = true;
-        if (std::string_view(buffer_.data(), end_).starts_with("\xEF\xBB\xBF")) {
+        const std::string_view start(buffer_.data(), end_);
+        notText_ = notUtf8Text(start);
+        if (start.starts_with("\xEF\xBB\xBF")) {
             begin_ = 3;
         }
     }
     return true;
+}
+
+std::string notUtf8Text(std::string_view start) {
+    constexpr std::string_view saveAs = ": save it as UTF-8";
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+        return "saved as UTF-16 (with a byte order mark)" + std::string(saveAs);
+    }
+    // Enough to judge by: a few lines.
+    const std::string_view sample = start.substr(0, 4096);
+    std::array<std::size_t, 2> zeros{};  // at even and at odd places
+    std::size_t controls = 0;
+    for (std::size_t k = 0; k < sample.size(); ++k) {
+        const char c = sample[k];
+        if (c == '\0') {
+            ++zeros[k % 2];
+        } else if (ascii::isControl(c) && c != '\t' && !isLineBreak(c) && c != '\f') {
+            ++controls;
+        }
+    }
+    const std::size_t pairs = sample.size() / 2;
+    // UTF-16 of ASCII text: a zero byte beside every character, on one side only.
+    for (std::size_t side = 0; side < 2; ++side) {
+        if (pairs > 0 && zeros[side] * 10 >= pairs * 3 && zeros[1 - side] * 20 <= zeros[side]) {
+            return "saved as UTF-16" + std::string(saveAs);
+        }
+    }
+    if (zeros[0] + zeros[1] > 0 || controls * 20 > sample.size()) {
+        return "not a text file: it holds zero bytes or control characters; a site is a list "
+               "of motors in UTF-8 text";
+    }
+    return {};
 }
 
 void MotorListReader::consume(std::string_view data, std::size_t end, std::size_t breaks) {
@@ -350,7 +385,7 @@ MotorListReader::Step MotorListReader::next() {
         }
         const std::string_view data(buffer_.data() + begin_, end_ - begin_);
         number_ = breaks_ + 1;
-        if (data.empty()) {
+        if (data.empty() || !notText_.empty()) {
             return Step::End;
         }
         const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
@@ -404,6 +439,9 @@ MotorListReading readMotorList(std::string_view text) {
             reading.problems.push_back("line " + std::to_string(reader.lineNumber()) +
                                        ": longer than " + std::to_string(maxMotorLineBytes) +
                                        " bytes; nothing after it was read");
+        }
+        if (!reader.notText().empty()) {
+            reading.problems.push_back(reader.notText());
         }
         if (step != MotorListReader::Step::Line) {
             return reading;

@@ -247,6 +247,40 @@ TEST(Batch, AgreesWithTheGenerationForManyMotors) {
     }
 }
 
+// A list that is no UTF-8 text says what it likely is, once, from a file or standard input,
+// and nothing is written.
+TEST(Batch, AListThatIsNoTextSaysWhatItLikelyIs) {
+    const std::string utf16(
+        "\xFF\xFE"
+        "1\x00"
+        "2\x00"
+        "3\x00"
+        "4\x00"
+        "5\x00"
+        "6\x00"
+        "\n\x00",
+        16);
+    const ListFile list(utf16);
+    auto result = tool::run({"--batch", list.path()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(lines(result.err),
+              (std::vector<std::string>{"rvx-strings: --batch \"" + list.path() +
+                                        "\": saved as UTF-16 (with a byte order mark): save it as "
+                                        "UTF-8"}));
+    std::string binary;
+    for (int k = 0; k < 300; ++k) {
+        binary += static_cast<char>((k * 37 + 11) % 256);
+    }
+    result = tool::run({"--batch", "-"}, binary);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(lines(result.err),
+              (std::vector<std::string>{"rvx-strings: --batch \"-\": not a text file: it holds "
+                                        "zero bytes or control characters; a site is a list of "
+                                        "motors in UTF-8 text"}));
+}
+
 // Every bad line is reported as FILE:LINE: message, and nothing is written.
 TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
     const ListFile list(
@@ -280,7 +314,8 @@ TEST(Batch, EveryBadLineIsReportedWithItsNumber) {
         file + ":7: kind \"grp\": must be single or group",
         file + ":8: no address; it must be six hexadecimal digits",
         file + ":9: the label holds a control character",
-        file + ":10: the label is not valid UTF-8",
+        file + ":10: the label is not valid UTF-8 (saved as Latin-1 or Windows-1252?): save " +
+            "the list as UTF-8",
         file +
             ":11: address \"12 456\": must be six hexadecimal digits; character 3, \" \", is not "
             "one; kind \"both\": must be single or group",

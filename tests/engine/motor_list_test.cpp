@@ -190,3 +190,82 @@ TEST(MotorList, EachMotorPointsToTheFirstOfItsAddress) {
     EXPECT_EQ(rvx::firstOfAddress(list.motors), (std::vector<std::size_t>{0, 1, 2, 0, 4, 4, 0}));
     EXPECT_TRUE(rvx::firstOfAddress({}).empty());
 }
+
+// A list that is no UTF-8 text is named for what it likely is, on its real bytes, and read no
+// further; a text with a byte that is no UTF-8 is judged line by line.
+TEST(MotorList, AListThatIsNoTextSaysWhatItLikelyIs) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> problems;
+    };
+    const std::string utf16le(
+        "1\x00"
+        "2\x00"
+        "3\x00"
+        "4\x00"
+        "5\x00"
+        "6\x00"
+        ",\x00"
+        "s\x00"
+        "i\x00"
+        "n\x00"
+        "g\x00"
+        "l\x00"
+        "e\x00"
+        "\n\x00",
+        28);
+    const std::string utf16be(
+        "\x00"
+        "1\x00"
+        "2\x00"
+        "3\x00"
+        "4\x00"
+        "5\x00"
+        "6\x00"
+        "\n",
+        14);
+    std::string binary;
+    for (int k = 0; k < 512; ++k) {
+        binary += static_cast<char>((k * 37 + 11) % 256);
+    }
+    const std::vector<Case> cases{
+        {"UTF-16 with its mark",
+         "\xFF\xFE" + utf16le,
+         {"saved as UTF-16 (with a byte order mark): save it as UTF-8"}},
+        {"UTF-16 big-endian with its mark",
+         "\xFE\xFF" + utf16be,
+         {"saved as UTF-16 (with a byte order mark): save it as UTF-8"}},
+        {"UTF-16 little-endian, no mark", utf16le, {"saved as UTF-16: save it as UTF-8"}},
+        {"UTF-16 big-endian, no mark", utf16be, {"saved as UTF-16: save it as UTF-8"}},
+        {"binary",
+         binary,
+         {"not a text file: it holds zero bytes or control characters; a site is a list of "
+          "motors in UTF-8 text"}},
+        {"a zero byte in a text",
+         std::string("123456,single,\"Hall\"\n\0\n", 23),
+         {"not a text file: it holds zero bytes or control characters; a site is a list of "
+          "motors in UTF-8 text"}},
+        {"Latin-1",
+         "123456,single,\"K\xFC"
+         "che\"\n654321,single,\"Hall\"\n",
+         {"line 1: the label is not valid UTF-8 (saved as Latin-1 or Windows-1252?): save the "
+          "list as UTF-8"}},
+        {"Windows-1252 quotes",
+         "123456,single,\"\x93Hall\x94\"\n",
+         {"line 1: the label is not valid UTF-8 (saved as Latin-1 or Windows-1252?): save the "
+          "list as UTF-8"}},
+        {"UTF-8 with its mark and a bell",
+         "\xEF\xBB\xBF"
+         "123456,single,\"K\xC3\xBC"
+         "che\"\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        const auto reading = rvx::readMotorList(c.bytes);
+        EXPECT_EQ(reading.problems, c.problems) << c.name;
+        if (!c.problems.empty() && c.problems[0].rfind("line", 0) != 0) {
+            EXPECT_TRUE(reading.motors.empty()) << c.name;
+        }
+    }
+}

@@ -443,6 +443,63 @@ private slots:
         QCOMPARE(cell(table, 0, MotorListModel::Address), QStringLiteral("123456"));
         QCOMPARE(problem->text(), QString());
     }
+
+    // A site file that is no UTF-8 text says what it likely is; many bad lines are named up to
+    // five, and the rest counted. The list stays as it was.
+    void aFileThatIsNoTextSaysWhatItLikelyIs_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said");
+        const QByteArray utf16(
+            "1\x00"
+            "2\x00"
+            "3\x00"
+            "4\x00"
+            "5\x00"
+            "6\x00"
+            "\n\x00",
+            14);
+        QTest::newRow("UTF-16 with its mark")
+            << QByteArray("\xFF\xFE", 2) + utf16
+            << "saved as UTF-16 (with a byte order mark): save it as UTF-8";
+        QTest::newRow("UTF-16, no mark") << utf16 << "saved as UTF-16: save it as UTF-8";
+        QByteArray binary;
+        for (int k = 0; k < 2000; ++k) {
+            binary += static_cast<char>((k * 37 + 11) % 256);
+        }
+        QTest::newRow("binary") << binary
+                                << "not a text file: it holds zero bytes or control characters; "
+                                   "a site is a list of motors in UTF-8 text";
+        QByteArray latin1;
+        QStringList lines;
+        for (int k = 1; k <= 8; ++k) {
+            latin1 +=
+                "123456,single,\"K\xFC"
+                "che\"\n";
+            if (k <= 5) {
+                lines.append(QStringLiteral("line %1: the label is not valid UTF-8 (saved as "
+                                            "Latin-1 or Windows-1252?): save the list as UTF-8")
+                                 .arg(k));
+            }
+        }
+        lines.append(QStringLiteral("and 3 more"));
+        QTest::newRow("Latin-1, eight lines") << latin1 << lines.join(QLatin1Char('\n'));
+    }
+    void aFileThatIsNoTextSaysWhatItLikelyIs() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, said);
+        frmSite& site = this->site();
+        QVERIFY(addMotor(site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        QVERIFY(!site.openSite(path));
+        QCOMPARE(shownMessage(site, "siteNotRead"),
+                 QStringLiteral("The site was not opened; the list is as it was.|") + path +
+                     QStringLiteral(":\n") + said);
+        QCOMPARE(site.document().motors().rowCount(), 1);
+    }
 };
 
 QTEST_MAIN(SiteKeysTest)

@@ -17,7 +17,7 @@ namespace {
 const QString recentKey = QStringLiteral("site/recent");
 constexpr int recentCount = 8;
 // The bad lines a refusal names; the rest are counted.
-constexpr std::size_t namedProblems = 10;
+constexpr std::size_t namedProblems = 5;
 
 }  // namespace
 

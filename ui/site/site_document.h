@@ -23,7 +23,8 @@ public:
     [[nodiscard]] const MotorListModel& motors() const { return motors_; }
 
     // Opens the file: true, or false and why (the list stays as it was): a file that cannot
-    // be read, is larger than maxSiteBytes or has a bad line (the first ten named).
+    // be read, is larger than maxSiteBytes, is no UTF-8 text or has a bad line (the first five
+    // named).
     bool open(const QString& path, QString* problem = nullptr);
     // Makes the site a new one: no motors, no file, nothing to undo.
     void startNew();

@@ -62,8 +62,11 @@ struct ListCheck {
     std::size_t motors = 0;      // the right lines read
     std::size_t labelWidth = 0;  // of the text format's label column
     std::vector<ListProblem> problems;
+    std::string notText;  // why the list is no text at all (MotorListReader::notText)
 
-    [[nodiscard]] bool ok() const { return end == End::Whole && problems.empty(); }
+    [[nodiscard]] bool ok() const {
+        return end == End::Whole && problems.empty() && notText.empty();
+    }
 };
 
 // The first reading: every line checked. The room and the note a line may hold after a quoted

@@ -125,6 +125,9 @@ public:
     explicit MotorListReader(ListSource& source);
 
     Step next();
+    // Why the list is no text to read, found in its first bytes: "saved as UTF-16 ...",
+    // "not a text file ..."; then next() gives End at once. Empty for a text.
+    [[nodiscard]] const std::string& notText() const { return notText_; }
     // The line read by the last next(); its views stay valid until the next one.
     [[nodiscard]] const MotorLineScan& scan() const { return scan_; }
     // The number of the line where reading stands, from 1: the one just read, or where it
@@ -148,7 +151,14 @@ private:
     std::size_t breaks_ = 0;  // line breaks passed so far
     std::size_t number_ = 1;
     MotorLineScan scan_;
+    std::string notText_;
 };
+
+// Why the first bytes of a list are no UTF-8 text, in a few words that name what they likely
+// are: UTF-16 (by its byte order mark, or by a zero byte beside each ASCII character), or not
+// a text file at all (zero bytes or control characters among them). Empty for what may be a
+// text; bytes that are no UTF-8 in a text are found line by line.
+[[nodiscard]] std::string notUtf8Text(std::string_view start);
 
 // ---- A list in memory ----
 
