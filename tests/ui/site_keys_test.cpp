@@ -1,5 +1,6 @@
 // The site window as an installer meets it with the keyboard and the file dialogs: what is
 // saved is what was asked for, and a failure says what became of the file.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -16,9 +17,11 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "main/frmMain.h"
 #include "send/bus_connection.h"
 #include "session.h"
 #include "site/frmSite.h"
@@ -499,6 +502,64 @@ private slots:
                  QStringLiteral("The site was not opened; the list is as it was.|") + path +
                      QStringLiteral(":\n") + said);
         QCOMPARE(site.document().motors().rowCount(), 1);
+    }
+
+    // Quit from the main window with site changes not saved asks as closing the site window
+    // does: Cancel keeps both windows, Discard closes both, Save saves and then closes both.
+    void quitAsksAboutSiteChanges_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("stays");
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("Cancel, File > Quit") << int(QMessageBox::Cancel) << true << false;
+        QTest::newRow("Cancel, Ctrl+Q") << int(QMessageBox::Cancel) << true << true;
+        QTest::newRow("Discard") << int(QMessageBox::Discard) << false << true;
+        QTest::newRow("Save") << int(QMessageBox::Save) << false << false;
+    }
+    void quitAsksAboutSiteChanges() {
+        QFETCH(int, answer);
+        QFETCH(bool, stays);
+        QFETCH(bool, byKey);
+        cleanup();  // the main window makes a site window of its own
+        frmMain main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QTest::keyClick(&main, Qt::Key_M, Qt::ControlModifier);
+        frmSite* site = main.siteWindow();
+        QVERIFY(site != nullptr && site->isVisible());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("east.csv"));
+        QVERIFY(addMotor(*site, QStringLiteral("123456"), QStringLiteral("Hall")));
+        QVERIFY(site->saveSiteTo(path));
+        QVERIFY(addMotor(*site, QStringLiteral("654321"), QStringLiteral("Office")));
+        QVERIFY(site->document().modified());
+
+        if (byKey) {
+            main.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&main));
+        }
+        QString asked;
+        QTimer::singleShot(0, [&asked, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->objectName() + QLatin1Char('|') + box->text();
+                box->button(static_cast<QMessageBox::StandardButton>(answer))->click();
+            }
+        });
+        if (byKey) {
+            QTest::keyClick(&main, Qt::Key_Q, Qt::ControlModifier);
+        } else {
+            main.findChild<QAction*>(QStringLiteral("actQuit"))->trigger();
+        }
+        QCOMPARE(asked, QStringLiteral("confirmClose|The site has changes that are not saved."));
+        QCOMPARE(main.isVisible(), stays);
+        QCOMPARE(site->isVisible(), stays);
+        // The program ends with its last window.
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::any_of(windows.begin(), windows.end(),
+                             [](const QWidget* window) { return window->isVisible(); }),
+                 stays);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count('\n'), answer == QMessageBox::Save ? 2 : 1);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -360,6 +361,21 @@ frmMain::~frmMain() {
     // The site window's sends and watch end before the session they use may go.
     site_.reset();
     sendLog_.reset();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (site_ && site_->isVisible() && !site_->close()) {
+        event->ignore();
+        return;
+    }
+    // The other windows go with it, so that the program ends.
+    for (QWidget* window :
+         {static_cast<QWidget*>(help_.get()), static_cast<QWidget*>(sendLog_.get())}) {
+        if (window != nullptr) {
+            window->close();
+        }
+    }
+    event->accept();
 }
 
 MotorSender& frmMain::sender() const {

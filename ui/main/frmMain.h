@@ -46,6 +46,7 @@ class QPushButton;
 class QRadioButton;
 class frmHELP;
 class frmSendLog;
+class QCloseEvent;
 class frmSite;
 class QMenuBar;
 class MotorSender;
@@ -86,6 +87,9 @@ signals:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing the main window (File > Quit, Ctrl+Q) quits the program: the site window closes
+    // with it, asking first about changes not saved; Cancel there keeps both windows open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     explicit frmMain(std::unique_ptr<Session> own);

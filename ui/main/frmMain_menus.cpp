@@ -80,7 +80,7 @@ void frmMain::completeStart() {
     QMenu* file = fileMenu_;
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actQuit"));
-    quit->setShortcut(QKeySequence::Quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // on every platform
     QMenu* site = siteMenu_;
     QAction* open = site->addAction(QStringLiteral("&Site\u2026"), this, &frmMain::showSite);
     open->setObjectName(QStringLiteral("actSite"));
