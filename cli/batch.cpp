@@ -145,7 +145,7 @@ int runBatch(const BatchJob& job, std::FILE* out, std::FILE* err) {
             return cannotRead(first);
     }
     if (!check.notText.empty()) {
-        report(option + check.notText);
+        report(source + ": " + check.notText);
     }
     if (!check.ok()) {
         return exitUsage;

@@ -362,7 +362,8 @@ std::string notUtf8Text(std::string_view start) {
             return "saved as UTF-16" + std::string(saveAs);
         }
     }
-    if (zeros[0] + zeros[1] > 0 || controls * 20 > sample.size()) {
+    // A stray control character is a bad line of a text; many are no text.
+    if ((zeros[0] + zeros[1] + controls) * 10 >= sample.size() && !sample.empty()) {
         return "not a text file: it holds zero bytes or control characters; a site is a list "
                "of motors in UTF-8 text";
     }

@@ -242,10 +242,13 @@ TEST(MotorList, AListThatIsNoTextSaysWhatItLikelyIs) {
          binary,
          {"not a text file: it holds zero bytes or control characters; a site is a list of "
           "motors in UTF-8 text"}},
-        {"a zero byte in a text",
-         std::string("123456,single,\"Hall\"\n\0\n", 23),
+        {"a text padded with zero bytes",
+         "123456,single,\"Hall\"\n" + std::string(8, '\0'),
          {"not a text file: it holds zero bytes or control characters; a site is a list of "
           "motors in UTF-8 text"}},
+        {"a stray zero byte in a text",
+         std::string("123456,single,\"Hall\"\n\0\n", 23),
+         {"line 2: address \"\\x00\": must be six hexadecimal digits, not 1 character"}},
         {"Latin-1",
          "123456,single,\"K\xFC"
          "che\"\n654321,single,\"Hall\"\n",

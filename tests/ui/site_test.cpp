@@ -858,7 +858,7 @@ private slots:
         QVERIFY(site.saveSiteTo(first));
         QVERIFY(!site.document().modified());
         QCOMPARE(contentsOf(first), QByteArray("123456,single,\"Office\",First floor\n"
-                                               "0a0b0c,group,\"Hall, \"\"east\"\"\"\n"
+                                               "0A0B0C,group,\"Hall, \"\"east\"\"\"\n"
                                                "654321,single,\"K\xC3\xBC"
                                                "che\",\"Ground, west\"\n"
                                                "ABCDEF,single,\"\"\n"));

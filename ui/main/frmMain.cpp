@@ -368,13 +368,6 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // The other windows go with it, so that the program ends.
-    for (QWidget* window :
-         {static_cast<QWidget*>(help_.get()), static_cast<QWidget*>(sendLog_.get())}) {
-        if (window != nullptr) {
-            window->close();
-        }
-    }
     event->accept();
 }
 

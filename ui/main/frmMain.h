@@ -87,8 +87,8 @@ signals:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Closing the main window (File > Quit, Ctrl+Q) quits the program: the site window closes
-    // with it, asking first about changes not saved; Cancel there keeps both windows open.
+    // Closing the main window (File > Quit, Ctrl+Q) closes the site window with it, which asks
+    // first about changes not saved; Cancel there keeps both windows open.
     void closeEvent(QCloseEvent* event) override;
 
 private:

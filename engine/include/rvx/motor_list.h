@@ -156,8 +156,9 @@ private:
 
 // Why the first bytes of a list are no UTF-8 text, in a few words that name what they likely
 // are: UTF-16 (by its byte order mark, or by a zero byte beside each ASCII character), or not
-// a text file at all (zero bytes or control characters among them). Empty for what may be a
-// text; bytes that are no UTF-8 in a text are found line by line.
+// a text file at all (a tenth or more of its first bytes zero bytes or control characters).
+// Empty for what may be a text; a stray control character or bytes that are no UTF-8 in a
+// text are found line by line.
 [[nodiscard]] std::string notUtf8Text(std::string_view start);
 
 // ---- A list in memory ----
