@@ -423,7 +423,7 @@ void frmSite::buildList() {
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
     lblProblem->setTextFormat(Qt::PlainText);
     ui::speakAs(lblProblem, ui::Spoken::StatusLine);
-    connect(&motors, &MotorListModel::refused, lblProblem, [this](const QString& message) {
+    connect(&motors, &MotorListModel::refused, this, [this](const QString& message) {
         lblProblem->setText(message + QStringLiteral("; not taken"));
         refusedRow_ = tblMotors->currentIndex();
     });
