@@ -2,15 +2,19 @@
 // visible and enabled, selects rows of the motor list, and chooses the connection to use.
 #pragma once
 
+#include <QCoreApplication>
 #include <QLatin1String>
 #include <QModelIndex>
 #include <QPushButton>
 #include <QRect>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QWidget>
+#include <memory>
 
 #include "send/bus_connection.h"
 #include "session.h"
@@ -69,5 +73,21 @@ struct SiteWindow {
     Session session;
     frmSite site{session};
 };
+
+// Settings of the test program's own, apart from the user's.
+inline void useTestSettings(const char* program) {
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(program));
+}
+
+// A new site window on cleared settings, shown and active; false if it never was.
+inline bool openSiteWindow(std::unique_ptr<SiteWindow>& window) {
+    QSettings().clear();
+    window = std::make_unique<SiteWindow>();
+    window->site.show();
+    return QTest::qWaitForWindowExposed(&window->site) &&
+           QTest::qWaitForWindowActive(&window->site);
+}
 
 }  // namespace site_driver

@@ -167,18 +167,8 @@ class SiteKeyboardTest : public QObject {
     frmSite& site() { return window_->site; }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("ui_site_keyboard_tests"));
-    }
-    void init() {
-        QSettings().clear();
-        window_ = std::make_unique<SiteWindow>();
-        window_->site.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window_->site));
-        QVERIFY(QTest::qWaitForWindowActive(&window_->site));
-    }
+    void initTestCase() { useTestSettings("ui_site_keyboard_tests"); }
+    void init() { QVERIFY(openSiteWindow(window_)); }
     void cleanup() { window_.reset(); }
 
     // Tab leaves the motor list at once, whatever row is current, and the selection the send

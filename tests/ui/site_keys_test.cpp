@@ -102,18 +102,8 @@ class SiteKeysTest : public QObject {
     frmSite& site() { return window_->site; }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("ui_site_keys_tests"));
-    }
-    void init() {
-        QSettings().clear();
-        window_ = std::make_unique<SiteWindow>();
-        window_->site.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window_->site));
-        QVERIFY(QTest::qWaitForWindowActive(&window_->site));
-    }
+    void initTestCase() { useTestSettings("ui_site_keys_tests"); }
+    void init() { QVERIFY(openSiteWindow(window_)); }
     void cleanup() { window_.reset(); }
 
     // A save that fails says what became of the file: untouched where there was one, none

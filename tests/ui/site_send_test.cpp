@@ -156,18 +156,8 @@ class SiteSendTest : public QObject {
     frmSite& site() { return window_->site; }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("ui_site_send_tests"));
-    }
-    void init() {
-        QSettings().clear();
-        window_ = std::make_unique<SiteWindow>();
-        window_->site.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window_->site));
-        QVERIFY(QTest::qWaitForWindowActive(&window_->site));
-    }
+    void initTestCase() { useTestSettings("ui_site_send_tests"); }
+    void init() { QVERIFY(openSiteWindow(window_)); }
     void cleanup() { window_.reset(); }
 
     // A value typed into the % or IP box stays as typed. One the frames admit is what the

@@ -193,17 +193,8 @@ class SiteTest : public QObject {
     frmSite& site() { return window_->site; }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("rvx-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("ui_site_tests"));
-    }
-    void init() {
-        QSettings().clear();
-        window_ = std::make_unique<SiteWindow>();
-        window_->site.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window_->site));
-    }
+    void initTestCase() { useTestSettings("ui_site_tests"); }
+    void init() { QVERIFY(openSiteWindow(window_)); }
     void cleanup() { window_.reset(); }
 
     // The menu bar lies above the client area: every control keeps its place in the layout,
