@@ -10,6 +10,7 @@
 #include <string>
 
 #include "json_value.h"
+#include "list_bytes.h"
 #include "rvx/generator.h"
 #include "rvx/memory_fields.h"
 #include "rvx/message.h"
@@ -250,16 +251,7 @@ TEST(Batch, AgreesWithTheGenerationForManyMotors) {
 // A list that is no UTF-8 text says what it likely is, once, from a file or standard input,
 // and nothing is written.
 TEST(Batch, AListThatIsNoTextSaysWhatItLikelyIs) {
-    const std::string utf16(
-        "\xFF\xFE"
-        "1\x00"
-        "2\x00"
-        "3\x00"
-        "4\x00"
-        "5\x00"
-        "6\x00"
-        "\n\x00",
-        16);
+    const std::string utf16 = "\xFF\xFE" + list_bytes::utf16("123456\n");
     const ListFile list(utf16);
     auto result = tool::run({"--batch", list.path()});
     EXPECT_EQ(result.exitCode, 2);
@@ -268,11 +260,7 @@ TEST(Batch, AListThatIsNoTextSaysWhatItLikelyIs) {
               (std::vector<std::string>{list.path() +
                                         ": saved as UTF-16 (with a byte order mark): save it as "
                                         "UTF-8"}));
-    std::string binary;
-    for (int k = 0; k < 300; ++k) {
-        binary += static_cast<char>((k * 37 + 11) % 256);
-    }
-    result = tool::run({"--batch", "-"}, binary);
+    result = tool::run({"--batch", "-"}, list_bytes::binary(300));
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(lines(result.err),

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "list_bytes.h"
+
 namespace {
 
 struct Parts {
@@ -199,36 +201,9 @@ TEST(MotorList, AListThatIsNoTextSaysWhatItLikelyIs) {
         std::string bytes;
         std::vector<std::string> problems;
     };
-    const std::string utf16le(
-        "1\x00"
-        "2\x00"
-        "3\x00"
-        "4\x00"
-        "5\x00"
-        "6\x00"
-        ",\x00"
-        "s\x00"
-        "i\x00"
-        "n\x00"
-        "g\x00"
-        "l\x00"
-        "e\x00"
-        "\n\x00",
-        28);
-    const std::string utf16be(
-        "\x00"
-        "1\x00"
-        "2\x00"
-        "3\x00"
-        "4\x00"
-        "5\x00"
-        "6\x00"
-        "\n",
-        14);
-    std::string binary;
-    for (int k = 0; k < 512; ++k) {
-        binary += static_cast<char>((k * 37 + 11) % 256);
-    }
+    const std::string utf16le = list_bytes::utf16("123456,single\n");
+    const std::string utf16be = list_bytes::utf16("123456\n", true);
+    const std::string binary = list_bytes::binary(512);
     const std::vector<Case> cases{
         {"UTF-16 with its mark",
          "\xFF\xFE" + utf16le,

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 
+#include "list_bytes.h"
 #include "main/frmMain.h"
 #include "send/bus_connection.h"
 #include "session.h"
@@ -442,24 +443,12 @@ private slots:
     void aFileThatIsNoTextSaysWhatItLikelyIs_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("said");
-        const QByteArray utf16(
-            "1\x00"
-            "2\x00"
-            "3\x00"
-            "4\x00"
-            "5\x00"
-            "6\x00"
-            "\n\x00",
-            14);
+        const QByteArray utf16 = QByteArray::fromStdString(list_bytes::utf16("123456\n"));
         QTest::newRow("UTF-16 with its mark")
             << QByteArray("\xFF\xFE", 2) + utf16
             << "saved as UTF-16 (with a byte order mark): save it as UTF-8";
         QTest::newRow("UTF-16, no mark") << utf16 << "saved as UTF-16: save it as UTF-8";
-        QByteArray binary;
-        for (int k = 0; k < 2000; ++k) {
-            binary += static_cast<char>((k * 37 + 11) % 256);
-        }
-        QTest::newRow("binary") << binary
+        QTest::newRow("binary") << QByteArray::fromStdString(list_bytes::binary(2000))
                                 << "not a text file: it holds zero bytes or control characters; "
                                    "a site is a list of motors in UTF-8 text";
         QByteArray latin1;
