@@ -139,6 +139,7 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     scan.breaks = 0;
     scan.tooLong = false;
     scan.unclosed = false;
+    scan.plain.reset();
     // Characters a line can reach: the longest line and the break after it.
     const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
     const auto endHere = [&](std::size_t at) {
@@ -231,6 +232,15 @@ void scanMotorLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
 
 bool checkMotorLine(const MotorLineScan& scan, MotorLineView& motor, std::string& problems) {
     problems.clear();
+    if (scan.plain) {
+        motor.address = scan.plain->address;
+        motor.addressText = scan.parts[static_cast<std::size_t>(MotorPart::AddressPart)];
+        motor.kind = scan.plain->kind;
+        motor.label = scan.parts[static_cast<std::size_t>(MotorPart::LabelPart)];
+        motor.room = {};
+        motor.note = {};
+        return true;
+    }
     const auto add = [&problems](std::string_view problem) {
         problems += problems.empty() ? "" : "; ";
         problems += problem;
@@ -297,6 +307,98 @@ bool checkMotorLine(const MotorLineScan& scan, Motor& motor, std::string& proble
     motor.note.assign(view.note);
     return true;
 }
+
+namespace {
+
+// Where the printable ASCII characters (space to tilde) from i end, at limit at the latest.
+// Eight characters are looked at together where the machine stores words with the lowest byte
+// first: a byte below the space leaves its high bit set in (x - spaces) & ~x, a byte of 0x80 or
+// above in x itself, the tilde's successor 0x7F as in unquotedEnd; the lowest bit set by any of
+// them is always a true one.
+std::size_t printableEnd(std::string_view data, std::size_t i, std::size_t limit) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101U;
+        constexpr std::uint64_t highs = 0x8080808080808080U;
+        for (; i + 8 <= limit; i += 8) {
+            std::uint64_t x = 0;
+            std::memcpy(&x, data.data() + i, 8);
+            const std::uint64_t del = x ^ (ones * 0x7FU);
+            const std::uint64_t found =
+                (x | ((x - ones * 0x20U) & ~x) | ((del - ones) & ~del)) & highs;
+            if (found != 0) {
+                return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+            }
+        }
+    }
+    while (i < limit && data[i] >= ' ' && data[i] <= '~') {
+        ++i;
+    }
+    return i;
+}
+
+// The line at the start of data when it has the plain form (see MotorListReader), scanned and
+// judged: false for any other line, which is left to scanMotorLine. A line of that form is
+// read the same by both: its parts need no trimming, the label is the rest of the line, and
+// every part is right.
+bool scanPlainLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
+    constexpr std::size_t digits = 6;
+    constexpr std::string_view single = "single,";
+    constexpr std::string_view group = "group,";
+    if (data.size() < digits + 1 + group.size() || data[digits] != ',') {
+        return false;
+    }
+    int any = 0;
+    std::uint32_t value = 0;
+    for (std::size_t k = 0; k < digits; ++k) {
+        const int digit = ascii::hexValue(data[k]);
+        any |= digit;
+        value = (value << 4) | static_cast<std::uint32_t>(digit & 0x0F);
+    }
+    if (any < 0) {
+        return false;
+    }
+    const std::string_view afterAddress = data.substr(digits + 1);
+    AddressKind kind = AddressKind::Single;
+    std::size_t labelAt = digits + 1;
+    if (afterAddress.starts_with(single)) {
+        labelAt += single.size();
+    } else if (afterAddress.starts_with(group)) {
+        kind = AddressKind::Group;
+        labelAt += group.size();
+    } else {
+        return false;
+    }
+    const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
+    if (labelAt < limit && (data[labelAt] == '"' || data[labelAt] == ' ')) {
+        return false;
+    }
+    const std::size_t end = printableEnd(data, labelAt, limit);
+    if (end > maxMotorLineBytes || (end > labelAt && data[end - 1] == ' ')) {
+        return false;
+    }
+    if (end < data.size() ? !isLineBreak(data[end])
+                          : !(listEnds && data.size() <= maxMotorLineBytes)) {
+        return false;
+    }
+    scan.parts = {data.substr(0, digits),
+                  data.substr(digits + 1, labelAt - digits - 2),
+                  data.substr(labelAt, end - labelAt),
+                  {},
+                  {}};
+    scan.badQuote.reset();
+    scan.quoteBeyondLimit = false;
+    scan.end = end;
+    scan.breaks = 0;
+    scan.tooLong = false;
+    scan.unclosed = false;
+    scan.plain = MotorLineScan::Plain{
+        {static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+         static_cast<std::uint8_t>(value)},
+        kind};
+    return true;
+}
+
+}  // namespace
 
 std::size_t TextSource::read(char* into, std::size_t size) {
     const std::size_t count = std::min(size, text_.size());
@@ -388,6 +490,10 @@ MotorListReader::Step MotorListReader::next() {
         number_ = breaks_ + 1;
         if (data.empty() || !notText_.empty()) {
             return Step::End;
+        }
+        if (scanPlainLine(data, ended_, scan_)) {
+            consume(data, scan_.end, 0);
+            return Step::Line;
         }
         const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
         // Where the first line ends, found only when it is wanted: for a line that is skipped

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "list_bytes.h"
+#include "rvx/message.h"
 
 namespace {
 
@@ -81,6 +83,147 @@ TEST(MotorLine, PartsEndWhereverTheBreakStands) {
             EXPECT_EQ(kind.label, end.empty() ? "label" : "") << name;
             const Parts commas = partsOf("123456,single," + part + "," + part + end);
             EXPECT_EQ(commas.label, part + "," + part) << name;
+        }
+    }
+}
+
+// Everything a reading says of the first line of a list, in one text to compare.
+std::string answerOf(rvx::MotorListReader::Step step, const rvx::MotorLineScan& scan) {
+    if (step != rvx::MotorListReader::Step::Line) {
+        return step == rvx::MotorListReader::Step::TooLong ? "too long" : "no line";
+    }
+    std::string answer;
+    for (const std::string_view part : scan.parts) {
+        answer += "[" + std::string(part) + "]";
+    }
+    answer += " end " + std::to_string(scan.end) + " breaks " + std::to_string(scan.breaks) +
+              " quote " + (scan.badQuote ? std::to_string(static_cast<int>(*scan.badQuote)) : "-") +
+              (scan.unclosed ? " unclosed" : "") + (scan.quoteBeyondLimit ? " beyond" : "");
+    rvx::MotorLineView motor;
+    std::string problems;
+    if (!rvx::checkMotorLine(scan, motor, problems)) {
+        return answer + " refused: " + problems;
+    }
+    return answer + " motor " + std::to_string(motor.address[0]) + "." +
+           std::to_string(motor.address[1]) + "." + std::to_string(motor.address[2]) + " [" +
+           std::string(motor.addressText) + "] " +
+           (motor.kind == rvx::AddressKind::Group ? "group" : "single") + " [" +
+           std::string(motor.label) + "][" + std::string(motor.room) + "][" +
+           std::string(motor.note) + "]";
+}
+
+// A reader takes lines of the plain form in one walk: for any line, plain or not, at the end of
+// the list or before more lines, with any line end, it reads and judges what the general scan
+// and check read and judge, and goes on at the same next line.
+TEST(MotorList, PlainLinesReadAsTheGeneralReadingReadsThem) {
+    struct Case {
+        std::string name;
+        std::string line;
+        bool plain;  // read by the one walk
+    };
+    std::vector<Case> cases{
+        {"single", "12ab3F,single,Motor 1", true},
+        {"group", "ABCDEF,group,Stairs west", true},
+        {"no label", "ABCDEF,single,", true},
+        {"commas in the label", "ABCDEF,group,Hall, east, 2", true},
+        {"quotes inside the label", "ABCDEF,single,Hall \"east\" x\"", true},
+        {"a formula, a hash", "000000,group,=SUM(A1) #1", true},
+        {"every printable character", "FFFFFF,single,! #$%&'()*+,-./09:;<=>?@AZ[\\]^_`az{|}~",
+         true},
+        {"a blank after the label", "ABCDEF,single,Hall  ", false},
+        {"a blank before the label", "ABCDEF,single, Hall", false},
+        {"a tab in the label", "ABCDEF,single,Hall\teast", false},
+        {"a tab after the label", "ABCDEF,single,Hall\t", false},
+        {"a quoted label", "ABCDEF,single,\"Hall, east\"", false},
+        {"a room and a note", "ABCDEF,group,\"Hall\",Ground,by the door", false},
+        {"doubled quotes", "ABCDEF,single,\"Hall \"\"east\"\"\",\"Room, 2\"", false},
+        {"a label on two lines", "ABCDEF,single,\"two\nlines\",Hall", false},
+        {"an unclosed quote", "ABCDEF,single,\"Hall", false},
+        {"text after the quote", "ABCDEF,single,\"Hall\" west", false},
+        {"an upper-case kind", "ABCDEF,SINGLE,x", false},
+        {"blanks around the kind", "ABCDEF, group ,x", false},
+        {"an empty kind", "ABCDEF,,x", false},
+        {"a wrong kind", "ABCDEF,both,x", false},
+        {"a kind run on", "ABCDEF,singles,x", false},
+        {"only the address", "ABCDEF", false},
+        {"the address and a comma", "ABCDEF,", false},
+        {"no comma after the kind", "ABCDEF,single", false},
+        {"five digits", "ABCDE,single,x", false},
+        {"seven digits", "ABCDEF0,single,x", false},
+        {"a letter past F", "ABCDEG,single,x", false},
+        {"a blank before the address", " ABCDEF,single,x", false},
+        {"a blank after the address", "ABCDEF ,single,x", false},
+        {"full-width digits",
+         "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xEF\xBC\xA4\xEF\xBC\xA5"
+         "\xEF\xBC\xA6,single,x",
+         false},
+        {"a UTF-8 label",
+         "ABCDEF,single,K\xC3\xBC"
+         "che",
+         false},
+        {"a Latin-1 label",
+         "ABCDEF,single,K\xFC"
+         "che",
+         false},
+        {"a control character", "ABCDEF,single,Hall\x01", false},
+        {"a DEL", "ABCDEF,single,Hall\x7F", false},
+        {"a quoted address", "\"ABCDEF\",single,x", false},
+        {"the longest line", "ABCDEF,single," + std::string(rvx::maxMotorLineBytes - 14, 'x'),
+         true},
+        {"a line too long", "ABCDEF,single," + std::string(rvx::maxMotorLineBytes - 13, 'x'),
+         false},
+    };
+    // A label of each length to 24 characters, and a character the one walk does not take at
+    // the end of each: wherever it stands among the characters looked at together.
+    for (std::size_t length = 0; length <= 24; ++length) {
+        const std::string label(length, 'm');
+        const std::string n = std::to_string(length);
+        cases.push_back({n + " characters", "123456,group," + label, true});
+        for (const char* odd : {"\x01", "\x1F", "\x7F", "\x80", "\xFF", "\t"}) {
+            cases.push_back({n + " characters and " + rvx::escaped(odd),
+                             "123456,group," + label + odd + "x", false});
+        }
+        // A blank inside the label is plain; one that starts or ends it is trimmed.
+        cases.push_back(
+            {n + " characters and a blank", "123456,group," + label + " x", length > 0});
+        cases.push_back({n + " characters, a blank last", "123456,group," + label + " ", false});
+    }
+    const std::string more = "654321,single,next\n";
+    std::string after;  // enough lines after a line for the list not to end in one reading
+    while (after.size() < (std::size_t{1} << 17)) {
+        after += more;
+    }
+    for (const Case& c : cases) {
+        for (const std::string end : {"\n", "\r", "\r\n", ""}) {
+            for (const bool listEnds : {true, false}) {
+                if (end.empty() && !listEnds) {
+                    continue;
+                }
+                const std::string list = c.line + end + (listEnds ? "" : after);
+                const std::string name =
+                    c.name + ", end " + rvx::escaped(end) + (listEnds ? "" : ", more lines after");
+                rvx::TextSource source(list);
+                rvx::MotorListReader reader(source);
+                const auto step = reader.next();
+                rvx::MotorLineScan general;
+                rvx::scanMotorLine(list, true, general);
+                const auto generalStep = general.tooLong ? rvx::MotorListReader::Step::TooLong
+                                                         : rvx::MotorListReader::Step::Line;
+                EXPECT_EQ(answerOf(step, reader.scan()), answerOf(generalStep, general)) << name;
+                EXPECT_EQ(
+                    step == rvx::MotorListReader::Step::Line && reader.scan().plain.has_value(),
+                    c.plain)
+                    << name;
+                if (step != rvx::MotorListReader::Step::Line || listEnds) {
+                    continue;
+                }
+                // The reading goes on at the line after it.
+                const std::size_t lines =
+                    1 + static_cast<std::size_t>(std::count(c.line.begin(), c.line.end(), '\n'));
+                ASSERT_EQ(reader.next(), rvx::MotorListReader::Step::Line) << name;
+                EXPECT_EQ(reader.lineNumber(), lines + 1) << name;
+                EXPECT_EQ(reader.scan().parts[2], "next") << name;
+            }
         }
     }
 }

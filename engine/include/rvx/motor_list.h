@@ -49,6 +49,13 @@ struct MotorLineScan {
     std::size_t breaks = 0;         // the line breaks inside quoted parts
     bool tooLong = false;           // the line goes on beyond maxMotorLineBytes
     bool unclosed = false;          // a quote is not closed; end and breaks are not known
+    // A line of the plain form that MotorListReader reads and judges in one walk: its address
+    // and kind, already found right. Never set by scanMotorLine.
+    struct Plain {
+        Address address{};
+        AddressKind kind = AddressKind::Single;
+    };
+    std::optional<Plain> plain;
 };
 
 // Scans the line at the start of data. listEnds: data holds all the rest of the list (a
@@ -112,7 +119,10 @@ private:
 };
 
 // Reads a list one line at a time, whatever its length, passing over blank lines, comments
-// and a byte order mark.
+// and a byte order mark. A line of the plain form most lists are made of (six hexadecimal
+// digits, a comma, "single" or "group", a comma and a label of printable ASCII that neither
+// starts with a quote or a blank nor ends with a blank) is read and judged in one walk; its
+// scan and its judgement are those scanMotorLine and checkMotorLine give.
 class MotorListReader {
 public:
     enum class Step : std::uint8_t {
