@@ -97,7 +97,8 @@ private:
     std::array<std::vector<RowText>, 2> rows_;  // by kind
     std::string start_;  // the motor's own part of each row, filled up to whole blocks
     std::size_t startLength_ = 0;
-    std::string json_;  // JSON of the writer, not yet written out
+    std::array<char, 6> addressDigits_{};  // the motor's address written compact
+    std::string json_;                     // JSON of the writer, not yet written out
     JsonWriter jsonWriter_{json_, JsonWriter::Layout::Rows};
     std::size_t jsonRows_ = 0;     // the rows the writer was told of
     std::string laterLead_;        // what the writer puts before each row after the first
@@ -252,8 +253,11 @@ void BatchTable::startMotor(const MotorLineView& motor) {
     }
     const std::size_t addressAt = start_.size() + part.addressAt - part.labelEnd;
     start_.append(part.text, part.labelEnd);
-    // The address is its three bytes written compact.
-    writeBytesTo(start_.data() + addressAt, motor.address, Notation::Compact);
+    // The address is its three bytes written compact, as they stand in every row's string.
+    for (std::size_t k = 0; k < motor.address.size(); ++k) {
+        std::memcpy(addressDigits_.data() + 2 * k, ascii::hexByte(motor.address[k]).data(), 2);
+    }
+    std::memcpy(start_.data() + addressAt, addressDigits_.data(), addressDigits_.size());
     startLength_ = start_.size();
     start_.resize(inBlocks(startLength_));
 }
@@ -268,13 +272,14 @@ char* BatchTable::writeRow(char* at, const RowText& row, const Address& address)
         // The text of address 000000, with the bytes that change written over it: the
         // address's own, then the checksum's.
         copyBlocks(at, row.blocks.data(), row.text.size());
-        const std::uint16_t checksum = row.frames.checksumFor(address);
-        const std::array<std::uint8_t, 5> bytes{address[0], address[1], address[2],
-                                                static_cast<std::uint8_t>(checksum >> 8),
-                                                static_cast<std::uint8_t>(checksum & 0xFF)};
-        for (std::size_t k = 0; k < bytes.size(); ++k) {
-            std::memcpy(at + row.digitsAt[k], ascii::hexByte(bytes[k]).data(), 2);
+        for (std::size_t k = 0; k < 3; ++k) {
+            std::memcpy(at + row.digitsAt[k], addressDigits_.data() + 2 * k, 2);
         }
+        const std::uint16_t checksum = row.frames.checksumFor(address);
+        std::memcpy(at + row.digitsAt[3],
+                    ascii::hexByte(static_cast<std::uint8_t>(checksum >> 8)).data(), 2);
+        std::memcpy(at + row.digitsAt[4],
+                    ascii::hexByte(static_cast<std::uint8_t>(checksum & 0xFF)).data(), 2);
         return at + row.text.size();
     }
     const Frame frame = row.frames.forAddress(address);
