@@ -94,7 +94,9 @@ std::string answerOf(rvx::MotorListReader::Step step, const rvx::MotorLineScan& 
     }
     std::string answer;
     for (const std::string_view part : scan.parts) {
-        answer += "[" + std::string(part) + "]";
+        answer += '[';
+        answer += part;
+        answer += ']';
     }
     answer += " end " + std::to_string(scan.end) + " breaks " + std::to_string(scan.breaks) +
               " quote " + (scan.badQuote ? std::to_string(static_cast<int>(*scan.badQuote)) : "-") +
