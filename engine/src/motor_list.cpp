@@ -342,9 +342,7 @@ std::size_t printableEnd(std::string_view data, std::size_t i, std::size_t limit
 // every part is right.
 bool scanPlainLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     constexpr std::size_t digits = 6;
-    constexpr std::string_view single = "single,";
-    constexpr std::string_view group = "group,";
-    if (data.size() < digits + 1 + group.size() || data[digits] != ',') {
+    if (data.size() <= digits || data[digits] != ',') {
         return false;
     }
     int any = 0;
@@ -357,17 +355,18 @@ bool scanPlainLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     if (any < 0) {
         return false;
     }
+    // The kind by its name as written, and the comma after it.
     const std::string_view afterAddress = data.substr(digits + 1);
-    AddressKind kind = AddressKind::Single;
-    std::size_t labelAt = digits + 1;
-    if (afterAddress.starts_with(single)) {
-        labelAt += single.size();
-    } else if (afterAddress.starts_with(group)) {
-        kind = AddressKind::Group;
-        labelAt += group.size();
-    } else {
+    const auto named =
+        std::find_if(kindCatalogue.begin(), kindCatalogue.end(), [&](const KindInfo& info) {
+            return afterAddress.starts_with(info.name) && afterAddress.size() > info.name.size() &&
+                   afterAddress[info.name.size()] == ',';
+        });
+    if (named == kindCatalogue.end()) {
         return false;
     }
+    const AddressKind kind = named->kind;
+    const std::size_t labelAt = digits + 1 + named->name.size() + 1;
     const std::size_t limit = std::min(data.size(), maxMotorLineBytes + 1);
     if (labelAt < limit && (data[labelAt] == '"' || data[labelAt] == ' ')) {
         return false;
@@ -376,8 +375,7 @@ bool scanPlainLine(std::string_view data, bool listEnds, MotorLineScan& scan) {
     if (end > maxMotorLineBytes || (end > labelAt && data[end - 1] == ' ')) {
         return false;
     }
-    if (end < data.size() ? !isLineBreak(data[end])
-                          : !(listEnds && data.size() <= maxMotorLineBytes)) {
+    if (!endsAt(data, end, listEnds)) {
         return false;
     }
     scan.parts = {data.substr(0, digits),
