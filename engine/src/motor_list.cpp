@@ -406,19 +406,18 @@ std::size_t TextSource::read(char* into, std::size_t size) {
 }
 
 MotorListReader::MotorListReader(ListSource& source)
-    : source_(source), buffer_(std::size_t{1} << 16) {}
+    : source_(source), buffer_(new char[bufferSize]) {}
 
 bool MotorListReader::fill() {
     if (end_ - begin_ >= window || ended_) {
         return true;
     }
-    std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
-              buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+    std::copy(buffer_.get() + begin_, buffer_.get() + end_, buffer_.get());
     end_ -= begin_;
     begin_ = 0;
     while (end_ < window && !ended_) {
-        const std::size_t wanted = buffer_.size() - end_;
-        const std::size_t got = source_.read(buffer_.data() + end_, wanted);
+        const std::size_t wanted = bufferSize - end_;
+        const std::size_t got = source_.read(buffer_.get() + end_, wanted);
         if (got < wanted) {
             if (source_.failed()) {
                 return false;
@@ -429,7 +428,7 @@ bool MotorListReader::fill() {
     }
     if (!started_) {
         started_ = true;
-        const std::string_view start(buffer_.data(), end_);
+        const std::string_view start(buffer_.get(), end_);
         notText_ = notUtf8Text(start);
         if (start.starts_with("\xEF\xBB\xBF")) {
             begin_ = 3;
@@ -484,7 +483,7 @@ MotorListReader::Step MotorListReader::next() {
         if (!fill()) {
             return Step::Failed;
         }
-        const std::string_view data(buffer_.data() + begin_, end_ - begin_);
+        const std::string_view data(buffer_.get() + begin_, end_ - begin_);
         number_ = breaks_ + 1;
         if (data.empty() || !notText_.empty()) {
             return Step::End;

@@ -19,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -148,12 +149,16 @@ private:
     // Enough characters to decide about any line: the longest and a carriage return and line
     // feed after it.
     static constexpr std::size_t window = maxMotorLineBytes + 2;
+    // What one read asks of the source. The buffer is left unset, as a short list in memory
+    // fills only its start.
+    static constexpr std::size_t bufferSize = std::size_t{1} << 16;
+    static_assert(bufferSize > window);
 
     bool fill();
     void consume(std::string_view data, std::size_t end, std::size_t breaks);
 
     ListSource& source_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;  // the first character not read yet
     std::size_t end_ = 0;    // the end of what the buffer holds
     bool ended_ = false;     // the list has no more characters than the buffer holds
