@@ -237,15 +237,7 @@ QWidget* makeControl(const ControlRow& row, QWidget* parent) {
 
 }  // namespace
 
-QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows,
-                                       QWidget* clientArea) {
-    QHash<QString, QWidget*> controls;
-    controls.insert(window->objectName(), clientArea != nullptr ? clientArea : window);
-    window->setFont(fontFor(FontStyle::Default));
-    if (clientArea != nullptr) {
-        clientArea->setFont(fontFor(FontStyle::Default));
-    }
-    std::vector<std::pair<int, QWidget*>> focusOrder;
+void addControls(QHash<QString, QWidget*>& controls, std::span<const ControlRow> rows) {
     for (const ControlRow& row : rows) {
         QWidget* parent = controls.value(QString::fromUtf8(row.container));
         Q_ASSERT(parent != nullptr);
@@ -260,15 +252,34 @@ QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlR
         }
         control->setVisible(row.state != StartState::Hidden);
         control->setEnabled(row.state != StartState::Disabled);
-        if (control->focusPolicy() != Qt::NoFocus && row.tab >= 0) {
+        controls.insert(control->objectName(), control);
+    }
+}
+
+void chainFocus(const QHash<QString, QWidget*>& controls, std::span<const ControlRow> rows) {
+    std::vector<std::pair<int, QWidget*>> focusOrder;
+    for (const ControlRow& row : rows) {
+        QWidget* control = controls.value(QString::fromUtf8(row.name));
+        if (control != nullptr && control->focusPolicy() != Qt::NoFocus && row.tab >= 0) {
             focusOrder.emplace_back(row.tab, control);
         }
-        controls.insert(control->objectName(), control);
     }
     std::ranges::stable_sort(focusOrder, {}, &std::pair<int, QWidget*>::first);
     for (std::size_t k = 1; k < focusOrder.size(); ++k) {
         QWidget::setTabOrder(focusOrder[k - 1].second, focusOrder[k].second);
     }
+}
+
+QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows,
+                                       QWidget* clientArea) {
+    QHash<QString, QWidget*> controls;
+    controls.insert(window->objectName(), clientArea != nullptr ? clientArea : window);
+    window->setFont(fontFor(FontStyle::Default));
+    if (clientArea != nullptr) {
+        clientArea->setFont(fontFor(FontStyle::Default));
+    }
+    addControls(controls, rows);
+    chainFocus(controls, rows);
     return controls;
 }
 

@@ -42,6 +42,14 @@ struct ControlRow {
 QHash<QString, QWidget*> buildControls(QWidget* window, std::span<const ControlRow> rows,
                                        QWidget* clientArea = nullptr);
 
+// Adds the controls of further rows to those buildControls made, in the containers already made
+// or made by these rows; the focus is not chained.
+void addControls(QHash<QString, QWidget*>& controls, std::span<const ControlRow> rows);
+
+// Chains the keyboard focus through the controls of the rows that have been made, in order of
+// the tab column.
+void chainFocus(const QHash<QString, QWidget*>& controls, std::span<const ControlRow> rows);
+
 // The program's icon, drawn from its SVG, for every window.
 [[nodiscard]] QIcon applicationIcon();
 

@@ -37,6 +37,8 @@ class AccessibilityTest : public QObject {
 private slots:
     void everyFocusableControlHasAName() {
         frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.exposed);
         frmHELP help;
         int checked = 0;
         for (QWidget* top : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&help)}) {
@@ -50,6 +52,8 @@ private slots:
 
     void namesSayWhatAFieldHolds() {
         frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.exposed);
         frmHELP help;
         const std::pair<const char*, const char*> names[] = {
             {"txtUP", "Up string"},

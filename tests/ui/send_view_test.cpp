@@ -521,6 +521,8 @@ private slots:
     // names of their own, the separator is read as nothing.
     void namesForScreenReaders() {
         frmMain window;
+        Driver ui(window);
+        QVERIFY(ui.exposed);
         BusConnectionDialog dialog(std::nullopt);
         auto* portLabel = dialog.findChild<QLabel*>(QStringLiteral("lblPort"));
         QCOMPARE(portLabel->buddy(), dialog.findChild<QComboBox*>(QStringLiteral("cboPort")));

@@ -6,6 +6,33 @@
 
 #include "window_driver.h"
 
+namespace {
+
+// Notes whether the views hidden at the start had been made when the window was first painted.
+class ViewsAtFirstPaint : public QObject {
+public:
+    explicit ViewsAtFirstPaint(QWidget& window) : window_(window) {
+        window.installEventFilter(this);
+    }
+    bool painted = false;
+    bool viewsMade = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            viewsMade = window_.findChild<QLineEdit*>(QStringLiteral("txtUP")) != nullptr;
+            painted = true;
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
+}  // namespace
+
 class StartTest : public QObject {
     Q_OBJECT
 
@@ -24,6 +51,55 @@ private slots:
         }
         for (const char* name : {"optSM", "optGA", "optMQR", "optPX40"}) {
             QVERIFY2(!ui.get<QRadioButton>(name)->isChecked(), name);
+        }
+    }
+
+    // The first paint draws the two frames of the start alone; the views hidden at the start
+    // are made right after it, with every field.
+    void hiddenViewsAreMadeOnceTheWindowIsPainted() {
+        frmMain window;
+        const ViewsAtFirstPaint first(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(first.painted);
+        QVERIFY(!first.viewsMade);
+        QTRY_VERIFY(window.findChild<QGroupBox*>(QStringLiteral("frmStrings")) != nullptr);
+        QVERIFY(window.findChild<QGroupBox*>(QStringLiteral("frmC")) != nullptr);
+        // Two address fields, fourteen strings, seven parameters, and three in the chooser.
+        QCOMPARE(window.findChildren<QLineEdit*>().size(), 2 + 14 + 7 + 3);
+    }
+
+    // What is done before the window is first painted finds the views made, done by a program
+    // (no event) or by keys: the strings come out as they do later.
+    void useBeforeTheFirstPaintGivesTheSameStrings() {
+        {
+            frmMain window;
+            window.findChild<QRadioButton*>(QStringLiteral("optSM"))->click();
+            window.findChild<QLineEdit*>(QStringLiteral("txtSM"))
+                ->setText(QStringLiteral("123456"));
+            window.findChild<QPushButton*>(QStringLiteral("cmdCalc"))->click();
+            Driver ui(window);
+            QVERIFY(ui.exposed);
+            for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+                QCOMPARE(ui.text(outputNames[row]), QString::fromLatin1(strings123456[row]));
+            }
+        }
+        {
+            frmMain window;
+            QTest::keyClick(window.findChild<QRadioButton*>(QStringLiteral("optGA")),
+                            Qt::Key_Space);
+            QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("txtG")),
+                             QStringLiteral("0a0b0c"));
+            QTest::keyClick(window.findChild<QPushButton*>(QStringLiteral("cmdCalc")),
+                            Qt::Key_Space);
+            Driver ui(window);
+            QVERIFY(ui.exposed);
+            const auto expected =
+                ui.engineStrings(rvx::AddressKind::Group, QStringLiteral("0A0B0C"));
+            for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+                QVERIFY(!expected[row].empty());
+                QCOMPARE(ui.text(outputNames[row]), QString::fromStdString(expected[row]));
+            }
         }
     }
 

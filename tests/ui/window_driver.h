@@ -33,6 +33,11 @@ public:
     explicit Driver(frmMain& window) : window_(window), beeps(&window, &frmMain::beeped) {
         window_.show();
         exposed = QTest::qWaitForWindowExposed(&window_);
+        // The views hidden at the start are made once the window has been painted, as a user
+        // who waits for the window sees it.
+        exposed = exposed && QTest::qWaitFor([this] {
+                      return window_.findChild<QWidget*>(QStringLiteral("frmStrings")) != nullptr;
+                  });
     }
 
     template <typename T = QWidget>

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "controls.h"
@@ -129,6 +130,13 @@ constexpr ControlRow controlRows[] = {
 };
 // clang-format on
 
+// The rows of the two frames shown at the start come first; the views hidden at the start,
+// "All Commands" and "Choose Command", are made once the window has been painted.
+constexpr std::size_t startRowCount = 10;
+static_assert(std::string_view(controlRows[startRowCount].name) == "frmStrings");
+constexpr std::span<const ControlRow> startRows{controlRows, startRowCount};
+constexpr std::span<const ControlRow> viewRows = std::span(controlRows).subspan(startRowCount);
+
 // What a screen reader says each control is. The output fields are named after their commands.
 constexpr std::pair<const char*, const char*> spokenNames[] = {
     {"optSM", "Use a single motor address"},
@@ -209,70 +217,18 @@ void frmMain::build() {
     clientArea->setGeometry(0, menuHeight, ui::twips(clientWidth), ui::twips(clientHeight));
     setFixedSize(ui::twips(clientWidth), menuHeight + ui::twips(clientHeight) + sendStripHeight);
 
-    const auto controls = ui::buildControls(this, controlRows, clientArea);
-    ui::nameForScreenReaders(controls, spokenNames);
-    frmAddr = control<QGroupBox>(controls, "frmAddr");
-    optSM = control<QRadioButton>(controls, "optSM");
-    optGA = control<QRadioButton>(controls, "optGA");
-    txtSM = control<QLineEdit>(controls, "txtSM");
-    txtG = control<QLineEdit>(controls, "txtG");
-    cmdCalc = control<QPushButton>(controls, "cmdCalc");
-    frmMtr = control<QGroupBox>(controls, "frmMtr");
-    optMQR = control<QRadioButton>(controls, "optMQR");
-    optPX40 = control<QRadioButton>(controls, "optPX40");
-    cmdHELP = control<QPushButton>(controls, "cmdHELP");
-    frmStrings = control<QGroupBox>(controls, "frmStrings");
-    txtUP = control<QLineEdit>(controls, "txtUP");
-    txtDOWN = control<QLineEdit>(controls, "txtDOWN");
-    txtRU = control<QLineEdit>(controls, "txtRU");
-    txtSTOP = control<QLineEdit>(controls, "txtSTOP");
-    txtNIPU = control<QLineEdit>(controls, "txtNIPU");
-    txtNIPD = control<QLineEdit>(controls, "txtNIPD");
-    txtGIP = control<QLineEdit>(controls, "txtGIP");
-    txtIP = control<QLineEdit>(controls, "txtIP");
-    txtGP = control<QLineEdit>(controls, "txtGP");
-    txtPct = control<QLineEdit>(controls, "txtPct");
-    txtJU = control<QLineEdit>(controls, "txtJU");
-    txtMSU = control<QLineEdit>(controls, "txtMSU");
-    txtJD = control<QLineEdit>(controls, "txtJD");
-    txtMSD = control<QLineEdit>(controls, "txtMSD");
-    txtL = control<QLineEdit>(controls, "txtL");
-    txtLU = control<QLineEdit>(controls, "txtLU");
-    txtLD = control<QLineEdit>(controls, "txtLD");
-    txtLC = control<QLineEdit>(controls, "txtLC");
-    txtLIP = control<QLineEdit>(controls, "txtLIP");
-    txtIPL = control<QLineEdit>(controls, "txtIPL");
-    txtUL = control<QLineEdit>(controls, "txtUL");
-    cmdCLEAR = control<QPushButton>(controls, "cmdCLEAR");
-    lblE = control<QLabel>(controls, "lblE");
-    frmC = control<QGroupBox>(controls, "frmC");
-    Combo1 = control<QComboBox>(controls, "Combo1");
-    lblS = control<QLabel>(controls, "lblS");
-    lblSC = control<QLabel>(controls, "lblSC");
-    txtS = control<QLineEdit>(controls, "txtS");
-    lblD = control<QLabel>(controls, "lblD");
-    txtD = control<QLineEdit>(controls, "txtD");
-    lblDD = control<QLabel>(controls, "lblDD");
-    txtDD = control<QLineEdit>(controls, "txtDD");
-    cmdCALCS = control<QPushButton>(controls, "cmdCALCS");
-    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
-        const auto& command = rvx::commandCatalogue[row];
-        outputFields[row] = control<QLineEdit>(controls, std::string(command.outputField).c_str());
-        outputFields[row]->setAccessibleName(fromView(command.name) + QStringLiteral(" string"));
-    }
-    for (const auto& info : rvx::parameterCatalogue) {
-        parameterFields[static_cast<std::size_t>(info.field)] =
-            control<QLineEdit>(controls, std::string(info.fieldName).c_str());
-    }
-    // The status labels of the chooser wrap their longer texts onto a second line.
-    lblS->setWordWrap(true);
-    // The status lines are read out by their text; what they are is their description.
-    ui::speakAs(lblE, ui::Spoken::StatusLine);
-    ui::speakAs(lblS, ui::Spoken::StatusLine);
-    lblE->setAccessibleDescription(QStringLiteral("Status of All Commands"));
-    lblS->setAccessibleDescription(QStringLiteral("Status of Choose Command"));
-    // The line between the jog and the lock strings is drawn, not read out.
-    ui::speakAs(control<QWidget>(controls, "Line1"), ui::Spoken::Separator);
+    controls_ = ui::buildControls(this, startRows, clientArea);
+    ui::nameForScreenReaders(controls_, spokenNames);
+    frmAddr = control<QGroupBox>(controls_, "frmAddr");
+    optSM = control<QRadioButton>(controls_, "optSM");
+    optGA = control<QRadioButton>(controls_, "optGA");
+    txtSM = control<QLineEdit>(controls_, "txtSM");
+    txtG = control<QLineEdit>(controls_, "txtG");
+    cmdCalc = control<QPushButton>(controls_, "cmdCalc");
+    frmMtr = control<QGroupBox>(controls_, "frmMtr");
+    optMQR = control<QRadioButton>(controls_, "optMQR");
+    optPX40 = control<QRadioButton>(controls_, "optPX40");
+    cmdHELP = control<QPushButton>(controls_, "cmdHELP");
 
     lblSend = new ui::Label(this);
     lblSend->setObjectName(QStringLiteral("lblSend"));
@@ -285,12 +241,12 @@ void frmMain::build() {
     ui::speakAs(lblSend, ui::Spoken::StatusLine);
     lblSend->setAccessibleDescription(QStringLiteral("Status of sending"));
 
-    Form_Load();
-
-    // An option's reaction runs when it becomes the chosen one, by mouse or keyboard.
+    // The controls shown at the start reach the views made after the first paint: each of
+    // their reactions makes those first, should it come before.
     const auto whenChosen = [this](QRadioButton* option, void (frmMain::*reaction)()) {
         connect(option, &QRadioButton::toggled, this, [this, reaction](bool chosen) {
             if (chosen) {
+                completeStart();
                 (this->*reaction)();
             }
         });
@@ -299,10 +255,89 @@ void frmMain::build() {
     whenChosen(optGA, &frmMain::optGA_Click);
     whenChosen(optMQR, &frmMain::optMQR_Click);
     whenChosen(optPX40, &frmMain::optPX40_Click);
-    connect(cmdCalc, &QPushButton::clicked, this, &frmMain::cmdCalc_Click);
+    const auto onEvent = [this](auto* control, auto signal, void (frmMain::*reaction)()) {
+        connect(control, signal, this, [this, reaction] {
+            completeStart();
+            (this->*reaction)();
+        });
+    };
+    onEvent(cmdCalc, &QPushButton::clicked, &frmMain::cmdCalc_Click);
+    onEvent(txtSM, &QLineEdit::textChanged, &frmMain::txtSM_Change);
+    onEvent(txtG, &QLineEdit::textChanged, &frmMain::txtG_Change);
+    connect(cmdHELP, &QPushButton::clicked, this, &frmMain::cmdHELP_Click);
+
+    // The strip tells of this window's own sends; the site window has a strip of its own.
+    connect(&sender(), &MotorSender::changed, this, [this](const SendRecord& record) {
+        if (record.window == this) {
+            showSendStatus(record);
+        }
+    });
+    cmdHELP->setFocus();
+}
+
+// The views hidden at the start, made once: their controls in the client area, the whole
+// window's tab chain through them, their start texts and their reactions.
+void frmMain::buildViews() {
+    ui::addControls(controls_, viewRows);
+    ui::chainFocus(controls_, controlRows);
+    ui::nameForScreenReaders(controls_, spokenNames);
+    frmStrings = control<QGroupBox>(controls_, "frmStrings");
+    txtUP = control<QLineEdit>(controls_, "txtUP");
+    txtDOWN = control<QLineEdit>(controls_, "txtDOWN");
+    txtRU = control<QLineEdit>(controls_, "txtRU");
+    txtSTOP = control<QLineEdit>(controls_, "txtSTOP");
+    txtNIPU = control<QLineEdit>(controls_, "txtNIPU");
+    txtNIPD = control<QLineEdit>(controls_, "txtNIPD");
+    txtGIP = control<QLineEdit>(controls_, "txtGIP");
+    txtIP = control<QLineEdit>(controls_, "txtIP");
+    txtGP = control<QLineEdit>(controls_, "txtGP");
+    txtPct = control<QLineEdit>(controls_, "txtPct");
+    txtJU = control<QLineEdit>(controls_, "txtJU");
+    txtMSU = control<QLineEdit>(controls_, "txtMSU");
+    txtJD = control<QLineEdit>(controls_, "txtJD");
+    txtMSD = control<QLineEdit>(controls_, "txtMSD");
+    txtL = control<QLineEdit>(controls_, "txtL");
+    txtLU = control<QLineEdit>(controls_, "txtLU");
+    txtLD = control<QLineEdit>(controls_, "txtLD");
+    txtLC = control<QLineEdit>(controls_, "txtLC");
+    txtLIP = control<QLineEdit>(controls_, "txtLIP");
+    txtIPL = control<QLineEdit>(controls_, "txtIPL");
+    txtUL = control<QLineEdit>(controls_, "txtUL");
+    cmdCLEAR = control<QPushButton>(controls_, "cmdCLEAR");
+    lblE = control<QLabel>(controls_, "lblE");
+    frmC = control<QGroupBox>(controls_, "frmC");
+    Combo1 = control<QComboBox>(controls_, "Combo1");
+    lblS = control<QLabel>(controls_, "lblS");
+    lblSC = control<QLabel>(controls_, "lblSC");
+    txtS = control<QLineEdit>(controls_, "txtS");
+    lblD = control<QLabel>(controls_, "lblD");
+    txtD = control<QLineEdit>(controls_, "txtD");
+    lblDD = control<QLabel>(controls_, "lblDD");
+    txtDD = control<QLineEdit>(controls_, "txtDD");
+    cmdCALCS = control<QPushButton>(controls_, "cmdCALCS");
+    for (std::size_t row = 0; row < rvx::commandCount; ++row) {
+        const auto& command = rvx::commandCatalogue[row];
+        outputFields[row] = control<QLineEdit>(controls_, std::string(command.outputField).c_str());
+        outputFields[row]->setAccessibleName(fromView(command.name) + QStringLiteral(" string"));
+    }
+    for (const auto& info : rvx::parameterCatalogue) {
+        parameterFields[static_cast<std::size_t>(info.field)] =
+            control<QLineEdit>(controls_, std::string(info.fieldName).c_str());
+    }
+    // The status labels of the chooser wrap their longer texts onto a second line.
+    lblS->setWordWrap(true);
+    // The status lines are read out by their text; what they are is their description.
+    ui::speakAs(lblE, ui::Spoken::StatusLine);
+    ui::speakAs(lblS, ui::Spoken::StatusLine);
+    lblE->setAccessibleDescription(QStringLiteral("Status of All Commands"));
+    lblS->setAccessibleDescription(QStringLiteral("Status of Choose Command"));
+    // The line between the jog and the lock strings is drawn, not read out.
+    ui::speakAs(control<QWidget>(controls_, "Line1"), ui::Spoken::Separator);
+
+    Form_Load();
+
     connect(cmdCALCS, &QPushButton::clicked, this, &frmMain::cmdCALCS_Click);
     connect(cmdCLEAR, &QPushButton::clicked, this, &frmMain::cmdCLEAR_Click);
-    connect(cmdHELP, &QPushButton::clicked, this, &frmMain::cmdHELP_Click);
     connect(Combo1, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) {
             Combo1_Click();
@@ -311,8 +346,6 @@ void frmMain::build() {
     const auto onChange = [this](QLineEdit* field, void (frmMain::*reaction)()) {
         connect(field, &QLineEdit::textChanged, this, reaction);
     };
-    onChange(txtSM, &frmMain::txtSM_Change);
-    onChange(txtG, &frmMain::txtG_Change);
     onChange(txtD, &frmMain::txtD_Change);
     onChange(txtDD, &frmMain::txtDD_Change);
     onChange(txtIP, &frmMain::txtIP_Change);
@@ -347,14 +380,6 @@ void frmMain::build() {
         sendKey->setContext(Qt::WidgetShortcut);
         connect(sendKey, &QShortcut::activated, this, [this, field] { sendFrom(field); });
     }
-
-    // The strip tells of this window's own sends; the site window has a strip of its own.
-    connect(&sender(), &MotorSender::changed, this, [this](const SendRecord& record) {
-        if (record.window == this) {
-            showSendStatus(record);
-        }
-    });
-    cmdHELP->setFocus();
 }
 
 frmMain::~frmMain() {

@@ -24,6 +24,8 @@
 //     (Site > Site..., Ctrl+M), which lies above the client area. Both share the session.
 #pragma once
 
+#include <QHash>
+#include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -94,6 +96,7 @@ protected:
 private:
     explicit frmMain(std::unique_ptr<Session> own);
     void build();
+    void buildViews();
 
     // Start-up.
     void Form_Load();
@@ -120,8 +123,10 @@ private:
     void cmdCLEAR_Click();
     void cmdHELP_Click();
     void buildMenuBar();
-    // What the first paint does not show, made once it is done: the window's icon (drawn from
-    // its SVG) and the entries of the menus.
+    // What the first paint does not show, made once it is done: the views hidden at the start
+    // ("All Commands" and "Choose Command"), the window's icon (drawn from its SVG) and the
+    // entries of the menus. Made at once instead when a key, a click or a reaction of the
+    // controls shown at the start comes before.
     void completeStart();
     void showSite();
 
@@ -220,5 +225,6 @@ private:
     QMenu* siteMenu_{};
     QMenu* helpMenu_{};
     bool started_ = false;
-    QWidget* clientArea{};  // below the menu bar: every control of the layout
+    QWidget* clientArea{};               // below the menu bar: every control of the layout
+    QHash<QString, QWidget*> controls_;  // the controls made so far, by name
 };

@@ -31,9 +31,10 @@ QKeySequence frmMain::sendShortcut() {
 
 // ---- The menu bar ----
 
-// The bar and the menus' titles are made with the window; their entries once it has been
-// painted for the first time (completeStart), or at the first key or click of the program
-// before that, so that a shortcut or a menu never finds them missing.
+// The bar and the menus' titles are made with the window; their entries, with the views hidden
+// at the start, once it has been painted for the first time (completeStart), or at the first
+// key or click of the program before that, so that a shortcut, a menu or a control never finds
+// them missing.
 void frmMain::buildMenuBar() {
     menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("menuBar"));
@@ -76,6 +77,7 @@ void frmMain::completeStart() {
     }
     started_ = true;
     qApp->removeEventFilter(this);
+    buildViews();
     setWindowIcon(ui::applicationIcon());
     QMenu* file = fileMenu_;
     QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
