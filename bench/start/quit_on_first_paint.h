@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdlib>
 
 class QuitOnFirstPaint : public QObject {
 public:
@@ -19,3 +22,11 @@ protected:
         return false;
     }
 };
+
+// With RVX_FIRST_PAINT_TO set, saves what the window painted as that PNG file once the loop
+// has stopped: the start's programs are compared by the pixels they show. False when it could
+// not be saved.
+inline bool saveFirstPaintIfAsked(QWidget& window) {
+    const char* path = std::getenv("RVX_FIRST_PAINT_TO");
+    return path == nullptr || window.grab().save(QString::fromLocal8Bit(path), "PNG");
+}

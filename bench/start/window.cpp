@@ -14,5 +14,6 @@ int main(int argc, char* argv[]) {
     frmMain window(session);
     const QuitOnFirstPaint quit(&window);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return saveFirstPaintIfAsked(window) ? status : 1;
 }
